@@ -1,0 +1,38 @@
+# The DLL OrvCore_Rudaru20. Each source folder lists its own files in a
+# sources.cmake that appends to the target.
+
+add_library(OrvCore SHARED)
+set_target_properties(OrvCore PROPERTIES
+  OUTPUT_NAME OrvCore_Rudaru20
+  PREFIX ""
+  IMPORT_PREFIX "lib"
+  IMPORT_SUFFIX ".dll.a")
+target_include_directories(OrvCore
+  PUBLIC  $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/include> $<INSTALL_INTERFACE:include>
+  PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(OrvCore PRIVATE ORVCORE_BUILDING_DLL)
+orv_target_defaults(OrvCore)
+target_link_libraries(OrvCore PRIVATE advapi32 user32 gdi32 shell32 ole32 oleaut32 version rpcrt4)
+target_link_options(OrvCore PRIVATE -Wl,--no-undefined)
+
+foreach(dir strings diag system common/v_tools/v_etc/registry data dllmain)
+  if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/sources.cmake)
+    include(${CMAKE_SOURCE_DIR}/${dir}/sources.cmake)
+  endif()
+endforeach()
+
+add_library(OrvCore::OrvCore ALIAS OrvCore)
+
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+install(TARGETS OrvCore EXPORT OrvCoreTargets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(DIRECTORY include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${ORV_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(EXPORT OrvCoreTargets NAMESPACE OrvCore:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/OrvCore)
+configure_package_config_file(cmake/OrvCoreConfig.cmake.in
+  ${CMAKE_BINARY_DIR}/OrvCoreConfig.cmake INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/OrvCore)
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/OrvCoreConfigVersion.cmake COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/OrvCoreConfig.cmake ${CMAKE_BINARY_DIR}/OrvCoreConfigVersion.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/OrvCore)

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs a Windows program of the build under wine64.
+# usage: wine-run.sh PREFIX_DIR PROGRAM [ARGS...]
+# The prefix is created once (under a lock, so parallel tests wait for it),
+# a persistent wineserver keeps later starts cheap, and the program's exit
+# status is passed through.
+set -u
+prefix=$1; shift
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+server=/usr/lib/wine/wineserver64
+[ -x "$server" ] || server=$(command -v wineserver64 || command -v wineserver)
+
+export WINEPREFIX="$prefix"
+export WINEARCH=win64
+export WINEDEBUG="${ORV_WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${ORV_WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export WINEPATH="/usr/lib/gcc/x86_64-w64-mingw32/12-posix;/usr/x86_64-w64-mingw32/lib${WINEPATH:+;$WINEPATH}"
+# Headless unless a test asks for its own X server.
+if [ -z "${ORV_DISPLAY:-}" ]; then unset DISPLAY; else export DISPLAY="$ORV_DISPLAY"; fi
+
+if [ ! -f "$prefix/.orv-ready" ]; then
+  mkdir -p "$(dirname "$prefix")"
+  (
+    flock 9
+    if [ ! -f "$prefix/.orv-ready" ]; then
+      "$wine" wineboot --init >/dev/null 2>&1
+      "$server" -w
+      touch "$prefix/.orv-ready"
+    fi
+  ) 9>"$prefix.lock"
+fi
+# Keep one server alive for a while so each test process starts in ~0.1 s.
+setsid -f "$server" -p60 </dev/null >/dev/null 2>&1 || true
+
+exec "$wine" "$@"

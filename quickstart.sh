@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# OrvCore quick start.
+#   ./quickstart.sh tour   build the x64 DLL and orvtool, run the host demo under wine64
+#   ./quickstart.sh test   build win64, win32 and the native XML module; run every test
+set -eu
+cd "$(dirname "$0")"
+cmd=${1:-}
+scripts/bootstrap.sh
+
+case "$cmd" in
+  tour)
+    cmake --preset win64 >/dev/null
+    cmake --build --preset win64 --target orvtool
+    exec cmake/wine-run.sh "$PWD/build/win64/wineprefix" build/win64/bin/orvtool.exe tour
+    ;;
+  test)
+    status=0
+    for preset in win64 win32 host; do
+      echo "=== $preset ==="
+      cmake --workflow --preset "$preset" || status=1
+    done
+    [ $status -eq 0 ] && echo "quickstart: all presets built and all tests passed" \
+                      || echo "quickstart: FAILED (see above)"
+    exit $status
+    ;;
+  *)
+    echo "usage: ./quickstart.sh tour|test" >&2
+    exit 2
+    ;;
+esac

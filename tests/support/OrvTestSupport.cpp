@@ -1,0 +1,303 @@
+#include "support/OrvTestSupport.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <stdexcept>
+
+namespace orvtest {
+
+namespace {
+
+std::map<std::string, ChildFn>& children()
+{
+    static std::map<std::string, ChildFn> m;
+    return m;
+}
+
+void removeTree(const std::string& dir)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string n = fd.cFileName;
+            if (n == "." || n == "..") continue;
+            std::string p = dir + "\\" + n;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(p);
+            else { SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL); DeleteFileA(p.c_str()); }
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+std::string quoteArg(const std::string& a)
+{
+    if (!a.empty() && a.find_first_of(" \t\"") == std::string::npos) return a;
+    std::string r = "\"";
+    size_t bs = 0;
+    for (char c : a) {
+        if (c == '\\') { ++bs; continue; }
+        if (c == '"') r.append(bs * 2 + 1, '\\');
+        else r.append(bs, '\\');
+        bs = 0;
+        r += c;
+    }
+    r.append(bs * 2, '\\');
+    return r + "\"";
+}
+
+// Reads a pipe to its end on a thread of its own, so that a child writing
+// both streams cannot block on a full pipe.
+struct PipeReader {
+    HANDLE pipe = nullptr;
+    std::string data;
+    HANDLE thread = nullptr;
+    static DWORD WINAPI run(LPVOID p)
+    {
+        auto* self = static_cast<PipeReader*>(p);
+        char buf[4096];
+        DWORD n;
+        while (ReadFile(self->pipe, buf, sizeof buf, &n, nullptr) && n) self->data.append(buf, n);
+        return 0;
+    }
+    void start() { thread = CreateThread(nullptr, 0, run, this, 0, nullptr); }
+    void finish() { if (thread) { WaitForSingleObject(thread, INFINITE); CloseHandle(thread); } CloseHandle(pipe); }
+};
+
+std::vector<char> buildEnvironment(const std::vector<std::string>& changes)
+{
+    std::map<std::string, std::string> vars;   // upper-cased name -> "Name=value"
+    char* block = GetEnvironmentStringsA();
+    for (char* p = block; *p; p += strlen(p) + 1) {
+        std::string e = p;
+        size_t eq = e.find('=', 1);
+        if (eq == std::string::npos) continue;
+        std::string key = e.substr(0, eq);
+        std::transform(key.begin(), key.end(), key.begin(), ::toupper);
+        vars[key] = e;
+    }
+    FreeEnvironmentStringsA(block);
+    for (const std::string& c : changes) {
+        size_t eq = c.find('=');
+        std::string key = c.substr(0, eq);
+        std::transform(key.begin(), key.end(), key.begin(), ::toupper);
+        if (eq == std::string::npos || eq + 1 == c.size()) vars.erase(key);
+        else vars[key] = c;
+    }
+    std::vector<char> env;
+    for (auto& kv : vars) { env.insert(env.end(), kv.second.begin(), kv.second.end()); env.push_back('\0'); }
+    env.push_back('\0');
+    return env;
+}
+
+}  // namespace
+
+TempDir::TempDir()
+{
+    char tmp[MAX_PATH];
+    DWORD n = GetTempPathA(MAX_PATH, tmp);
+    if (n == 0 || n >= MAX_PATH) throw std::runtime_error("GetTempPath failed");
+    static LONG serial = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[MAX_PATH];
+        std::snprintf(name, sizeof name, "%sorvtest-%lu-%ld", tmp, GetCurrentProcessId(), InterlockedIncrement(&serial));
+        if (CreateDirectoryA(name, nullptr)) { m_path = name; return; }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempDir::~TempDir() { removeTree(m_path); }
+
+std::vector<std::string> TempDir::list() const
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((m_path + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string n = fd.cFileName;
+        if (n != "." && n != "..") names.push_back(n);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : m_name(name), m_had(false)
+{
+    if (const char* old = std::getenv(name)) { m_had = true; m_old = old; }
+    // Both the CRT's copy (getenv) and the process block (GetEnvironmentVariable) change.
+    _putenv((m_name + "=" + (value ? value : "")).c_str());
+    SetEnvironmentVariableA(name, value);
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    _putenv((m_name + "=" + (m_had ? m_old : "")).c_str());
+    SetEnvironmentVariableA(m_name.c_str(), m_had ? m_old.c_str() : nullptr);
+}
+
+TestRegKey::TestRegKey(const std::string& name) : m_key(nullptr)
+{
+    m_path = "Software\\OrvCoreTest\\" + name + "-" + std::to_string(GetCurrentProcessId());
+    HKEY k;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS)
+        throw std::runtime_error("cannot create test key " + m_path);
+    m_key = k;
+}
+
+TestRegKey::~TestRegKey()
+{
+    if (m_key) RegCloseKey(m_key);
+    RegDeleteTreeA(HKEY_CURRENT_USER, m_path.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, m_path.c_str());
+    // Drop the shared parent once no test uses it any more.
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\OrvCoreTest");
+}
+
+RegValueRestorer::RegValueRestorer(HKEY__* root, const std::string& subKey, const std::string& value)
+    : m_root(root), m_subKey(subKey), m_value(value), m_existed(false), m_keyExisted(false), m_type(0)
+{
+    HKEY k;
+    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
+    m_keyExisted = true;
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(k, value.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+        m_data.resize(size);
+        if (RegQueryValueExA(k, value.c_str(), nullptr, &type, m_data.data(), &size) == ERROR_SUCCESS) {
+            m_existed = true;
+            m_type = type;
+            m_data.resize(size);
+        }
+    }
+    RegCloseKey(k);
+}
+
+RegValueRestorer::~RegValueRestorer()
+{
+    HKEY k;
+    if (RegOpenKeyExA(m_root, m_subKey.c_str(), 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return;
+    if (m_existed) RegSetValueExA(k, m_value.c_str(), 0, m_type, m_data.data(), static_cast<DWORD>(m_data.size()));
+    else RegDeleteValueA(k, m_value.c_str());
+    DWORD subKeys = 0, values = 0;
+    RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(k);
+    if (!m_keyExisted && subKeys == 0 && values == 0) RegDeleteKeyA(m_root, m_subKey.c_str());
+}
+
+std::string exePath()
+{
+    char buf[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
+    return std::string(buf, n);
+}
+
+std::string exeDir()
+{
+    std::string p = exePath();
+    return p.substr(0, p.find_last_of("\\/"));
+}
+
+ChildResult runProgram(const std::string& exe, const std::vector<std::string>& args, const std::vector<std::string>& env)
+{
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE outR, outW, errR, errW;
+    if (!CreatePipe(&outR, &outW, &sa, 0) || !CreatePipe(&errR, &errW, &sa, 0))
+        throw std::runtime_error("CreatePipe failed");
+    SetHandleInformation(outR, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errR, HANDLE_FLAG_INHERIT, 0);
+    HANDLE nul = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
+
+    std::string cmd = quoteArg(exe);
+    for (const std::string& a : args) cmd += " " + quoteArg(a);
+    std::vector<char> cmdBuf(cmd.begin(), cmd.end());
+    cmdBuf.push_back('\0');
+    std::vector<char> envBlock = buildEnvironment(env);
+
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = nul;
+    si.hStdOutput = outW;
+    si.hStdError = errW;
+    PROCESS_INFORMATION pi{};
+    BOOL ok = CreateProcessA(exe.c_str(), cmdBuf.data(), nullptr, nullptr, TRUE, 0, envBlock.data(), nullptr, &si, &pi);
+    CloseHandle(outW);
+    CloseHandle(errW);
+    CloseHandle(nul);
+    ChildResult r;
+    PipeReader ro, re;
+    ro.pipe = outR;
+    re.pipe = errR;
+    if (!ok) {
+        CloseHandle(outR);
+        CloseHandle(errR);
+        throw std::runtime_error("CreateProcess failed for " + exe);
+    }
+    ro.start();
+    re.start();
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    ro.finish();
+    re.finish();
+    r.exitCode = code;
+    r.out = ro.data;
+    r.err = re.data;
+    return r;
+}
+
+ChildResult runChild(const std::string& name, const std::vector<std::string>& args, const std::vector<std::string>& env)
+{
+    std::vector<std::string> all{"--orv-child", name};
+    all.insert(all.end(), args.begin(), args.end());
+    return runProgram(exePath(), all, env);
+}
+
+std::string readFile(const std::string& path)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::string();
+    std::string data;
+    char buf[65536];
+    DWORD n;
+    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n) data.append(buf, n);
+    CloseHandle(h);
+    return data;
+}
+
+bool fileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void writeFile(const std::string& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write " + path);
+    DWORD n = 0;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    CloseHandle(h);
+}
+
+ChildRegistrar::ChildRegistrar(const char* name, ChildFn fn) { children()[name] = fn; }
+
+int runChildEntry(int argc, char** argv)
+{
+    auto it = children().find(argv[2]);
+    if (it == children().end()) {
+        std::fprintf(stderr, "no child entry '%s'\n", argv[2]);
+        return 97;
+    }
+    return it->second(argc - 3, argv + 3);
+}
+
+}  // namespace orvtest

@@ -1,0 +1,103 @@
+// Test support for OrvCore tests under Windows (wine64): private temporary
+// folders, per-test registry keys, environment scopes and child processes.
+#ifndef ORV_TEST_SUPPORT_H
+#define ORV_TEST_SUPPORT_H
+
+#include <string>
+#include <vector>
+
+struct HKEY__;
+
+namespace orvtest {
+
+// A fresh folder below %TEMP%, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return m_path; }      // no trailing backslash
+    std::string file(const std::string& name) const { return m_path + "\\" + name; }
+    std::vector<std::string> list() const;                  // file names in the folder, sorted
+private:
+    std::string m_path;
+};
+
+// Sets (or with a null value removes) an environment variable; restores it on destruction.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+private:
+    std::string m_name, m_old;
+    bool m_had;
+};
+
+// HKCU\Software\OrvCoreTest\<name>-<pid>: created on construction, deleted
+// with its whole tree on destruction.
+class TestRegKey {
+public:
+    explicit TestRegKey(const std::string& name);
+    ~TestRegKey();
+    TestRegKey(const TestRegKey&) = delete;
+    TestRegKey& operator=(const TestRegKey&) = delete;
+    const std::string& subPath() const { return m_path; }   // below HKEY_CURRENT_USER
+    HKEY__* handle() const { return m_key; }
+private:
+    std::string m_path;
+    HKEY__* m_key;
+};
+
+// Saves a registry value (under HKCU or HKLM) and puts it back as it was,
+// deleting it if it did not exist.
+class RegValueRestorer {
+public:
+    RegValueRestorer(HKEY__* root, const std::string& subKey, const std::string& value);
+    ~RegValueRestorer();
+    RegValueRestorer(const RegValueRestorer&) = delete;
+    RegValueRestorer& operator=(const RegValueRestorer&) = delete;
+private:
+    HKEY__* m_root;
+    std::string m_subKey, m_value;
+    bool m_existed, m_keyExisted;
+    unsigned long m_type;
+    std::vector<unsigned char> m_data;
+};
+
+struct ChildResult {
+    unsigned long exitCode = 0xFFFFFFFF;
+    std::string out;   // standard output
+    std::string err;   // standard error
+};
+
+// Runs this test executable again as a child: `<exe> --orv-child <name> args...`;
+// env entries "NAME=value" are added to (or, as "NAME=", removed from) a copy of
+// this process's environment. Output is captured; the child gets no console.
+ChildResult runChild(const std::string& name, const std::vector<std::string>& args = {},
+                     const std::vector<std::string>& env = {});
+// Runs any program the same way.
+ChildResult runProgram(const std::string& exe, const std::vector<std::string>& args,
+                       const std::vector<std::string>& env = {});
+
+std::string exePath();              // full path of this executable
+std::string exeDir();               // its folder, no trailing backslash
+std::string readFile(const std::string& path);   // whole file, binary; empty if absent
+bool fileExists(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+
+// Child entry points, run by the test main when invoked with --orv-child NAME.
+using ChildFn = int (*)(int argc, char** argv);
+struct ChildRegistrar { ChildRegistrar(const char* name, ChildFn fn); };
+
+}  // namespace orvtest
+
+// Defines a child entry point: ORV_TEST_CHILD(name) { ...; return exitCode; }
+#define ORV_TEST_CHILD(name)                                                   \
+    static int orv_child_##name(int argc, char** argv);                        \
+    static ::orvtest::ChildRegistrar orv_child_reg_##name(#name, orv_child_##name); \
+    static int orv_child_##name(int argc, char** argv)
+
+#endif
