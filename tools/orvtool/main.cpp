@@ -23,6 +23,22 @@ Registrar::Registrar(const Command& cmd)
 
 const std::vector<Command>& commands() { return registry(); }
 
+static std::vector<TourStep>& tourRegistry()
+{
+    static std::vector<TourStep> list;
+    return list;
+}
+
+TourRegistrar::TourRegistrar(const TourStep& step)
+{
+    auto& list = tourRegistry();
+    auto it = list.begin();
+    while (it != list.end() && it->order <= step.order) ++it;
+    list.insert(it, step);
+}
+
+const std::vector<TourStep>& tourSteps() { return tourRegistry(); }
+
 static void printUsage(FILE* out)
 {
     std::fprintf(out, "usage: orvtool <command> [arguments]\n\ncommands:\n");

@@ -25,6 +25,20 @@ struct Registrar {
 
 const std::vector<Command>& commands();
 
+// The tour (`orvtool tour`) is a sequence of steps, each contributed by the
+// source file of the service it shows; steps run in ascending order.
+// Order bands: 100 logging and exceptions, 200 start-up (doInit), 300-799
+// services, 900 shutdown (doExit), 950 the log file.
+struct TourStep {
+    int order;
+    const char* title;
+    int (*run)();   // 0 when the step went as expected
+};
+struct TourRegistrar {
+    explicit TourRegistrar(const TourStep& step);
+};
+const std::vector<TourStep>& tourSteps();
+
 // Writes "orvtool: <message>" and the command's usage to stderr; returns 2.
 int usageError(const char* command, const std::string& message);
 
@@ -32,5 +46,8 @@ int usageError(const char* command, const std::string& message);
 
 #define ORVTOOL_COMMAND(ident, name, synopsis, summary, fn) \
     static const ::orvtool::Registrar ident##_registrar({name, synopsis, summary, fn})
+
+#define ORVTOOL_TOUR_STEP(ident, order, title, fn) \
+    static const ::orvtool::TourRegistrar ident##_tour({order, title, fn})
 
 #endif

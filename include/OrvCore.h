@@ -1,0 +1,14 @@
+// OrvCore.h - everything OrvCore_Rudaru20.dll exports. Clients include this
+// header (or the single family headers it lists) with only include/ on their path.
+#ifndef ORVCORE_H
+#define ORVCORE_H
+
+#include "OrvCoreDefs.h"
+#include "V_CapsulatedPointer.h"
+#include "V_String.h"
+#include "V_ASArchive.h"
+#include "V_Exception.h"
+#include "VSYST_DumpStream.h"
+#include "V_MsgBox.h"
+
+#endif

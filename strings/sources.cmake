@@ -1,0 +1,4 @@
+target_sources(OrvCore PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/orv_numtext.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/V_String.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/V_ASArchive.cpp)
