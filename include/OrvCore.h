@@ -10,5 +10,7 @@
 #include "V_Exception.h"
 #include "VSYST_DumpStream.h"
 #include "V_MsgBox.h"
+#include "VSYST_RegistryKey.h"
+#include "VSYST_VersionInfo.h"
 
 #endif
