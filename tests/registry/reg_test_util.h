@@ -1,0 +1,131 @@
+// Independent access to the registry for the registry tests: the Win32 API
+// directly, never through the library.
+#ifndef ORV_REG_TEST_UTIL_H
+#define ORV_REG_TEST_UTIL_H
+
+#include "V_String.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace regtest {
+
+inline std::string text(const V_STRING& s) { return std::string(s.data(), s.length()); }
+
+inline std::string bytes(std::initializer_list<int> list)
+{
+    std::string b;
+    for (int c : list) b += static_cast<char>(c);
+    return b;
+}
+
+// Type and bytes of a value; false when it cannot be read.
+inline bool readRaw(HKEY root, const std::string& path, const std::string& name, DWORD& type, std::string& data)
+{
+    HKEY k;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    DWORD size = 0;
+    LONG rc = RegQueryValueExA(k, name.c_str(), nullptr, &type, nullptr, &size);
+    std::vector<unsigned char> buf(size + 1);
+    if (rc == ERROR_SUCCESS) rc = RegQueryValueExA(k, name.c_str(), nullptr, &type, buf.data(), &size);
+    RegCloseKey(k);
+    if (rc != ERROR_SUCCESS) return false;
+    data.assign(reinterpret_cast<const char*>(buf.data()), size);
+    return true;
+}
+
+inline bool writeRaw(HKEY root, const std::string& path, const std::string& name, DWORD type, const std::string& data)
+{
+    HKEY k;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG rc = RegSetValueExA(k, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                             static_cast<DWORD>(data.size()));
+    RegCloseKey(k);
+    return rc == ERROR_SUCCESS;
+}
+
+inline bool createRaw(HKEY root, const std::string& path, const char* keyClass = nullptr)
+{
+    HKEY k;
+    if (RegCreateKeyExA(root, path.c_str(), 0, const_cast<char*>(keyClass), 0, KEY_ALL_ACCESS, nullptr, &k,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(k);
+    return true;
+}
+
+inline bool keyExists(HKEY root, const std::string& path)
+{
+    HKEY k;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+inline HKEY openRaw(HKEY root, const std::string& path)
+{
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return nullptr;
+    return k;
+}
+
+// Whether a handle is still open.
+inline bool handleOpen(HKEY k)
+{
+    DWORD n = 0;
+    return RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, &n, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                            nullptr) == ERROR_SUCCESS;
+}
+
+inline std::string classOf(HKEY root, const std::string& path)
+{
+    HKEY k;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return "<missing>";
+    char buf[2048] = {0};
+    DWORD n = sizeof buf - 1;
+    RegQueryInfoKeyA(k, buf, &n, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(k);
+    return buf;
+}
+
+// Names of the values and of the sub-keys of a key, sorted, or for values
+// in the registry's own order.
+inline std::vector<std::string> valueNames(HKEY root, const std::string& path, bool registryOrder = false)
+{
+    std::vector<std::string> names;
+    HKEY k;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return names;
+    for (DWORD i = 0;; ++i) {
+        char buf[512];
+        DWORD n = sizeof buf;
+        if (RegEnumValueA(k, i, buf, &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.push_back(buf);
+    }
+    RegCloseKey(k);
+    if (!registryOrder) std::sort(names.begin(), names.end());
+    return names;
+}
+
+inline std::vector<std::string> subKeyNames(HKEY root, const std::string& path)
+{
+    std::vector<std::string> names;
+    HKEY k;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return names;
+    for (DWORD i = 0;; ++i) {
+        char buf[512];
+        DWORD n = sizeof buf;
+        if (RegEnumKeyExA(k, i, buf, &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.push_back(buf);
+    }
+    RegCloseKey(k);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace regtest
+
+#endif

@@ -1,0 +1,323 @@
+// Standard keys and the basic key name. This program carries its own version
+// resource (stdkeys_app.rc: RegBase OrvCoreTest\StdKeyApp, version 3.4.0.9).
+// Tests of keys at fixed places redirect the process's root keys below a
+// private test key, so nothing outside it is touched.
+#include "VSYST_RegistryKey.h"
+#include "VSYST_VersionInfo.h"
+#include "reg_test_util.h"
+#include "support/OrvTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace regtest;
+
+namespace {
+
+const char kOwnBasic[] = "Software\\OrvCoreTest\\StdKeyApp\\3.4";
+const char kGenericBasic[] = "Software\\Brakmar\\T.R.I.O.N.(R) Platform\\Generic Application\\2.178";
+
+// HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE and HKEY_USERS of this process lead
+// below the test key while the object lives.
+class RootOverride {
+public:
+    explicit RootOverride(const orvtest::TestRegKey& tk)
+    {
+        const HKEY roots[3] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS};
+        const char* names[3] = {"cu", "lm", "u"};
+        for (int i = 0; i < 3; ++i) {
+            m_roots[i] = roots[i];
+            m_keys[i] = nullptr;
+            RegCreateKeyExA(tk.handle(), names[i], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_keys[i], nullptr);
+        }
+        for (int i = 0; i < 3; ++i) m_ok = (m_keys[i] && RegOverridePredefKey(m_roots[i], m_keys[i]) == ERROR_SUCCESS) && m_ok;
+    }
+    ~RootOverride()
+    {
+        for (int i = 0; i < 3; ++i) {
+            RegOverridePredefKey(m_roots[i], nullptr);
+            if (m_keys[i]) RegCloseKey(m_keys[i]);
+        }
+    }
+    RootOverride(const RootOverride&) = delete;
+    RootOverride& operator=(const RootOverride&) = delete;
+
+    bool ok() const { return m_ok; }
+    // Where a redirected root really is.
+    HKEY of(HKEY root) const
+    {
+        for (int i = 0; i < 3; ++i)
+            if (m_roots[i] == root) return m_keys[i];
+        return nullptr;
+    }
+    bool empty() const
+    {
+        for (HKEY k : m_keys)
+            if (!subKeyNames(k, "").empty()) return false;
+        return true;
+    }
+
+private:
+    HKEY m_roots[3];
+    HKEY m_keys[3];
+    bool m_ok = true;
+};
+
+struct Expected {
+    VSYST_RegistryStandardKey key;
+    HKEY root;
+    std::string path;
+};
+
+// The table, spelled out independently of the library.
+std::vector<Expected> standardKeys(const std::string& basic)
+{
+    const std::string platform = "Software\\Brakmar\\T.R.I.O.N.(R) Platform";
+    return {
+        {VSYST_RSK_LocalMachineCompany, HKEY_LOCAL_MACHINE, "Software\\Brakmar"},
+        {VSYST_RSK_LocalMachineBase, HKEY_LOCAL_MACHINE, basic},
+        {VSYST_RSK_LocalMachineSettings, HKEY_LOCAL_MACHINE, basic + "\\Settings"},
+        {VSYST_RSK_DefaultUserBase, HKEY_USERS, ".DEFAULT\\" + basic},
+        {VSYST_RSK_DefaultUserSettings, HKEY_USERS, ".DEFAULT\\" + basic + "\\Settings"},
+        {VSYST_RSK_CurrentUserCompany, HKEY_CURRENT_USER, "Software\\Brakmar"},
+        {VSYST_RSK_CurrentUserBase, HKEY_CURRENT_USER, basic},
+        {VSYST_RSK_CurrentUserSession, HKEY_CURRENT_USER, basic + "\\Session"},
+        {VSYST_RSK_CurrentUserSettings, HKEY_CURRENT_USER, basic + "\\Settings"},
+        {VSYST_RSK_LocalMachinePlatform, HKEY_LOCAL_MACHINE, platform},
+        {VSYST_RSK_CurrentUserPlatform, HKEY_CURRENT_USER, platform},
+        {VSYST_RSK_LocalMachineExplorer, HKEY_LOCAL_MACHINE, platform + "\\Explorer"},
+        {VSYST_RSK_CurrentUserExplorer, HKEY_CURRENT_USER, platform + "\\Explorer"},
+        {VSYST_RSK_CurrentUserExplorerSettings, HKEY_CURRENT_USER, platform + "\\Explorer\\Settings"},
+    };
+}
+
+HMODULE loadTestModule(const char* name)
+{
+    return LoadLibraryA((orvtest::exeDir() + "\\" + name).c_str());
+}
+
+}  // namespace
+
+TEST(StandardKeys, ExecutableWithItsOwnRegistryBase)
+{
+    VSYST_VersionInfo self(true);
+    EXPECT_EQ("OrvCoreTest\\StdKeyApp", text(self.getRegBase()));
+    EXPECT_FALSE(self.isDefaultRegBase());
+    EXPECT_EQ(kOwnBasic, text(VSYST_RegistryKey::getBasicKeyName()));
+    EXPECT_EQ("OrvCoreTest\\StdKeyApp\\3.4", text(VSYST_RegistryKey::getBasicKeyNameSoftware()));
+
+    // The real current user's settings key, at the place the basic key name gives.
+    const std::string settings = std::string(kOwnBasic) + "\\Settings";
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\OrvCoreTest\\StdKeyApp");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\OrvCoreTest\\StdKeyApp");
+    {
+        VSYST_RegistryKey absent(VSYST_RSK_CurrentUserSettings, false);
+        EXPECT_FALSE(absent.isValid());
+        EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Software\\OrvCoreTest\\StdKeyApp"));
+
+        VSYST_RegistryKey key(VSYST_RSK_CurrentUserSettings, true);
+        ASSERT_TRUE(key.isValid());
+        EXPECT_TRUE(key.setStringValue("where", "here"));
+        DWORD type = 0;
+        std::string data;
+        EXPECT_TRUE(readRaw(HKEY_CURRENT_USER, settings, "where", type, data));
+        EXPECT_EQ(std::string("here\0", 5), data);
+        VSYST_RegistryKey again(VSYST_RSK_CurrentUserSettings, false);
+        EXPECT_EQ("here", text(again.getStringValue("where")));
+    }
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\OrvCoreTest\\StdKeyApp");
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\OrvCoreTest\\StdKeyApp"));
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\OrvCoreTest");   // when no other test uses it
+}
+
+TEST(StandardKeys, EveryStandardKeyOpensItsPlace)
+{
+    orvtest::TestRegKey tk("stdkeys-table");
+    RootOverride roots(tk);
+    ASSERT_TRUE(roots.ok());
+    for (const Expected& e : standardKeys(kOwnBasic)) {
+        VSYST_RegistryKey key(e.key, true);
+        ASSERT_TRUE(key.isValid()) << e.path;
+        // Created, with every missing parent, exactly there.
+        EXPECT_TRUE(keyExists(roots.of(e.root), e.path)) << e.path;
+        const std::string marker = "marker-" + std::to_string(e.key);
+        ASSERT_TRUE(key.setIntValue(marker.c_str(), e.key)) << e.path;
+        DWORD type = 0;
+        std::string data;
+        EXPECT_TRUE(readRaw(roots.of(e.root), e.path, marker, type, data)) << e.path;
+        // Found again without create, read-only or not.
+        VSYST_RegistryKey again(e.key, false, VSYST_RegReadOnly);
+        EXPECT_EQ(e.key, again.getIntValue(marker.c_str(), -1L)) << e.path;
+        EXPECT_FALSE(again.setIntValue("x", 1)) << e.path;
+    }
+}
+
+TEST(StandardKeys, NothingIsCreatedWithoutCreate)
+{
+    orvtest::TestRegKey tk("stdkeys-nocreate");
+    RootOverride roots(tk);
+    ASSERT_TRUE(roots.ok());
+    for (const Expected& e : standardKeys(kOwnBasic)) {
+        EXPECT_FALSE(VSYST_RegistryKey(e.key, false).isValid()) << e.path;
+        EXPECT_FALSE(VSYST_RegistryKey(e.key, false, VSYST_RegReadOnly).isValid()) << e.path;
+        V_STRING sub("sub");
+        EXPECT_FALSE(VSYST_RegistryKey(e.key, false, &sub).isValid()) << e.path;
+        EXPECT_FALSE(VSYST_RegistryKey(e.key, false, sub, VSYST_RegReadOnly).isValid()) << e.path;
+    }
+    EXPECT_TRUE(roots.empty());
+
+    // Values outside the table open nothing, even with create.
+    for (int value : {9, 0x0FFF, 0x1005, -1, 0x7FFFFFFF}) {
+        auto key = static_cast<VSYST_RegistryStandardKey>(value);
+        EXPECT_FALSE(VSYST_RegistryKey(key, true).isValid()) << value;
+        V_STRING sub("sub");
+        EXPECT_FALSE(VSYST_RegistryKey(key, true, sub).isValid()) << value;
+    }
+    EXPECT_TRUE(roots.empty());
+}
+
+TEST(StandardKeys, SubKeysAndAccess)
+{
+    orvtest::TestRegKey tk("stdkeys-sub");
+    RootOverride roots(tk);
+    ASSERT_TRUE(roots.ok());
+    HKEY cu = roots.of(HKEY_CURRENT_USER);
+    const std::string settings = std::string(kOwnBasic) + "\\Settings";
+
+    V_STRING sub("Tools\\Grid");
+    VSYST_RegistryKey grid(VSYST_RSK_CurrentUserSettings, true, &sub);
+    ASSERT_TRUE(grid.isValid());
+    EXPECT_TRUE(keyExists(cu, settings + "\\Tools\\Grid"));
+    ASSERT_TRUE(grid.setIntValue("size", 10));
+
+    // The reference form reaches the same key; a null pointer means no sub-key.
+    EXPECT_EQ(10, VSYST_RegistryKey(VSYST_RSK_CurrentUserSettings, false, sub).getIntValue("size", 0L));
+    ASSERT_TRUE(writeRaw(cu, settings, "top", REG_DWORD, bytes({1, 0, 0, 0})));
+    EXPECT_EQ(1, VSYST_RegistryKey(VSYST_RSK_CurrentUserSettings, false, static_cast<const V_STRING*>(nullptr))
+                     .getIntValue("top", 0L));
+    // An empty sub-key still adds the separator: the same key with a trailing backslash.
+    EXPECT_EQ(1, VSYST_RegistryKey(VSYST_RSK_CurrentUserSettings, false, V_STRING()).getIntValue("top", 0L));
+
+    // Read-only when asked, for every form.
+    VSYST_RegistryKey ro1(VSYST_RSK_CurrentUserSettings, false, &sub, VSYST_RegReadOnly);
+    VSYST_RegistryKey ro2(VSYST_RSK_CurrentUserSettings, true, sub, VSYST_RegReadOnly);
+    for (const VSYST_RegistryKey* k : {&ro1, &ro2}) {
+        EXPECT_EQ(10, k->getIntValue("size", 0L));
+        EXPECT_FALSE(k->setIntValue("size", 11));
+    }
+    VSYST_RegistryKey rw(VSYST_RSK_CurrentUserSettings, false, sub, VSYST_RegReadWrite);
+    EXPECT_TRUE(rw.setIntValue("size", 12));
+
+    // A missing key created on a read-only request comes back writable:
+    // creation always asks for read and write.
+    V_STRING fresh("Fresh");
+    VSYST_RegistryKey created(VSYST_RSK_CurrentUserSettings, true, &fresh, VSYST_RegReadOnly);
+    ASSERT_TRUE(created.isValid());
+    EXPECT_TRUE(created.setIntValue("v", 1));
+    EXPECT_TRUE(keyExists(cu, settings + "\\Fresh"));
+
+    // Sub-keys of the other roots land below the right root.
+    V_STRING other("Other");
+    EXPECT_TRUE(VSYST_RegistryKey(VSYST_RSK_DefaultUserSettings, true, other).isValid());
+    EXPECT_TRUE(keyExists(roots.of(HKEY_USERS), ".DEFAULT\\" + settings + "\\Other"));
+    EXPECT_TRUE(VSYST_RegistryKey(VSYST_RSK_LocalMachinePlatform, true, other).isValid());
+    EXPECT_TRUE(keyExists(roots.of(HKEY_LOCAL_MACHINE), "Software\\Brakmar\\T.R.I.O.N.(R) Platform\\Other"));
+}
+
+TEST(StandardKeys, NonSpecificRegistryBase)
+{
+    orvtest::TestRegKey tk("stdkeys-nonspecific");
+    RootOverride roots(tk);
+    ASSERT_TRUE(roots.ok());
+    HKEY cu = roots.of(HKEY_CURRENT_USER);
+
+    VSYST_RegistryKey before(VSYST_RSK_CurrentUserSettings, true);
+    ASSERT_TRUE(before.isValid());
+
+    VSYST_RegistryKey::setNonSpecificRegBase("Software\\X\\Y");
+    EXPECT_EQ("Software\\X\\Y", text(VSYST_RegistryKey::getBasicKeyName()));
+    EXPECT_EQ("X\\Y", text(VSYST_RegistryKey::getBasicKeyNameSoftware()));
+    VSYST_RegistryKey after(VSYST_RSK_CurrentUserSettings, true);
+    ASSERT_TRUE(after.isValid());
+    EXPECT_TRUE(keyExists(cu, "Software\\X\\Y\\Settings"));
+    EXPECT_TRUE(VSYST_RegistryKey(VSYST_RSK_DefaultUserSettings, true).isValid());
+    EXPECT_TRUE(keyExists(roots.of(HKEY_USERS), ".DEFAULT\\Software\\X\\Y\\Settings"));
+
+    // A key opened before the change keeps its place.
+    ASSERT_TRUE(before.setIntValue("old", 1));
+    DWORD type;
+    std::string data;
+    EXPECT_TRUE(readRaw(cu, std::string(kOwnBasic) + "\\Settings", "old", type, data));
+
+    // Null changes nothing.
+    VSYST_RegistryKey::setNonSpecificRegBase(nullptr);
+    EXPECT_EQ("Software\\X\\Y", text(VSYST_RegistryKey::getBasicKeyName()));
+
+    // Short paths: nothing after the first nine characters, and no reading past the end.
+    for (const char* shortPath : {"Soft", "Software\\", "S"}) {
+        VSYST_RegistryKey::setNonSpecificRegBase(shortPath);
+        EXPECT_EQ(shortPath, text(VSYST_RegistryKey::getBasicKeyName()));
+        EXPECT_EQ("", text(VSYST_RegistryKey::getBasicKeyNameSoftware())) << shortPath;
+    }
+    VSYST_RegistryKey::setNonSpecificRegBase("Software\\Z");
+    EXPECT_EQ("Z", text(VSYST_RegistryKey::getBasicKeyNameSoftware()));
+
+    // An empty path gives the executable's own name back.
+    VSYST_RegistryKey::setNonSpecificRegBase("");
+    EXPECT_EQ(kOwnBasic, text(VSYST_RegistryKey::getBasicKeyName()));
+}
+
+TEST(StandardKeys, RegistryBaseModuleBeforeFirstUse)
+{
+    HMODULE full = loadTestModule("vi_full.dll");
+    HMODULE v800 = loadTestModule("vi_v800.dll");
+    ASSERT_TRUE(full && v800);
+    EXPECT_EQ(nullptr, VSYST_RegistryKey::setNonSpecificRegBaseModule(full, false));
+    EXPECT_EQ("Software\\Brakmar\\VITest\\7.1", text(VSYST_RegistryKey::getBasicKeyName()));
+    // Once a module is set (and the name computed), only force changes it.
+    EXPECT_EQ(full, VSYST_RegistryKey::setNonSpecificRegBaseModule(v800, false));
+    EXPECT_EQ("Software\\Brakmar\\VITest\\7.1", text(VSYST_RegistryKey::getBasicKeyName()));
+    EXPECT_EQ(full, VSYST_RegistryKey::setNonSpecificRegBaseModule(v800, true));
+    EXPECT_EQ("Software\\Brakmar\\VITest\\8.0", text(VSYST_RegistryKey::getBasicKeyName()));
+    // A module without a version resource gives the generic base.
+    HMODULE none = loadTestModule("vi_none.dll");
+    ASSERT_NE(nullptr, none);
+    EXPECT_EQ(v800, VSYST_RegistryKey::setNonSpecificRegBaseModule(none, true));
+    EXPECT_EQ(kGenericBasic, text(VSYST_RegistryKey::getBasicKeyName()));
+    // Forcing null goes back to the executable.
+    EXPECT_EQ(none, VSYST_RegistryKey::setNonSpecificRegBaseModule(nullptr, true));
+    EXPECT_EQ(kOwnBasic, text(VSYST_RegistryKey::getBasicKeyName()));
+}
+
+TEST(StandardKeys, RegistryBaseModuleAfterFirstUse)
+{
+    HMODULE full = loadTestModule("vi_full.dll");
+    ASSERT_NE(nullptr, full);
+    EXPECT_EQ(kOwnBasic, text(VSYST_RegistryKey::getBasicKeyName()));
+    // The name is computed: without force nothing is set, then or later.
+    EXPECT_EQ(nullptr, VSYST_RegistryKey::setNonSpecificRegBaseModule(full, false));
+    EXPECT_EQ(kOwnBasic, text(VSYST_RegistryKey::getBasicKeyName()));
+    EXPECT_EQ(nullptr, VSYST_RegistryKey::setNonSpecificRegBaseModule(full, false));
+    EXPECT_EQ(nullptr, VSYST_RegistryKey::setNonSpecificRegBaseModule(full, true));
+    EXPECT_EQ("Software\\Brakmar\\VITest\\7.1", text(VSYST_RegistryKey::getBasicKeyName()));
+
+    // A non-specific base clears the module and wins over any module set later.
+    VSYST_RegistryKey::setNonSpecificRegBase("Software\\Fixed");
+    EXPECT_EQ(nullptr, VSYST_RegistryKey::setNonSpecificRegBaseModule(full, true));
+    EXPECT_EQ("Software\\Fixed", text(VSYST_RegistryKey::getBasicKeyName()));
+    VSYST_RegistryKey::setNonSpecificRegBase("");
+    EXPECT_EQ(kOwnBasic, text(VSYST_RegistryKey::getBasicKeyName()));
+}
+
+TEST(StandardKeys, ModuleSetBeforeAnyKeyIsOpened)
+{
+    // Without force, a module set before the first standard key decides that key's place.
+    orvtest::TestRegKey tk("stdkeys-module");
+    RootOverride roots(tk);
+    ASSERT_TRUE(roots.ok());
+    HMODULE full = loadTestModule("vi_full.dll");
+    ASSERT_NE(nullptr, full);
+    VSYST_RegistryKey::setNonSpecificRegBaseModule(full, false);
+    VSYST_RegistryKey key(VSYST_RSK_CurrentUserSession, true);
+    ASSERT_TRUE(key.isValid());
+    EXPECT_TRUE(keyExists(roots.of(HKEY_CURRENT_USER), "Software\\Brakmar\\VITest\\7.1\\Session"));
+}
