@@ -133,6 +133,12 @@ TEST(VersionInfo, ResourceLargerThanTheBlockIsReadInPart)
     // RegBase within the first 8000 bytes, the long entry after it.
     VSYST_VersionInfo whole(module("vi_biglast.dll").c_str(), true);
     EXPECT_EQ("7.1.3.12|VIBig||Brakmar\\VITest|own|resource", describe(whole));
+    // The translation table after the long strings is out of reach: nothing of the strings counts.
+    VSYST_VersionInfo tail(module("vi_bigtail.dll").c_str(), true);
+    EXPECT_EQ(std::string("2.178.3.12|Generic Application||") + kGenericBase + "|generic|none", describe(tail));
+    // The numbers lie at the start and are read either way.
+    EXPECT_EQ(std::string("7.1.3.12|Generic Application||") + kGenericBase + "|generic|resource",
+              describe(VSYST_VersionInfo(module("vi_bigtail.dll").c_str(), false)));
 }
 
 TEST(VersionInfo, NumbersPrintAsSigned16Bit)
