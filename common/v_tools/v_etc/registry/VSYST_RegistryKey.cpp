@@ -66,7 +66,6 @@ public:
     RawKey(const RawKey&) = delete;
     RawKey& operator=(const RawKey&) = delete;
     HKEY* out() { return &m_key; }
-    HKEY get() const { return m_key; }
     HKEY release() { HKEY k = m_key; m_key = nullptr; return k; }
 private:
     HKEY m_key;
