@@ -1,0 +1,4 @@
+target_sources(OrvCore PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/VSYST_DumpStream.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/V_Exception.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/V_MsgBox.cpp)
