@@ -24,8 +24,8 @@ if [ ! -f "$prefix/.orv-ready" ]; then
   (
     flock 9
     if [ ! -f "$prefix/.orv-ready" ]; then
-      "$wine" wineboot --init >/dev/null 2>&1
-      "$server" -w
+      "$wine" wineboot --init >/dev/null 2>&1 9>&-
+      "$server" -w 9>&-
       touch "$prefix/.orv-ready"
     fi
   ) 9>"$prefix.lock"
@@ -48,8 +48,9 @@ if [ -z "${ORV_NO_SESSION:-}" ] && ! running; then
   (
     flock 9
     if ! running; then
-      "$server" -p60 </dev/null >/dev/null 2>&1 || true
-      "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
+      # Not with the lock's descriptor: the session would hold the lock for its whole life.
+      "$server" -p60 </dev/null >/dev/null 2>&1 9>&- || true
+      "$wine" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
     fi
   ) 9>"$prefix.lock"
 fi

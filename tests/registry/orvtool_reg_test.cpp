@@ -15,6 +15,15 @@ orvtest::ChildResult orvtool(const std::vector<std::string>& args, const std::ve
 
 std::string firstLine(const std::string& s) { return s.substr(0, s.find_first_of("\r\n")); }
 
+// Standard output in text mode ends lines with CR LF.
+std::string lines(const orvtest::ChildResult& r)
+{
+    std::string out;
+    for (char c : r.out)
+        if (c != '\r') out += c;
+    return out;
+}
+
 }  // namespace
 
 TEST(OrvtoolReg, WritesReadsListsCopiesAndDeletes)
@@ -61,7 +70,7 @@ TEST(OrvtoolReg, WritesReadsListsCopiesAndDeletes)
     EXPECT_EQ("HKEY_CURRENT_USER\\" + tk.subPath(), firstLine(list.out));
     for (const char* line : {"key\tsub", "value\ts\tstring\thello world", "value\ti\tint\t-5", "value\tf\tfloat\t2.5",
                              "value\tb\tbinary\t00ff10", "value\tm\tother\t"})
-        EXPECT_NE(std::string::npos, list.out.find(std::string(line) + "\n")) << line << "\n" << list.out;
+        EXPECT_NE(std::string::npos, lines(list).find(std::string(line) + "\n")) << line << "\n" << list.out;
 
     ASSERT_EQ(0u, orvtool({"reg", "copy", key + "\\sub", key + "\\copied"}).exitCode);
     DWORD type = 0;
@@ -103,7 +112,7 @@ TEST(OrvtoolReg, StandardKeysOfOrvtool)
     EXPECT_EQ("x", firstLine(orvtool({"reg", "get", "VSYST_RSK_CurrentUserSettings\\OrvCoreTest", "v"}).out));
     orvtest::ChildResult list = orvtool({"reg", "list", "currentusersettings"});
     EXPECT_EQ("HKEY_CURRENT_USER\\" + base + "\\Settings", firstLine(list.out));
-    EXPECT_NE(std::string::npos, list.out.find("key\tOrvCoreTest\n"));
+    EXPECT_NE(std::string::npos, lines(list).find("key\tOrvCoreTest\n"));
     EXPECT_EQ(0u, orvtool({"reg", "delete", "CurrentUserSettings\\OrvCoreTest"}).exitCode);
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, base + "\\Settings\\OrvCoreTest"));
 

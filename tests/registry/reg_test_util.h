@@ -37,23 +37,38 @@ inline bool readRaw(HKEY root, const std::string& path, const std::string& name,
     return true;
 }
 
+// Opens a key, creating it only when missing: Wine gives an existing key the
+// class of a RegCreateKeyEx call, an empty one when none is passed.
+inline HKEY openOrCreate(HKEY root, const std::string& path, const char* keyClass = nullptr)
+{
+    HKEY k = nullptr;
+    if (!keyClass && RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &k) == ERROR_SUCCESS) return k;
+    if (RegCreateKeyExA(root, path.c_str(), 0, const_cast<char*>(keyClass), 0, KEY_ALL_ACCESS, nullptr, &k,
+                        nullptr) != ERROR_SUCCESS)
+        return nullptr;
+    return k;
+}
+
 inline bool writeRaw(HKEY root, const std::string& path, const std::string& name, DWORD type, const std::string& data)
 {
-    HKEY k;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS)
-        return false;
+    HKEY k = openOrCreate(root, path);
+    if (!k) return false;
     LONG rc = RegSetValueExA(k, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
                              static_cast<DWORD>(data.size()));
     RegCloseKey(k);
     return rc == ERROR_SUCCESS;
 }
 
+// The last name is created relative to its parent: Wine limits the length of
+// the whole path given to one call.
 inline bool createRaw(HKEY root, const std::string& path, const char* keyClass = nullptr)
 {
-    HKEY k;
-    if (RegCreateKeyExA(root, path.c_str(), 0, const_cast<char*>(keyClass), 0, KEY_ALL_ACCESS, nullptr, &k,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
+    size_t cut = path.rfind('\\');
+    HKEY parent = cut == std::string::npos ? root : openOrCreate(root, path.substr(0, cut));
+    if (!parent) return false;
+    HKEY k = openOrCreate(parent, cut == std::string::npos ? path : path.substr(cut + 1), keyClass);
+    if (parent != root) RegCloseKey(parent);
+    if (!k) return false;
     RegCloseKey(k);
     return true;
 }

@@ -384,13 +384,20 @@ TEST(RegistryKey, BinaryReaderProtocol)
     EXPECT_EQ(0u, size);
     EXPECT_EQ(0xCC, buf[0]);
 
-    // Not a binary value of the library: zeroed, size 0, false.
-    for (const char* name : {"float", "untagged", "missing", "str", "onebyte"}) {
+    // Not a binary value of the library: false, size 0, and the caller's bytes
+    // zeroed - as far as the capacity for a missing value or another type, as
+    // far as the stored payload for an untagged or float value.
+    struct NotBinary { const char* name; unsigned zeroed; } notBinary[] = {
+        {"missing", 16}, {"str", 16}, {"onebyte", 16}, {"float", 8}, {"untagged", 3}};
+    for (const NotBinary& n : notBinary) {
         fill();
         size = sizeof buf;
-        EXPECT_FALSE(k.getBinaryValue(name, buf, &size)) << name;
-        EXPECT_EQ(0u, size) << name;
-        EXPECT_TRUE(zeroUpTo(8)) << name;   // float: 8 bytes of payload were wiped
+        EXPECT_FALSE(k.getBinaryValue(n.name, buf, &size)) << n.name;
+        EXPECT_EQ(0u, size) << n.name;
+        EXPECT_TRUE(zeroUpTo(n.zeroed)) << n.name;
+        if (n.zeroed < sizeof buf) {
+            EXPECT_EQ(0xCC, buf[n.zeroed]) << n.name;
+        }
     }
     // The float and the string were only zeroed as far as the capacity reached.
     fill();
@@ -589,7 +596,9 @@ TEST(RegistryKey, DeletingValuesAndTrees)
     VSYST_RegistryKey longKey(k, "long", false);
     EXPECT_FALSE(longKey.deleteAllValues());
     EXPECT_FALSE(longKey.deleteAllValuesAndSubKeys());
-    EXPECT_FALSE(k.deleteAllValuesAndSubKeys("long"));
+    // Deleting it by name reports the deletion of the key alone, which values do not prevent.
+    EXPECT_TRUE(k.deleteAllValuesAndSubKeys("long"));
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, f.path("long")));
     const std::string longSub(256, 's');
     ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, f.path("longsub\\" + longSub)));
     ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path("longsub"), "v", REG_SZ, std::string("x\0", 2)));

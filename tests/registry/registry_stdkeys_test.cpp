@@ -108,7 +108,6 @@ TEST(StandardKeys, ExecutableWithItsOwnRegistryBase)
     // The real current user's settings key, at the place the basic key name gives.
     const std::string settings = std::string(kOwnBasic) + "\\Settings";
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\OrvCoreTest\\StdKeyApp");
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\OrvCoreTest\\StdKeyApp");
     {
         VSYST_RegistryKey absent(VSYST_RSK_CurrentUserSettings, false);
         EXPECT_FALSE(absent.isValid());
@@ -124,8 +123,8 @@ TEST(StandardKeys, ExecutableWithItsOwnRegistryBase)
         VSYST_RegistryKey again(VSYST_RSK_CurrentUserSettings, false);
         EXPECT_EQ("here", text(again.getStringValue("where")));
     }
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\OrvCoreTest\\StdKeyApp");
-    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\OrvCoreTest\\StdKeyApp"));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\OrvCoreTest\\StdKeyApp"));
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Software\\OrvCoreTest\\StdKeyApp"));
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\OrvCoreTest");   // when no other test uses it
 }
 
