@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -73,9 +74,23 @@ TEST(VersionInfo, ModuleHandlesAndTheExecutable)
 TEST(VersionInfo, ModuleHandleWhoseNameCannotBeFetched)
 {
     // GetModuleFileName fails for a handle that is no module: the failure is
-    // reported and the generic values stand in.
+    // reported in a system-error box (here the recording stand-in of the
+    // "MFC42" module) and the generic values stand in.
+    orvtest::TempDir dir;
+    const std::string record = dir.file("boxes.txt");
+    orvtest::ScopedEnv env("ORVTEST_MFC42_RECORD", record.c_str());
+    HMODULE mfc = LoadLibraryA((orvtest::exeDir() + "\\fake_mfc42\\MFC42.dll").c_str());
+    ASSERT_NE(nullptr, mfc);
     VSYST_VersionInfo vi(reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x10)), true);
     EXPECT_EQ(std::string("2.178.0.0|Generic Application||") + kGenericBase + "|generic|none", describe(vi));
+    const std::string shown = orvtest::readFile(record);
+    EXPECT_FALSE(shown.empty());
+    EXPECT_EQ(1u, static_cast<size_t>(std::count(shown.begin(), shown.end(), '\n'))) << shown;
+
+    // A module whose name is fetched shows nothing.
+    VSYST_VersionInfo fine(GetModuleHandleA(nullptr), true);
+    EXPECT_EQ(shown, orvtest::readFile(record));
+    FreeLibrary(mfc);
 }
 
 TEST(VersionInfo, PartialResourcesFallBackToGenericValues)
