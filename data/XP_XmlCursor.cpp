@@ -6,12 +6,25 @@
 
 namespace {
 
-// First c in [from, limit) of text, or -1.
-std::int32_t findChar(const char* text, std::int32_t from, std::int32_t limit, char c)
+// First c in [from, limit) of text, or -1. Most searches end within a few
+// characters, where a call of memchr would cost more than the search.
+inline std::int32_t findChar(const char* text, std::int32_t from, std::int32_t limit, char c)
 {
     if (from < 0 || from >= limit) return -1;
-    const void* hit = std::memchr(text + from, c, static_cast<std::size_t>(limit - from));
+    const std::int32_t near = limit - from < 16 ? limit : from + 16;
+    for (std::int32_t i = from; i < near; ++i)
+        if (text[i] == c) return i;
+    if (near == limit) return -1;
+    const void* hit = std::memchr(text + near, c, static_cast<std::size_t>(limit - near));
     return hit ? static_cast<std::int32_t>(static_cast<const char*>(hit) - text) : -1;
+}
+
+inline bool sameBytes(const char* a, const char* b, std::int32_t n)
+{
+    if (n > 16) return std::memcmp(a, b, static_cast<std::size_t>(n)) == 0;
+    for (std::int32_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
 }
 
 std::uint32_t hashKey(const char* s, std::int32_t n)
@@ -40,8 +53,7 @@ std::int32_t _xp_EndTagIndex::lookup(const char* key, std::int32_t length) const
         const std::int32_t slot = m_table[i];
         if (slot == 0) return -1;
         const Entry& e = m_entries[static_cast<std::size_t>(slot - 1)];
-        if (e.hash == hash && e.length == length &&
-            std::memcmp(m_text + e.offset, key, static_cast<std::size_t>(length)) == 0)
+        if (e.hash == hash && e.length == length && sameBytes(m_text + e.offset, key, length))
             return slot - 1;
     }
 }
@@ -64,8 +76,7 @@ std::int32_t _xp_EndTagIndex::intern(std::int32_t offset, std::int32_t length, s
         const std::int32_t slot = m_table[i];
         if (slot == 0) break;
         const Entry& e = m_entries[static_cast<std::size_t>(slot - 1)];
-        if (e.hash == hash && e.length == length &&
-            std::memcmp(m_text + e.offset, key, static_cast<std::size_t>(length)) == 0)
+        if (e.hash == hash && e.length == length && sameBytes(m_text + e.offset, key, length))
             return slot - 1;
     }
     m_entries.push_back(Entry{offset, length, hash});
@@ -76,6 +87,8 @@ std::int32_t _xp_EndTagIndex::intern(std::int32_t offset, std::int32_t length, s
 void _xp_EndTagIndex::build()
 {
     m_built = true;
+    m_tagOffset.reserve(static_cast<std::size_t>(m_length / 16));
+    m_tagGroup.reserve(static_cast<std::size_t>(m_length / 16));
     // Every tag that can be a start tag "<name>" or an end tag "</name>" of a
     // name without "<": a "<", then no "<", ">" or blank, then ">". A name
     // never holds a blank or ">", so other tags can never match one.
@@ -83,8 +96,9 @@ void _xp_EndTagIndex::build()
     const char* end = m_text + m_length;
     const char* p = text;
     while (p < end) {
-        const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
-        if (!lt) break;
+        const std::int32_t at = findChar(text, static_cast<std::int32_t>(p - text), m_length, '<');
+        if (at < 0) break;
+        const char* lt = text + at;
         const char* q = lt;
         const char* r = lt + 1;
         bool blank = false;
@@ -99,14 +113,29 @@ void _xp_EndTagIndex::build()
             }
         }
         if (r == end) break;
-        if (!blank) {
-            const char* key = q + 1;
-            int isEnd = 0;
-            if (key < r && *key == '/') {
-                ++key;
-                isEnd = 1;
+        const char* key = q + 1;
+        int isEnd = 0;
+        if (key < r && *key == '/') {
+            ++key;
+            isEnd = 1;
+        }
+        const std::int32_t keyLength = static_cast<std::int32_t>(r - key);
+        // Names beginning or ending with "/" take the plain search; so their
+        // tags ("<//x>", "<x/>") are never looked up here.
+        if (!blank && !(keyLength > 0 && (key[0] == '/' || key[keyLength - 1] == '/'))) {
+            if (!isEnd) {
+                // A value's own pair "<x>text</x>" (no "<" in the text) adds a
+                // start and at once its end: it never decides which end tag
+                // closes an outer x, and a search starting inside it is a
+                // value, found without the index. Leave it out.
+                const std::int32_t next = findChar(text, static_cast<std::int32_t>(r - text) + 1, m_length, '<');
+                if (next >= 0 && static_cast<std::int64_t>(next) + keyLength + 3 <= m_length &&
+                    text[next + 1] == '/' && text[next + 2 + keyLength] == '>' &&
+                    sameBytes(text + next + 2, key, keyLength)) {
+                    p = text + next + keyLength + 3;
+                    continue;
+                }
             }
-            const std::int32_t keyLength = static_cast<std::int32_t>(r - key);
             const std::int32_t entry =
                 intern(static_cast<std::int32_t>(key - text), keyLength, hashKey(key, keyLength));
             m_tagOffset.push_back(static_cast<std::int32_t>(q - text));
@@ -123,66 +152,59 @@ void _xp_EndTagIndex::build()
     std::vector<std::int32_t> fill(m_groupFirst.begin(), m_groupFirst.end() - 1);
     for (std::size_t t = 0; t < m_tagOffset.size(); ++t)
         m_groupOffsets[static_cast<std::size_t>(fill[static_cast<std::size_t>(m_tagGroup[t])]++)] = m_tagOffset[t];
-    m_eventsOfEntry.assign(m_entries.size(), -1);
+    m_events.assign(m_entries.size(), Events());
 }
 
 _xp_EndTagIndex::Events& _xp_EndTagIndex::eventsOf(std::int32_t entry)
 {
-    std::int32_t& slot = m_eventsOfEntry[static_cast<std::size_t>(entry)];
-    if (slot >= 0) return m_events[static_cast<std::size_t>(slot)];
+    Events& ev = m_events[static_cast<std::size_t>(entry)];
+    if (ev.first >= 0) return ev;
 
-    const Entry& e = m_entries[static_cast<std::size_t>(entry)];
-    const std::uint32_t n = static_cast<std::uint32_t>(e.length);
-    // Start tags of a name "/x" are the tags "</x>", filed as ends of x.
-    std::int32_t startGroup = entry * 2;
-    if (n > 0 && m_text[e.offset] == '/') {
-        const std::int32_t inner = lookup(m_text + e.offset + 1, e.length - 1);
-        startGroup = inner >= 0 ? inner * 2 + 1 : -1;
-    }
-    const std::int32_t* s = nullptr;
-    const std::int32_t* sEnd = nullptr;
-    if (startGroup >= 0) {
-        s = m_groupOffsets.data() + m_groupFirst[static_cast<std::size_t>(startGroup)];
-        sEnd = m_groupOffsets.data() + m_groupFirst[static_cast<std::size_t>(startGroup) + 1];
-    }
+    const std::uint32_t n = static_cast<std::uint32_t>(m_entries[static_cast<std::size_t>(entry)].length);
+    const std::int32_t* s = m_groupOffsets.data() + m_groupFirst[static_cast<std::size_t>(entry) * 2];
+    const std::int32_t* sEnd = m_groupOffsets.data() + m_groupFirst[static_cast<std::size_t>(entry) * 2 + 1];
     const std::int32_t* c = m_groupOffsets.data() + m_groupFirst[static_cast<std::size_t>(entry) * 2 + 1];
     const std::int32_t* cEnd = m_groupOffsets.data() + m_groupFirst[static_cast<std::size_t>(entry) * 2 + 2];
 
-    Events ev;
-    const std::size_t count = static_cast<std::size_t>((sEnd - s) + (cEnd - c));
-    ev.sortKey.reserve(count);
+    const std::size_t first = m_sortKey.size();
+    const std::size_t m = static_cast<std::size_t>((sEnd - s) + (cEnd - c));
+    ev.first = static_cast<std::int32_t>(first);
+    ev.count = static_cast<std::int32_t>(m);
+    ev.next = 0;
+    m_sortKey.resize(first + m);
+    std::uint32_t* key = m_sortKey.data() + first;
     while (s != sEnd || c != cEnd) {
         // A start tag "<name>" at o ends at o + n + 2.
         const std::uint32_t sk = s != sEnd ? 2u * (static_cast<std::uint32_t>(*s) + n + 2u) : UINT32_MAX;
         const std::uint32_t ck = c != cEnd ? 2u * static_cast<std::uint32_t>(*c) + 1u : UINT32_MAX;
         if (sk < ck) {
-            ev.sortKey.push_back(sk);
+            *key++ = sk;
             ++s;
         } else {
-            ev.sortKey.push_back(ck);
+            *key++ = ck;
             ++c;
         }
     }
+    key = m_sortKey.data() + first;
 
     // depth[i] = starts minus ends before event i. A start tag placed before
     // event i is closed by the end tag that first takes depth below depth[i].
-    const std::size_t m = ev.sortKey.size();
-    std::vector<std::int32_t> depth(m + 1);
-    depth[0] = 0;
-    for (std::size_t i = 0; i < m; ++i) depth[i + 1] = depth[i] + ((ev.sortKey[i] & 1u) ? -1 : 1);
+    m_depth.resize(m + 1);
+    m_depth[0] = 0;
+    for (std::size_t i = 0; i < m; ++i) m_depth[i + 1] = m_depth[i] + ((key[i] & 1u) ? -1 : 1);
     // firstAt[d + m + 1]: the leftmost event boundary seen so far with depth d.
-    std::vector<std::int32_t> firstAt(2 * m + 3, -1);
-    ev.close.assign(m + 1, -1);
+    m_firstAt.assign(2 * m + 3, -1);
+    const std::size_t closeFirst = m_close.size();
+    ev.closeFirst = static_cast<std::int32_t>(closeFirst);
+    m_close.resize(closeFirst + m + 1);
+    std::int32_t* close = m_close.data() + closeFirst;
     for (std::size_t i = m + 1; i-- > 0;) {
-        const std::size_t d = static_cast<std::size_t>(depth[i] + static_cast<std::int32_t>(m) + 1);
-        const std::int32_t j = firstAt[d - 1];
-        if (j > 0) ev.close[i] = static_cast<std::int32_t>(ev.sortKey[static_cast<std::size_t>(j) - 1] >> 1);
-        firstAt[d] = static_cast<std::int32_t>(i);
+        const std::size_t d = static_cast<std::size_t>(m_depth[i] + static_cast<std::int32_t>(m) + 1);
+        const std::int32_t j = m_firstAt[d - 1];
+        close[i] = j > 0 ? static_cast<std::int32_t>(key[j - 1] >> 1) : -1;
+        m_firstAt[d] = static_cast<std::int32_t>(i);
     }
-
-    slot = static_cast<std::int32_t>(m_events.size());
-    m_events.push_back(std::move(ev));
-    return m_events.back();
+    return ev;
 }
 
 std::int32_t _xp_EndTagIndex::find(const std::string& pattern, std::int32_t from, std::int32_t limit) const
@@ -216,9 +238,11 @@ std::int32_t _xp_EndTagIndex::findClose(std::int32_t lt, std::int32_t nameStart,
                                         std::int32_t gt, std::int32_t windowEnd)
 {
     const char* name = m_text + nameStart;
-    // Names holding "<" are not indexed (their tags hold several "<"); such
-    // names never come from a written file, so they take the plain search.
-    if (nameLength > 0 && std::memchr(name, '<', static_cast<std::size_t>(nameLength)))
+    // Names holding "<" (their tags hold several), stray end tags read as
+    // start tags ("/x") and names ending in "/" are not indexed; no written
+    // file holds them, and they take the plain search.
+    if (nameLength > 0 && (name[0] == '/' || name[nameLength - 1] == '/' ||
+                           std::memchr(name, '<', static_cast<std::size_t>(nameLength))))
         return plainClose(nameStart, nameLength, gt, windowEnd);
     if (!m_built) build();
 
@@ -233,17 +257,18 @@ std::int32_t _xp_EndTagIndex::findClose(std::int32_t lt, std::int32_t nameStart,
     if (entry < 0) return -1;   // no "</name>" anywhere
 
     Events& ev = eventsOf(entry);
+    const std::uint32_t* keys = m_sortKey.data() + ev.first;
+    const std::size_t count = static_cast<std::size_t>(ev.count);
     // First event at or after gt: start tags ending after gt + 1, end tags from gt + 1 on.
     const std::uint32_t from = 2u * (static_cast<std::uint32_t>(gt) + 1u) + 1u;
-    const std::vector<std::uint32_t>& keys = ev.sortKey;
-    std::size_t a = ev.next;
+    std::size_t a = static_cast<std::size_t>(ev.next);
     if (a > 0 && keys[a - 1] >= from) {
-        a = static_cast<std::size_t>(std::lower_bound(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(a), from) - keys.begin());
+        a = static_cast<std::size_t>(std::lower_bound(keys, keys + a, from) - keys);
     } else {
-        while (a < keys.size() && keys[a] < from) ++a;
+        while (a < count && keys[a] < from) ++a;
     }
-    ev.next = a;
-    const std::int32_t close = ev.close[a];
+    ev.next = static_cast<std::int32_t>(a);
+    const std::int32_t close = m_close[static_cast<std::size_t>(ev.closeFirst) + a];
     if (close < 0) return -1;
     if (static_cast<std::int64_t>(close) + nameLength + 3 > windowEnd) return -1;
     return close;
@@ -289,11 +314,22 @@ bool XP_XmlCursor::findNextTag(_xp_EndTagIndex& index, const char* text)
         return true;
     }
 
-    const std::int32_t origin = static_cast<std::int32_t>(data - text);
-    const std::int32_t close =
-        index.findClose(origin + lt, origin + nameStart, nameLen, origin + gt, origin + length);
-    if (close < 0) return false;
-    closeStart = close - origin;
+    // No end tag without a "<" after the start tag. When that first "<"
+    // begins the end tag, it is the one: no start tag of the name can stand
+    // before it. Values are found so, without asking the index.
+    const std::int32_t firstLt = findChar(data, gt + 1, length, '<');
+    if (firstLt < 0) return false;
+    std::int32_t close;
+    if (static_cast<std::int64_t>(firstLt) + nameLen + 3 <= length && data[firstLt + 1] == '/' &&
+        data[firstLt + 2 + nameLen] == '>' && sameBytes(data + firstLt + 2, data + nameStart, nameLen)) {
+        close = firstLt;
+    } else {
+        const std::int32_t origin = static_cast<std::int32_t>(data - text);
+        close = index.findClose(origin + lt, origin + nameStart, nameLen, origin + gt, origin + length);
+        if (close < 0) return false;
+        close -= origin;
+    }
+    closeStart = close;
     closeEnd = closeStart + nameLen + 3 - 1;
     contentStart = gt + 1;
     contentEnd = closeStart - 1;

@@ -29,11 +29,14 @@ private:
     // The start and end tags of one name, merged in text order: a start tag
     // counts at its end, an end tag at its start (start tags first on a tie),
     // as sortKey 2 * offset or 2 * offset + 1. close[i] is the end tag that
-    // a start tag before event i is closed by.
+    // a start tag placed before event i is closed by, or -1. All names share
+    // the two arrays; a name's events are count keys and count + 1 closes
+    // from first on.
     struct Events {
-        std::vector<std::uint32_t> sortKey;
-        std::vector<std::int32_t> close;
-        std::size_t next = 0;   // where the last search stopped
+        std::int32_t first = -1;   // into m_sortKey; -1 until built
+        std::int32_t closeFirst = 0;   // into m_close
+        std::int32_t count = 0;
+        std::int32_t next = 0;     // where the last search stopped
     };
 
     void build();
@@ -64,8 +67,10 @@ private:
     std::vector<std::int32_t> m_groupFirst;   // per group, into m_groupOffsets
     std::vector<std::int32_t> m_groupOffsets;
 
-    std::vector<std::int32_t> m_eventsOfEntry;   // index into m_events, or -1
-    std::vector<Events> m_events;
+    std::vector<Events> m_events;   // per entry
+    std::vector<std::uint32_t> m_sortKey;
+    std::vector<std::int32_t> m_close;
+    std::vector<std::int32_t> m_depth, m_firstAt;   // scratch of eventsOf
 };
 
 // One level of the scan: a window of the text and the tag found last in it.

@@ -3,6 +3,7 @@
 #include "XP_Param.h"
 
 #include <functional>
+#include <tuple>
 
 // ---------------------------------------------------------------------------
 // XP_XML_Node
@@ -112,11 +113,14 @@ void XP_XML_Node::addElement(const std::string& key, const std::string& value, c
             return;
         }
     }
-    m_elements.emplace_back(key, XP_Element(value, attributes));
+    if (m_elements.empty()) m_elements.reserve(4);   // spares the first regrowths
+    m_elements.emplace_back(std::piecewise_construct, std::forward_as_tuple(key),
+                            std::forward_as_tuple(value, attributes));
 }
 
 XP_XML_Node* XP_XML_Node::addNode(const std::string& name, const std::string& attributes)
 {
+    if (m_nodes.empty()) m_nodes.reserve(4);
     m_nodes.emplace_back(name, attributes, this);
     return &m_nodes.back();
 }
@@ -324,7 +328,8 @@ void XP_XML_Param_Notify::element(const std::string& name, const std::string& va
         e.value = value;
         e.attributes = attributes;
     } else {
-        elements.emplace_back(name, XP_Element(value, attributes));
+        elements.emplace_back(std::piecewise_construct, std::forward_as_tuple(name),
+                              std::forward_as_tuple(value, attributes));
         keys.insert(elements, elements.size() - 1);
     }
 }
