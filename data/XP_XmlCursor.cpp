@@ -4,19 +4,38 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // First c in [from, limit) of text, or -1. Most searches end within a few
-// characters, where a call of memchr would cost more than the search.
+// characters, where a call of memchr costs more than the search itself.
+// Whole 16-byte blocks only: nothing past limit is ever loaded.
 inline std::int32_t findChar(const char* text, std::int32_t from, std::int32_t limit, char c)
 {
     if (from < 0 || from >= limit) return -1;
-    const std::int32_t near = limit - from < 16 ? limit : from + 16;
-    for (std::int32_t i = from; i < near; ++i)
-        if (text[i] == c) return i;
-    if (near == limit) return -1;
-    const void* hit = std::memchr(text + near, c, static_cast<std::size_t>(limit - near));
-    return hit ? static_cast<std::int32_t>(static_cast<const char*>(hit) - text) : -1;
+    const char* p = text + from;
+    const char* const end = text + limit;
+#if defined(__SSE2__)
+    const __m128i needle = _mm_set1_epi8(c);
+    for (int blocks = 0; end - p >= 16; ++blocks, p += 16) {
+        if (blocks == 4) {
+            const void* hit = std::memchr(p, c, static_cast<std::size_t>(end - p));
+            return hit ? static_cast<std::int32_t>(static_cast<const char*>(hit) - text) : -1;
+        }
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), needle));
+        if (mask) return static_cast<std::int32_t>(p - text) + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    if (end - p > 32) {
+        const void* hit = std::memchr(p, c, static_cast<std::size_t>(end - p));
+        return hit ? static_cast<std::int32_t>(static_cast<const char*>(hit) - text) : -1;
+    }
+    for (; p < end; ++p)
+        if (*p == c) return static_cast<std::int32_t>(p - text);
+    return -1;
 }
 
 inline bool sameBytes(const char* a, const char* b, std::int32_t n)
@@ -303,6 +322,7 @@ bool XP_XmlCursor::findNextTag(_xp_EndTagIndex& index, const char* text)
         attrEnd = selfClosing ? gt - 2 : gt - 1;
     }
 
+    contentLt = -1;
     if (selfClosing) {
         contentStart = contentEnd = -1;
         position = gt + 1;
@@ -328,6 +348,7 @@ bool XP_XmlCursor::findNextTag(_xp_EndTagIndex& index, const char* text)
         close = index.findClose(origin + lt, origin + nameStart, nameLen, origin + gt, origin + length);
         if (close < 0) return false;
         close -= origin;
+        contentLt = firstLt;
     }
     closeStart = close;
     closeEnd = closeStart + nameLen + 3 - 1;
@@ -336,19 +357,6 @@ bool XP_XmlCursor::findNextTag(_xp_EndTagIndex& index, const char* text)
     const std::int32_t next = findChar(data, closeEnd, length, '<');
     position = next >= 0 ? next : closeEnd;
     return true;
-}
-
-bool XP_XmlCursor::isSkipped() const
-{
-    const std::int32_t n = nameLength();
-    const char* name = data + nameStart;
-    return (n >= 4 && std::memcmp(name, "?xml", 4) == 0) || (n >= 3 && std::memcmp(name, "!--", 3) == 0);
-}
-
-bool XP_XmlCursor::contentHasTag() const
-{
-    const std::int32_t n = rangeLength(contentStart, contentEnd);
-    return n > 0 && std::memchr(data + contentStart, '<', static_cast<std::size_t>(n)) != nullptr;
 }
 
 void XP_XmlCursor::moveOn()

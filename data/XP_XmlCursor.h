@@ -84,6 +84,7 @@ struct XP_XmlCursor {
     std::int32_t nameStart = -1, nameEnd = -1;
     std::int32_t attrStart = -1, attrEnd = -1;
     std::int32_t contentStart = -1, contentEnd = -1;
+    std::int32_t contentLt = -1;   // the first "<" of the content: -1 for a value
 
     static std::int32_t rangeLength(std::int32_t start, std::int32_t end)
     {
@@ -94,15 +95,25 @@ struct XP_XmlCursor {
     // of this window is then ignored. text is the start of the whole text.
     bool findNextTag(_xp_EndTagIndex& index, const char* text);
     // "<?xml..." and "<!--...": read over, never reported.
-    bool isSkipped() const;
+    bool isSkipped() const
+    {
+        const std::int32_t n = nameLength();
+        const char* name = data + nameStart;
+        return (n >= 4 && name[0] == '?' && name[1] == 'x' && name[2] == 'm' && name[3] == 'l') ||
+               (n >= 3 && name[0] == '!' && name[1] == '-' && name[2] == '-');
+    }
     // A tag whose content holds a "<" is a node, any other a value.
-    bool contentHasTag() const;
+    bool contentHasTag() const { return contentLt >= 0; }
     // Moves the window's start to position.
     void moveOn();
 
     void take(std::int32_t start, std::int32_t end, std::string& out) const
     {
-        out.assign(data + (rangeLength(start, end) ? start : 0), static_cast<std::size_t>(rangeLength(start, end)));
+        const std::int32_t n = rangeLength(start, end);
+        if (n == 0)
+            out.clear();
+        else
+            out.assign(data + start, static_cast<std::size_t>(n));
     }
     std::int32_t nameLength() const { return rangeLength(nameStart, nameEnd); }
 };

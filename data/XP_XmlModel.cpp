@@ -263,6 +263,13 @@ struct OpenNode {
 
 struct _xp_TreeBuild {
     std::vector<OpenNode> open;   // the nodes between the root and current
+    // Sizes of the node closed last at each depth. Parameter files repeat
+    // their shape, so a new node reserves that much room up front instead of
+    // regrowing its sequences element by element.
+    struct Shape {
+        std::size_t elements = 0, nodes = 0;
+    };
+    std::vector<Shape> lastShape;
 };
 
 XP_XML_Param_Notify::XP_XML_Param_Notify() : m_current(nullptr), m_build(new _xp_TreeBuild) {}
@@ -296,7 +303,14 @@ void XP_XML_Param_Notify::startNode(const std::string& name, const std::string& 
         m_current = &m_root;
         m_build->open.clear();
     }
-    m_build->open.push_back(OpenNode{m_current, KeyIndex()});
+    _xp_TreeBuild& build = *m_build;
+    const std::size_t depth = build.open.size();
+    if (depth < build.lastShape.size()) {
+        const _xp_TreeBuild::Shape& shape = build.lastShape[depth];
+        if (shape.elements) m_current->m_elements.reserve(shape.elements);
+        if (shape.nodes) m_current->m_nodes.reserve(shape.nodes);
+    }
+    build.open.push_back(OpenNode{m_current, KeyIndex()});
 }
 
 void XP_XML_Param_Notify::element(const std::string& name, const std::string& value,
@@ -337,8 +351,15 @@ void XP_XML_Param_Notify::element(const std::string& name, const std::string& va
 void XP_XML_Param_Notify::endNode(const std::string&, const std::string&)
 {
     if (!m_current) return;
+    _xp_TreeBuild& build = *m_build;
+    if (!build.open.empty()) {
+        const std::size_t depth = build.open.size() - 1;
+        if (build.lastShape.size() <= depth) build.lastShape.resize(depth + 1);
+        build.lastShape[depth].elements = m_current->m_elements.size();
+        build.lastShape[depth].nodes = m_current->m_nodes.size();
+        build.open.pop_back();
+    }
     m_current = m_current->m_parent;
-    if (!m_build->open.empty()) m_build->open.pop_back();
 }
 
 XP_XML_Node::NodeIterator XP_XML_Param_Notify::getNode(Path& path)
