@@ -106,8 +106,8 @@ std::int32_t _xp_EndTagIndex::intern(std::int32_t offset, std::int32_t length, s
 void _xp_EndTagIndex::build()
 {
     m_built = true;
-    m_tagOffset.reserve(static_cast<std::size_t>(m_length / 16));
-    m_tagGroup.reserve(static_cast<std::size_t>(m_length / 16));
+    m_tagOffset.reserve(static_cast<std::size_t>(m_length / 64));
+    m_tagGroup.reserve(static_cast<std::size_t>(m_length / 64));
     // Every tag that can be a start tag "<name>" or an end tag "</name>" of a
     // name without "<": a "<", then no "<", ">" or blank, then ">". A name
     // never holds a blank or ">", so other tags can never match one.
