@@ -35,10 +35,12 @@ void XP_ParamIO::parseAccess(const char* access, std::vector<std::string>& out)
 
 void XP_ParamIO::readStream(std::istream& in)
 {
-    // The reader addresses its text with 32-bit offsets; what lies beyond
-    // that is left unread.
+    // Read straight into the stream's own text, which parse then keeps. The
+    // reader addresses its text with 32-bit offsets; what lies beyond that
+    // is left unread.
     const std::size_t limit = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
-    std::string text;
+    std::string& text = m_stream;
+    text.clear();
     char buffer[65536];
     while (text.size() < limit) {
         const std::size_t want = std::min(sizeof buffer, limit - text.size());

@@ -38,6 +38,31 @@ inline std::int32_t findChar(const char* text, std::int32_t from, std::int32_t l
     return -1;
 }
 
+// First ">" in [from, limit), or -1; blank becomes the first " " before it
+// (or stays -1). One pass for both, as tags are short.
+inline std::int32_t findTagEnd(const char* text, std::int32_t from, std::int32_t limit, std::int32_t& blank)
+{
+    const char* p = text + from;
+    const char* const end = text + limit;
+#if defined(__SSE2__)
+    const __m128i gtChar = _mm_set1_epi8('>');
+    const __m128i blankChar = _mm_set1_epi8(' ');
+    for (; end - p >= 16; p += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const unsigned gts = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, gtChar)));
+        unsigned blanks = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, blankChar)));
+        if (gts) blanks &= (gts & (0u - gts)) - 1;   // blanks before the first ">"
+        if (blanks && blank < 0) blank = static_cast<std::int32_t>(p - text) + __builtin_ctz(blanks);
+        if (gts) return static_cast<std::int32_t>(p - text) + __builtin_ctz(gts);
+    }
+#endif
+    for (; p < end; ++p) {
+        if (*p == '>') return static_cast<std::int32_t>(p - text);
+        if (*p == ' ' && blank < 0) blank = static_cast<std::int32_t>(p - text);
+    }
+    return -1;
+}
+
 inline bool sameBytes(const char* a, const char* b, std::int32_t n)
 {
     if (n > 16) return std::memcmp(a, b, static_cast<std::size_t>(n)) == 0;
@@ -302,7 +327,8 @@ bool XP_XmlCursor::findNextTag(_xp_EndTagIndex& index, const char* text)
     tagStart = tagEnd = closeStart = closeEnd = p;
     const std::int32_t lt = findChar(data, p, length, '<');
     if (lt < 0) return false;
-    const std::int32_t gt = findChar(data, lt, length, '>');
+    std::int32_t blank = -1;
+    const std::int32_t gt = findTagEnd(data, lt + 1, length, blank);
     if (gt < 0) return false;
     tagStart = lt;
     tagEnd = gt;
@@ -310,10 +336,8 @@ bool XP_XmlCursor::findNextTag(_xp_EndTagIndex& index, const char* text)
     const bool selfClosing = data[gt - 1] == '/';
     nameStart = lt + 1;
     nameEnd = selfClosing ? gt - 2 : gt - 1;
-    if (nameEnd >= nameStart) {
-        const std::int32_t blank = findChar(data, nameStart, nameEnd + 1, ' ');
-        if (blank >= 0) nameEnd = blank - 1;
-    }
+    // The first blank ends the name ("/" before ">" is never a blank).
+    if (blank >= 0 && blank <= nameEnd) nameEnd = blank - 1;
     attrStart = attrEnd = -1;
     const std::int32_t tagLength = gt - lt + 1;
     const std::int32_t nameLen = nameLength();

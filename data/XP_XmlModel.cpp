@@ -3,6 +3,7 @@
 #include "XP_Param.h"
 
 #include <functional>
+#include <string_view>
 #include <tuple>
 
 // ---------------------------------------------------------------------------
@@ -212,7 +213,7 @@ const std::size_t kLinearKeySearch = 16;
 class KeyIndex {
 public:
     // Index of the element with this key, or -1.
-    long long find(const XP_XML_Node::ElementList& elements, const std::string& key) const
+    long long find(const XP_XML_Node::ElementList& elements, std::string_view key) const
     {
         if (m_slots.empty()) return -1;
         const std::size_t mask = m_slots.size() - 1;
@@ -240,9 +241,9 @@ public:
     bool empty() const { return m_slots.empty(); }
 
 private:
-    static std::size_t hashOf(const std::string& key) { return std::hash<std::string>()(key); }
+    static std::size_t hashOf(std::string_view key) { return std::hash<std::string_view>()(key); }
 
-    void place(const std::string& key, std::uint32_t slot)
+    void place(std::string_view key, std::uint32_t slot)
     {
         const std::size_t mask = m_slots.size() - 1;
         std::size_t i = hashOf(key) & mask;
@@ -296,14 +297,39 @@ XP_XML_Param_Notify::~XP_XML_Param_Notify()
 
 void XP_XML_Param_Notify::startNode(const std::string& name, const std::string& attributes)
 {
-    if (m_current) {
-        m_current = m_current->addNode(name, attributes);
-    } else {
-        m_root.set(name, attributes, nullptr);
-        m_current = &m_root;
-        m_build->open.clear();
-    }
+    openNode(name, attributes);
+}
+
+void XP_XML_Param_Notify::element(const std::string& name, const std::string& value,
+                                  const std::string& attributes)
+{
+    addValue(name, value, attributes);
+}
+
+void XP_XML_Param_Notify::endNode(const std::string&, const std::string&)
+{
+    closeNode();
+}
+
+void XP_XML_Param_Notify::openNode(std::string_view name, std::string_view attributes)
+{
     _xp_TreeBuild& build = *m_build;
+    if (m_current) {
+        std::vector<XP_XML_Node>& siblings = m_current->m_nodes;
+        if (siblings.empty() && siblings.capacity() == 0) siblings.reserve(4);
+        siblings.emplace_back();
+        XP_XML_Node& child = siblings.back();
+        child.m_name.assign(name.data(), name.size());
+        child.m_attributes.assign(attributes.data(), attributes.size());
+        child.m_parent = m_current;
+        m_current = &child;
+    } else {
+        m_root.m_name.assign(name.data(), name.size());
+        m_root.m_attributes.assign(attributes.data(), attributes.size());
+        m_root.m_parent = nullptr;
+        m_current = &m_root;
+        build.open.clear();
+    }
     const std::size_t depth = build.open.size();
     if (depth < build.lastShape.size()) {
         const _xp_TreeBuild::Shape& shape = build.lastShape[depth];
@@ -313,42 +339,48 @@ void XP_XML_Param_Notify::startNode(const std::string& name, const std::string& 
     build.open.push_back(OpenNode{m_current, KeyIndex()});
 }
 
-void XP_XML_Param_Notify::element(const std::string& name, const std::string& value,
-                                  const std::string& attributes)
+void XP_XML_Param_Notify::addValue(std::string_view name, std::string_view value, std::string_view attributes)
 {
     if (!m_current) {
         // A value with no open node: it names the root, as a start tag would.
-        m_root.set(name, attributes, nullptr);
-        return;
-    }
-    std::vector<OpenNode>& open = m_build->open;
-    if (open.empty() || open.back().node != m_current) {
-        // Driven by hand out of step with startNode/endNode: plain insertion.
-        m_current->addElement(name, value, attributes);
+        m_root.m_name.assign(name.data(), name.size());
+        m_root.m_attributes.assign(attributes.data(), attributes.size());
+        m_root.m_parent = nullptr;
         return;
     }
     XP_XML_Node::ElementList& elements = m_current->m_elements;
-    KeyIndex& keys = open.back().keys;
-    if (keys.empty()) {
-        if (elements.size() < kLinearKeySearch) {
-            m_current->addElement(name, value, attributes);
-            return;
+    std::vector<OpenNode>& open = m_build->open;
+    // Driven by hand out of step with startNode and endNode, there is no
+    // index to trust: look the key up plainly.
+    const bool indexed = !open.empty() && open.back().node == m_current;
+    long long found = -1;
+    if (!indexed || (open.back().keys.empty() && elements.size() < kLinearKeySearch)) {
+        for (std::size_t i = 0; i < elements.size(); ++i) {
+            if (elements[i].first == name) {
+                found = static_cast<long long>(i);
+                break;
+            }
         }
-        for (std::size_t i = 0; i < elements.size(); ++i) keys.insert(elements, i);
-    }
-    const long long found = keys.find(elements, name);
-    if (found >= 0) {
-        XP_Element& e = elements[static_cast<std::size_t>(found)].second;
-        e.value = value;
-        e.attributes = attributes;
     } else {
-        elements.emplace_back(std::piecewise_construct, std::forward_as_tuple(name),
-                              std::forward_as_tuple(value, attributes));
-        keys.insert(elements, elements.size() - 1);
+        KeyIndex& keys = open.back().keys;
+        if (keys.empty())
+            for (std::size_t i = 0; i < elements.size(); ++i) keys.insert(elements, i);
+        found = keys.find(elements, name);
     }
+    if (found >= 0) {
+        XP_Element& target = elements[static_cast<std::size_t>(found)].second;
+        target.value.assign(value.data(), value.size());
+        target.attributes.assign(attributes.data(), attributes.size());
+        return;
+    }
+    if (elements.empty() && elements.capacity() == 0) elements.reserve(4);
+    elements.emplace_back(std::piecewise_construct, std::forward_as_tuple(name.data(), name.size()),
+                          std::forward_as_tuple(std::string(value.data(), value.size()),
+                                                std::string(attributes.data(), attributes.size())));
+    if (indexed && !open.back().keys.empty()) open.back().keys.insert(elements, elements.size() - 1);
 }
 
-void XP_XML_Param_Notify::endNode(const std::string&, const std::string&)
+void XP_XML_Param_Notify::closeNode()
 {
     if (!m_current) return;
     _xp_TreeBuild& build = *m_build;

@@ -4,6 +4,8 @@
 #include "XP_XmlCursor.h"
 
 #include <ostream>
+#include <string_view>
+#include <typeinfo>
 
 int XP_XmlStream::s_writeDepth = 1;
 
@@ -28,18 +30,70 @@ void XP_XmlStream::clearText()
     std::string().swap(*this);
 }
 
+// Builds an XP_XML_Param_Notify tree straight from the text.
+struct _xp_TreeSink {
+    XP_XML_Param_Notify* tree;
+    static std::string_view range(const XP_XmlCursor& c, std::int32_t start, std::int32_t end)
+    {
+        const std::int32_t n = XP_XmlCursor::rangeLength(start, end);
+        return n ? std::string_view(c.data + start, static_cast<std::size_t>(n)) : std::string_view();
+    }
+    void startNode(const XP_XmlCursor& c)
+    {
+        tree->openNode(range(c, c.nameStart, c.nameEnd), range(c, c.attrStart, c.attrEnd));
+    }
+    void element(const XP_XmlCursor& c)
+    {
+        tree->addValue(range(c, c.nameStart, c.nameEnd), range(c, c.contentStart, c.contentEnd),
+                       range(c, c.attrStart, c.attrEnd));
+    }
+    void endNode(const XP_XmlCursor&) { tree->closeNode(); }
+};
+
 namespace {
+
+// Reports to any listener through its interface.
+struct NotifySink {
+    XP_XmlNotify* notify;
+    std::string name, value, attributes;
+    void startNode(const XP_XmlCursor& c)
+    {
+        c.take(c.nameStart, c.nameEnd, name);
+        c.take(c.attrStart, c.attrEnd, attributes);
+        notify->startNode(name, attributes);
+    }
+    void element(const XP_XmlCursor& c)
+    {
+        c.take(c.nameStart, c.nameEnd, name);
+        c.take(c.contentStart, c.contentEnd, value);
+        c.take(c.attrStart, c.attrEnd, attributes);
+        notify->element(name, value, attributes);
+    }
+    void endNode(const XP_XmlCursor& c)
+    {
+        c.take(c.nameStart, c.nameEnd, name);
+        c.take(c.attrStart, c.attrEnd, attributes);
+        notify->endNode(name, attributes);
+    }
+};
+
+// Without a listener the text is scanned all the same.
+struct NoSink {
+    void startNode(const XP_XmlCursor&) {}
+    void element(const XP_XmlCursor&) {}
+    void endNode(const XP_XmlCursor&) {}
+};
 
 // Scans the text level by level. Each open node keeps its cursor on a stack
 // instead of the call stack, so nesting depth costs heap, not stack.
-void scan(const char* text, std::int32_t length, XP_XmlNotify* notify)
+template <class Sink>
+void scan(const char* text, std::int32_t length, Sink& sink)
 {
     _xp_EndTagIndex index(text, length);
     std::vector<XP_XmlCursor> levels(1);
     levels[0].data = text;
     levels[0].length = length;
     levels[0].position = 0;
-    std::string name, value, attributes;
 
     while (!levels.empty()) {
         XP_XmlCursor& cursor = levels.back();
@@ -48,11 +102,7 @@ void scan(const char* text, std::int32_t length, XP_XmlNotify* notify)
             if (levels.empty()) break;
             // The level was a node's content: the node ends, its parent goes on.
             XP_XmlCursor& parent = levels.back();
-            if (notify && parent.nameLength() > 0) {
-                parent.take(parent.nameStart, parent.nameEnd, name);
-                parent.take(parent.attrStart, parent.attrEnd, attributes);
-                notify->endNode(name, attributes);
-            }
+            if (parent.nameLength() > 0) sink.endNode(parent);
             parent.moveOn();
             continue;
         }
@@ -61,19 +111,12 @@ void scan(const char* text, std::int32_t length, XP_XmlNotify* notify)
             continue;
         }
         const bool named = cursor.nameLength() > 0;
-        if (notify && named) {
-            cursor.take(cursor.nameStart, cursor.nameEnd, name);
-            cursor.take(cursor.attrStart, cursor.attrEnd, attributes);
-        }
         if (!cursor.contentHasTag()) {
-            if (notify && named) {
-                cursor.take(cursor.contentStart, cursor.contentEnd, value);
-                notify->element(name, value, attributes);
-            }
+            if (named) sink.element(cursor);
             cursor.moveOn();
             continue;
         }
-        if (notify && named) notify->startNode(name, attributes);
+        if (named) sink.startNode(cursor);
         XP_XmlCursor content;
         content.data = cursor.data + cursor.contentStart;
         content.length = XP_XmlCursor::rangeLength(cursor.contentStart, cursor.contentEnd);
@@ -86,8 +129,19 @@ void scan(const char* text, std::int32_t length, XP_XmlNotify* notify)
 bool XP_XmlStream::parse(const char* text, std::int32_t length)
 {
     if (!text || length <= 0) return false;
-    assign(text, static_cast<std::size_t>(length));
-    scan(data(), length, notify);
+    // Text already held here (readStream reads into it) needs no copy.
+    if (text != data() || static_cast<std::size_t>(length) != size()) assign(text, static_cast<std::size_t>(length));
+    if (!notify) {
+        NoSink sink;
+        scan(data(), length, sink);
+    } else if (typeid(*notify) == typeid(XP_XML_Param_Notify)) {
+        // Exactly the tree builder (not a class that overrides it).
+        _xp_TreeSink sink{static_cast<XP_XML_Param_Notify*>(notify)};
+        scan(data(), length, sink);
+    } else {
+        NotifySink sink{notify, {}, {}, {}};
+        scan(data(), length, sink);
+    }
     return true;
 }
 

@@ -33,6 +33,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -44,6 +45,8 @@ struct XP_Element {
     XP_Element() = default;
     XP_Element(const std::string& value_, const std::string& attributes_)
         : value(value_), attributes(attributes_) {}
+    XP_Element(std::string&& value_, std::string&& attributes_)
+        : value(std::move(value_)), attributes(std::move(attributes_)) {}
 };
 
 // A node of the tree: named elements in order of first insertion (keys unique),
@@ -135,6 +138,7 @@ protected:
 };
 
 struct _xp_TreeBuild;
+struct _xp_TreeSink;
 
 // Builds a tree from the reader's reports into its root (a read adds to what
 // the root holds; clear it first for a fresh tree) and finds nodes by path.
@@ -163,6 +167,13 @@ public:
     XP_XML_Node* getCurrent() const { return m_current; }
 
 private:
+    // The listener operations on unstaged text: the reader calls these
+    // directly when it reports to this very class.
+    friend struct _xp_TreeSink;
+    void openNode(std::string_view name, std::string_view attributes);
+    void addValue(std::string_view name, std::string_view value, std::string_view attributes);
+    void closeNode();
+
     XP_XML_Node m_root;
     XP_XML_Node* m_current;
     std::unique_ptr<_xp_TreeBuild> m_build;   // key lookup of the open nodes
