@@ -24,19 +24,12 @@ public:
     TempDir()
     {
         static std::atomic<unsigned> counter{0};
-        const auto base = std::filesystem::temp_directory_path();
-        const auto stamp = static_cast<unsigned long long>(
-            std::chrono::steady_clock::now().time_since_epoch().count());
-        for (;;) {
-            m_path = base / ("orv-xml-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-            if (std::filesystem::create_directory(m_path)) break;
-        }
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        do m_path = std::filesystem::temp_directory_path() /
+                    ("orv-xml-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+        while (!std::filesystem::create_directory(m_path));
     }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
+    ~TempDir() { std::error_code ignored; std::filesystem::remove_all(m_path, ignored); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     std::string file(const std::string& name) const { return (m_path / name).string(); }
@@ -69,18 +62,10 @@ struct Event {
     }
 };
 
-inline std::ostream& operator<<(std::ostream& os, const Event& e)
-{
-    return os << e.kind << "[" << e.name << "|" << e.value << "|" << e.attributes << "]";
-}
-
 class Recorder : public XP_XmlNotify {
 public:
     void startNode(const std::string& n, const std::string& a) override { events.push_back({'S', n, "", a}); }
-    void element(const std::string& n, const std::string& v, const std::string& a) override
-    {
-        events.push_back({'V', n, v, a});
-    }
+    void element(const std::string& n, const std::string& v, const std::string& a) override { events.push_back({'V', n, v, a}); }
     void endNode(const std::string& n, const std::string& a) override { events.push_back({'E', n, "", a}); }
     std::vector<Event> events;
 };
@@ -93,6 +78,23 @@ inline std::vector<Event> readEvents(const std::string& text)
     s.parse(text.data(), static_cast<std::int32_t>(text.size()));
     return r.events;
 }
+
+// Reports in short: "<name attrs>" a start, "key=value{attrs}" a value,
+// "</name>" an end, separated by "|".
+inline std::string brief(const std::vector<Event>& events)
+{
+    std::string out;
+    for (const Event& e : events) {
+        if (!out.empty()) out += "|";
+        const std::string attrs = e.attributes.empty() ? "" : (e.kind == 'V' ? "{" + e.attributes + "}" : " " + e.attributes);
+        if (e.kind == 'S') out += "<" + e.name + attrs + ">";
+        if (e.kind == 'V') out += e.name + "=" + e.value + attrs;
+        if (e.kind == 'E') out += "</" + e.name + attrs + ">";
+    }
+    return out;
+}
+
+inline std::string readBrief(const std::string& text) { return brief(readEvents(text)); }
 
 // --- The rules, read plainly: fresh searches at every level, recursion. ---
 namespace reference {
