@@ -315,12 +315,16 @@ void XP_XML_Param_Notify::openNode(std::string_view name, std::string_view attri
 {
     _xp_TreeBuild& build = *m_build;
     if (m_current) {
+        // Copied first: the texts may belong to a sibling that moves when
+        // the sequence grows.
+        std::string childName(name.data(), name.size());
+        std::string childAttributes(attributes.data(), attributes.size());
         std::vector<XP_XML_Node>& siblings = m_current->m_nodes;
         if (siblings.empty() && siblings.capacity() == 0) siblings.reserve(4);
         siblings.emplace_back();
         XP_XML_Node& child = siblings.back();
-        child.m_name.assign(name.data(), name.size());
-        child.m_attributes.assign(attributes.data(), attributes.size());
+        child.m_name = std::move(childName);
+        child.m_attributes = std::move(childAttributes);
         child.m_parent = m_current;
         m_current = &child;
     } else {
