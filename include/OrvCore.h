@@ -10,5 +10,6 @@
 #include "V_Exception.h"
 #include "VSYST_DumpStream.h"
 #include "V_MsgBox.h"
+#include "XP_Param.h"
 
 #endif
