@@ -10,5 +10,9 @@
 #include "V_Exception.h"
 #include "VSYST_DumpStream.h"
 #include "V_MsgBox.h"
+#include "V_StringPool.h"
+#include "V_SIManager.h"
+#include "VSYST_DIManager.h"
+#include "VSYST_ApplInitExit.h"
 
 #endif

@@ -1,0 +1,4 @@
+target_sources(OrvCore PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/VSYST_DIManager.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/V_DebugSettings.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/VSYST_ApplInitExit.cpp)
