@@ -8,6 +8,8 @@
 #include "VSYST_DIManager.h"
 #include "VSYST_DumpStream.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -399,19 +401,83 @@ TEST(ApplInitExit, LibraryHandlersRegisterTheSystemEntriesInTheirPlace)
     EXPECT_EQ(nullptr, VSYST_DIManager::firstGroup());
 }
 
-// The counter line of the first doInit reaches the debugger, before the log opens.
+// What a debugger sees of a child run of this test executable: the texts of
+// its OutputDebugString calls, joined.
+namespace {
+
+std::string debuggerText(const char* child)
+{
+    std::string cmd = "\"" + orvtest::exePath() + "\" --orv-child " + child;
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back('\0');
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr, nullptr, &si, &pi))
+        return "<CreateProcess failed>";
+    std::string text;
+    DEBUG_EVENT ev;
+    bool done = false;
+    while (!done && WaitForDebugEvent(&ev, 60000)) {
+        DWORD cont = DBG_CONTINUE;
+        switch (ev.dwDebugEventCode) {
+        case OUTPUT_DEBUG_STRING_EVENT: {
+            const OUTPUT_DEBUG_STRING_INFO& o = ev.u.DebugString;
+            std::string piece(o.nDebugStringLength, '\0');
+            SIZE_T got = 0;
+            if (!o.fUnicode && ReadProcessMemory(pi.hProcess, o.lpDebugStringData, &piece[0], piece.size(), &got))
+                text += piece.substr(0, piece.find('\0'));
+            break;
+        }
+        case EXCEPTION_DEBUG_EVENT:
+            if (ev.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) cont = DBG_EXCEPTION_NOT_HANDLED;
+            break;
+        case CREATE_PROCESS_DEBUG_EVENT:
+            if (ev.u.CreateProcessInfo.hFile) CloseHandle(ev.u.CreateProcessInfo.hFile);
+            break;
+        case LOAD_DLL_DEBUG_EVENT:
+            if (ev.u.LoadDll.hFile) CloseHandle(ev.u.LoadDll.hFile);
+            break;
+        case EXIT_PROCESS_DEBUG_EVENT:
+            if (ev.u.ExitProcess.dwExitCode != 0) text += "<exit code " + std::to_string(ev.u.ExitProcess.dwExitCode) + ">";
+            done = true;
+            break;
+        default:
+            break;
+        }
+        ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, cont);
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return done ? text : text + "<no exit>";
+}
+
+}  // namespace
+
 ORV_TEST_CHILD(initexit_debugger)
 {
+    VSYST_ApplInitExit h("h", 10, nullptr, nullptr);
     VSYST_ApplInitExit::doInit();
     VSYST_ApplInitExit::doExit();
     return 0;
 }
 
-TEST(ApplInitExit, CounterLinesReachTheDebugger)
+TEST(ApplInitExit, WithoutLogFileEverythingReachesTheDebugger)
 {
-    orvtest::ChildResult r = orvtest::runChild("initexit_debugger", {}, {"WINEDEBUG=+debugstr", "ORV_STDLOGFILE=", "ORVFT_TRACE_APPLINITEXIT="});
-    ASSERT_EQ(0u, r.exitCode) << r.err;
-    EXPECT_NE(std::string::npos, r.err.find("OutputDebugStringA \"\\r\\nVSYST_ApplInitExit::doInit s_initCounter==1\"")) << r.err;
-    EXPECT_NE(std::string::npos, r.err.find("OutputDebugStringA \"\\r\\nVSYST_ApplInitExit::doExit s_initCounter==0\"")) << r.err;
-    EXPECT_EQ(std::string::npos, r.err.find("Starting ZANDrel-FT")) << r.err;
+    orvtest::ScopedEnv noFile("ORV_STDLOGFILE", nullptr);
+    {
+        orvtest::ScopedEnv noTrace("ORVFT_TRACE_APPLINITEXIT", nullptr);
+        std::string text = debuggerText("initexit_debugger");
+        EXPECT_NE(std::string::npos, text.find("\r\nVSYST_ApplInitExit::doInit s_initCounter==1\r\nVSYST_ApplInitExit::doExit s_initCounter==0"))
+            << text;
+        EXPECT_EQ(std::string::npos, text.find("ZANDrel-FT")) << text;
+        EXPECT_EQ(std::string::npos, text.find("<")) << text;
+    }
+    orvtest::ScopedEnv trace("ORVFT_TRACE_APPLINITEXIT", "1");
+    std::string text = debuggerText("initexit_debugger");
+    EXPECT_NE(std::string::npos,
+              text.find(crlf("\nVSYST_ApplInitExit::doInit s_initCounter==1" + std::string(kInitStart) + libraryInitLines() +
+                             initLine("h", 10, "OK") + kInitEnd + "\nVSYST_ApplInitExit::doExit s_initCounter==0" + kExitStart +
+                             libraryExitLines() + kExitEnd)))
+        << text;
 }
