@@ -16,6 +16,10 @@ target_link_libraries(OrvCore PRIVATE advapi32 user32 gdi32 shell32 ole32 oleaut
 target_link_options(OrvCore PRIVATE -Wl,--no-undefined)
 
 foreach(dir strings diag system common/v_tools/v_etc/registry data dllmain)
+  # A sources.cmake appearing in a folder re-runs the configuration.
+  if(IS_DIRECTORY ${CMAKE_SOURCE_DIR}/${dir})
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir})
+  endif()
   if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/sources.cmake)
     include(${CMAKE_SOURCE_DIR}/${dir}/sources.cmake)
   endif()

@@ -30,7 +30,28 @@ if [ ! -f "$prefix/.orv-ready" ]; then
     fi
   ) 9>"$prefix.lock"
 fi
-# Keep one server alive for a while so each test process starts in ~0.1 s.
-setsid -f "$server" -p60 </dev/null >/dev/null 2>&1 || true
+# A wine session (its server and the system services it starts) inherits the
+# standard handles of the process that starts it and lives on for a while; a
+# session started by a test would keep ctest waiting on that test's output
+# pipe. So the session is started here, detached from our output, and kept
+# alive for a minute so that each test process starts in ~0.1 s.
+# A running server works in a folder named after the prefix's device and inode.
+server_tag=$(printf 'server-%x-%x' "$(stat -c %d "$prefix")" "$(stat -c %i "$prefix")")
+running() {
+  local p
+  for p in $(pgrep -x "$(basename "$server")"); do
+    case "$(readlink "/proc/$p/cwd" 2>/dev/null)" in */"$server_tag") return 0 ;; esac
+  done
+  return 1
+}
+if [ -z "${ORV_NO_SESSION:-}" ] && ! running; then
+  (
+    flock 9
+    if ! running; then
+      "$server" -p60 </dev/null >/dev/null 2>&1 || true
+      "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
+    fi
+  ) 9>"$prefix.lock"
+fi
 
 exec "$wine" "$@"

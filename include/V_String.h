@@ -150,7 +150,9 @@ private:
     static char* set(char* dst, char c, unsigned n);
     static char* move(char* dst, const char* src, unsigned n);
     static char* copy(char* dst, const char* src, unsigned n);
-    static int compare(const char* a, const char* b, unsigned n);
+    // Signed byte comparison of n bytes; named apart from the public compare so that
+    // compare("x", 0, n) stays unambiguous for callers.
+    static int compareBytes(const char* a, const char* b, unsigned n);
     [[noreturn]] static void xmemory();
     [[noreturn]] static void xrange();
     [[noreturn]] static void xlength();

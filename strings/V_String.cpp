@@ -84,7 +84,7 @@ char* V_STRING::copy(char* dst, const char* src, unsigned n)
     return dst;
 }
 
-int V_STRING::compare(const char* a, const char* b, unsigned n)
+int V_STRING::compareBytes(const char* a, const char* b, unsigned n)
 {
     for (unsigned i = 0; i < n; ++i) {
         signed char x = static_cast<signed char>(a[i]);
@@ -349,7 +349,7 @@ int V_STRING::compare(const char* s, unsigned pos, unsigned n) const
     if (pos > m_length) xrange();
     unsigned a = minU(n, m_length - pos);
     unsigned b = length(s, n);
-    int r = compare(m_data + pos, s ? s : s_null, minU(a, b));
+    int r = compareBytes(m_data + pos, s ? s : s_null, minU(a, b));
     if (r) return r;
     return a < b ? -1 : (a > b ? 1 : 0);
 }
@@ -359,7 +359,7 @@ int V_STRING::compare(const V_STRING& s, unsigned pos, unsigned n) const
     if (pos > m_length) xrange();
     unsigned a = minU(n, m_length - pos);
     unsigned b = minU(n, s.m_length);
-    int r = compare(m_data + pos, s.m_data, minU(a, b));
+    int r = compareBytes(m_data + pos, s.m_data, minU(a, b));
     if (r) return r;
     return a < b ? -1 : (a > b ? 1 : 0);
 }

@@ -1,0 +1,37 @@
+// Internal helpers shared by the dump stream, the exceptions and the message boxes.
+#ifndef ORV_DIAG_INTERNAL_H
+#define ORV_DIAG_INTERNAL_H
+
+#include "V_String.h"
+
+#include <typeinfo>
+
+namespace orv {
+
+// "class " + the demangled name of the type, as the Microsoft compiler spells it.
+V_STRING className(const std::type_info& type);
+
+// "[ Process: %d (0x%x), Thread: %d (0x%x) ]" for the calling thread.
+V_STRING processThreadText();
+
+// The system's text for a Win32 error code without its closing CR LF, or
+// "ERROR #<code>" when the system has none; cut to fit size bytes.
+void systemErrorText(unsigned long code, char* buffer, unsigned size);
+
+// The system-error box: the code's text (and a location when file is given)
+// shown with OrvMessageBox; Cancel ends the process.
+void systemErrorBox(unsigned long code, const char* file, int line);
+
+// The process-wide message-box permission (true at load).
+bool canUseMsgBoxes();
+void setCanUseMsgBoxes(bool can);
+
+// Writes "(!MSGBOX!)" + text + "\n" to the standard stream and beeps twice.
+void logInsteadOfBox(const char* text);
+
+// Ends the process after an assertion: "MFC42" ordinal 1100, else abort().
+void endProcessAfterAssertion();
+
+}  // namespace orv
+
+#endif
