@@ -44,9 +44,11 @@ extern "C" __declspec(dllexport) const char* orvtestClientText()
     return text;
 }
 
+extern "C" __declspec(dllexport) unsigned long orvtestClientGuards() { return _vsyst_GI::s_count; }
+
 // Fills every registry the global instance owns, enough to show in the heap
-// if a take-down left it behind; returns the live guards.
-extern "C" __declspec(dllexport) unsigned long orvtestClientExercise()
+// if a take-down left it behind.
+extern "C" __declspec(dllexport) void orvtestClientExercise()
 {
     V_StringPool_CHAR::allocCopy(std::string(40000, 'x').c_str());
     V_StringPool_WCHAR::allocCopy(std::wstring(40000, L'y').c_str());
@@ -59,5 +61,4 @@ extern "C" __declspec(dllexport) unsigned long orvtestClientExercise()
         std::snprintf(name, sizeof name, "info %d", i);
         VSYST_DIManager::add("Exercise", name, "one\ntwo\nthree", &clientDump);
     }
-    return _vsyst_GI::s_count;
 }
