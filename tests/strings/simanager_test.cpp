@@ -94,6 +94,14 @@ TEST(SIManager, TheTableDoublesAndKeepsOrderAndValues)
         EXPECT_EQ(r, V_SIFind(name));
     }
     EXPECT_EQ(1025ul, V_SICount());
+    // Growth doubles each time: the 2049th record gets a table of 4096.
+    for (unsigned k = 1025; k < 2049; ++k) {
+        std::snprintf(name, sizeof name, "rec%04u", k);
+        V_SIFind(name);
+    }
+    EXPECT_EQ(2049ul, V_SICount());
+    EXPECT_EQ(4096ul, V_SICapacity());
+    EXPECT_EQ(-1024, V_SIFind("rec1024")->value1);
 }
 
 TEST(SIManager, ListingGoesToTheStandardStreamAndThroughTheRegistry)
