@@ -188,10 +188,14 @@ TEST(GlobalInstance, OnlyTheFirstSetsUpAndOnlyTheLastTakesDown)
 {
     // The library holds four guards of its own.
     EXPECT_EQ(4ul, _vsyst_GI::s_count);
-    VSYST_DICursor before;
-    while (before.validG() && std::strcmp(before.getG(), "System") != 0) before.nextG();
-    ASSERT_STREQ("Dump string pool data", before.getD());
-    LONG_PTR entry = before.tdD();
+    auto poolEntry = [] {
+        VSYST_DICursor c;
+        while (c.validG() && std::strcmp(c.getG(), "System") != 0) c.nextG();
+        return c.tdD();
+    };
+    ASSERT_STREQ("Dump string pool data", poolEntry().name());
+    // A node registered anew would start unexpanded.
+    poolEntry().setExpanded(1);
     const char* text = V_StringPool_CHAR::allocCopy("kept");
     const V_StringPool_CHAR* pool = V_StringPool_CHAR::instance();
     {
@@ -199,12 +203,11 @@ TEST(GlobalInstance, OnlyTheFirstSetsUpAndOnlyTheLastTakesDown)
         EXPECT_EQ(6ul, _vsyst_GI::s_count);
         one = two;   // assignment changes nothing
         EXPECT_EQ(6ul, _vsyst_GI::s_count);
+        EXPECT_EQ(1, poolEntry().isExpanded());
     }
     EXPECT_EQ(4ul, _vsyst_GI::s_count);
     // The entry was not registered again and the pool lives on.
-    VSYST_DICursor after;
-    while (after.validG() && std::strcmp(after.getG(), "System") != 0) after.nextG();
-    EXPECT_EQ(entry, static_cast<LONG_PTR>(after.tdD()));
+    EXPECT_EQ(1, poolEntry().isExpanded());
     EXPECT_EQ(pool, V_StringPool_CHAR::instance());
     EXPECT_STREQ("kept", text);
 }
