@@ -11,5 +11,9 @@
 #include "VSYST_DumpStream.h"
 #include "V_MsgBox.h"
 #include "XP_Param.h"
+#include "V_StringPool.h"
+#include "V_SIManager.h"
+#include "VSYST_DIManager.h"
+#include "VSYST_ApplInitExit.h"
 
 #endif
