@@ -74,10 +74,11 @@ private:
     std::unique_ptr<VSYST_DumpStream> m_stream;
 };
 
-// The standard stream's per-run log file in a private folder.
-class StdLogCapture {
+// The per-run log files of the standard stream in a private folder (opened
+// by whatever the test runs, doInit for one).
+class LogFolderCapture {
 public:
-    StdLogCapture() : m_dirEnv("ORV_DIR_LOGFILES", m_dir.path().c_str()), m_switch("ORV_STDLOGFILE", "1") {}
+    LogFolderCapture() : m_dirEnv("ORV_DIR_LOGFILES", m_dir.path().c_str()), m_switch("ORV_STDLOGFILE", "1") {}
     // Every per-run file of the folder, oldest first, time stamps masked.
     std::string text() const
     {

@@ -80,7 +80,7 @@ std::vector<std::string> systemInfos()
 
 TEST(ApplInitExit, PrioritiesRunDownwardsAndTerminateInExactReverse)
 {
-    orvtest::StdLogCapture log;
+    orvtest::LogFolderCapture log;
     orvtest::ScopedEnv trace("ORVFT_TRACE_APPLINITEXIT", "1");
     VSYST_ApplInitExit h10("h10", 10, init_h10, exit_h10);
     VSYST_ApplInitExit h30a("h30a", 30, init_h30a, exit_h30a);
@@ -158,7 +158,7 @@ TEST(ApplInitExit, PrioritiesCompareAsSigned16BitAndDestroyedHandlersLeave)
 
 TEST(ApplInitExit, FailingInitStopsTheWalkAndLimitsTermination)
 {
-    orvtest::StdLogCapture log;
+    orvtest::LogFolderCapture log;
     orvtest::ScopedEnv trace("ORVFT_TRACE_APPLINITEXIT", "1");
     VSYST_ApplInitExit a("a", 30, init_a, exit_a);
     VSYST_ApplInitExit b("b", 20, init_false, exit_b);
@@ -187,7 +187,7 @@ TEST(ApplInitExit, FailingInitStopsTheWalkAndLimitsTermination)
 
 TEST(ApplInitExit, ExceptionsFromInitAndExitAreCaughtAndTraced)
 {
-    orvtest::StdLogCapture log;
+    orvtest::LogFolderCapture log;
     orvtest::ScopedEnv trace("ORVFT_TRACE_APPLINITEXIT", "1");
     VSYST_ApplInitExit c("c", 10, init_c, exit_c);
     VSYST_ApplInitExit t("t", 5, init_throws, nullptr);
@@ -215,7 +215,7 @@ TEST(ApplInitExit, ExceptionsFromInitAndExitAreCaughtAndTraced)
 
 TEST(ApplInitExit, WithoutTraceSwitchOnlyCounterLinesAreWritten)
 {
-    orvtest::StdLogCapture log;
+    orvtest::LogFolderCapture log;
     orvtest::ScopedEnv trace("ORVFT_TRACE_APPLINITEXIT", nullptr);
     VSYST_ApplInitExit a("a", 30, init_a, exit_a);
     VSYST_ApplInitExit b("b", 20, init_false, exit_b);
@@ -232,7 +232,7 @@ TEST(ApplInitExit, WithoutTraceSwitchOnlyCounterLinesAreWritten)
 
 TEST(ApplInitExit, NestedCallsOnlyCount)
 {
-    orvtest::StdLogCapture log;
+    orvtest::LogFolderCapture log;
     orvtest::ScopedEnv trace("ORVFT_TRACE_APPLINITEXIT", "1");
     VSYST_ApplInitExit a("a", 30, init_a, exit_a);
     VSYST_DumpStream::getStdStream().setMode(4);
@@ -269,7 +269,7 @@ TEST(ApplInitExit, NestedCallsOnlyCount)
 
 TEST(ApplInitExit, LateHandlersRunAtOnceAndExitFromTheirDestructor)
 {
-    orvtest::StdLogCapture log;
+    orvtest::LogFolderCapture log;
     orvtest::ScopedEnv trace("ORVFT_TRACE_APPLINITEXIT", nullptr);
     ASSERT_TRUE(VSYST_ApplInitExit::doInit());
     std::string messages;

@@ -104,7 +104,7 @@ TEST(ClientModule, RegistriesSurviveTheModulesUnload)
 
 TEST(ClientModule, UnloadBeforeDoExitLeavesNothingToCall)
 {
-    orvtest::StdLogCapture log;
+    orvtest::LogFolderCapture log;
     orvtest::ScopedEnv trace("ORVFT_TRACE_APPLINITEXIT", "1");
     HMODULE client = loadClient();
     ASSERT_NE(nullptr, client);

@@ -106,7 +106,7 @@ TEST(SIManager, TheTableDoublesAndKeepsOrderAndValues)
 
 TEST(SIManager, ListingGoesToTheStandardStreamAndThroughTheRegistry)
 {
-    orvtest::StdLogCapture log;
+    orvtest::LogFolderCapture log;
     orvtest::ScopedEnv trace("ORVFT_TRACE_APPLINITEXIT", nullptr);
     V_SIInfo* a = V_SIFind("a");
     a->value1 = -1;
