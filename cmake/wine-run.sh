@@ -30,8 +30,9 @@ if [ ! -f "$prefix/.orv-ready" ]; then
     fi
   ) 9>"$prefix.lock"
 fi
-# A wine session (its server and the system services it starts) inherits the
-# standard handles of the process that starts it and lives on for a while; a
+# A wine session (its server, the system services and the desktop process it
+# starts) inherits the standard handles of the process that starts it and lives
+# on for a while; a
 # session started by a test would keep ctest waiting on that test's output
 # pipe. So the session is started here, detached from our output, and kept
 # alive for a minute so that each test process starts in ~0.1 s.
@@ -48,9 +49,17 @@ if [ -z "${ORV_NO_SESSION:-}" ] && ! running; then
   (
     flock 9
     if ! running; then
-      # Not with the lock's descriptor: the session would hold the lock for its whole life.
+      # Not with the lock's descriptor: the session would hold the lock for
+      # its whole life and every other test would wait for it.
       "$server" -p60 </dev/null >/dev/null 2>&1 9>&- || true
-      "$wine" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
+      if [ -z "${ORV_DISPLAY:-}" ]; then
+        # Also start the (headless) desktop process now, which the first
+        # window of a test would otherwise start with the test's handles.
+        # Without a display driver the box returns at once.
+        "$wine" rundll32.exe user32.dll,MessageBoxA </dev/null >/dev/null 2>&1 9>&- || true
+      else
+        "$wine" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
+      fi
     fi
   ) 9>"$prefix.lock"
 fi

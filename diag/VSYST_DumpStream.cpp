@@ -133,7 +133,11 @@ long OrvDumpFileException::mapToHRESULT() const
 OrvDupmFile::OrvDupmFile(const char* path, OpenMode mode) : m_handle(INVALID_HANDLE_VALUE), m_owned(1), m_path(nullptr)
 {
     DWORD disposition = mode == OM_OpenExisting ? OPEN_EXISTING : (mode == OM_Create ? CREATE_ALWAYS : OPEN_ALWAYS);
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+    // Write access without FILE_WRITE_DATA: every write lands at the current end,
+    // so streams sharing one log file (same name, same second) never overwrite
+    // each other's text.
+    const DWORD access = FILE_GENERIC_WRITE & ~FILE_WRITE_DATA;
+    HANDLE h = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) throw OrvDumpFileException(GetLastError(), false);
     if (SetFilePointer(h, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
@@ -179,7 +183,7 @@ long VSYST_DumpStream::s_conOpen = 0;
 OrvDupmFile* VSYST_DumpStream::s_conFilePtr = nullptr;
 
 VSYST_DumpStream::VSYST_DumpStream(const char* fileName, long mode)
-    : m_mode(mode), m_file(nullptr), m_indent(0), m_indentChar(' '), m_lineStart(true)
+    : m_mode(mode), m_file(nullptr), m_indent(0), m_indentChar(' '), m_lineStart(true), m_named(fileName != nullptr)
 {
     if (!fileName) return;
     try {
@@ -312,7 +316,7 @@ void VSYST_DumpStream::closeMessage()
 
 OrvDupmFile* VSYST_DumpStream::openLogfile()
 {
-    if (m_file) return m_file;
+    if (m_file || m_named) return m_file;
     try {
         char exe[kPathSize + 1] = {0};
         if (GetModuleFileNameA(nullptr, exe, kPathSize) == 0) {

@@ -1,8 +1,53 @@
 // The library's static objects, defined in one translation unit so that their
 // construction order at load (and the reverse destruction at unload) is fixed
-// by this file rather than by link order.
-
+// by this file rather than by link order. Objects of later services take the
+// places marked for them below.
+#include "VSYST_ApplInitExit.h"
+#include "VSYST_DIManager.h"
 #include "VSYST_DumpStream.h"
+#include "V_CapsulatedPointer.h"
+#include "V_StringPool.h"
+#include "dllmain/OrvRuntimeInternal.h"
 
-// The holder of the standard dump stream; the stream itself is created on first use.
+#include <vector>
+
+namespace {
+
+// 1. The first guard: debug-info registry root, "Dump string pool data", the
+//    static instance table. Destroyed last, it takes them all down.
+_vsyst_GI s_globalInstance1;
+
+// 2. The registry's own entry; its exit function empties the registry at doExit.
+VSYST_ApplInitExit s_diRegistryHandler(32700, &orv::diRegisterRegistryDump, &orv::diTeardown);
+
+}  // namespace
+
+// 3. The standard dump stream's holder, still empty. Destroyed before the
+//    guards above, so the stream's closing banner is written while they live.
 V_CapsulatedPointer<VSYST_DumpStream> VSYST_DumpStream::s_stdStreamPtr;
+
+namespace {
+
+// 4. Three further guards.
+_vsyst_GI s_globalInstance2;
+_vsyst_GI s_globalInstance3;
+_vsyst_GI s_globalInstance4;
+
+// 5. The static instance listing.
+VSYST_ApplInitExit s_siListingHandler(32700, &orv::siRegisterListing, nullptr);
+
+// 6. Place of the constant strings, the category identifiers and the date and
+//    time format strings.
+
+// 7. The DLL list's exit handler.
+VSYST_ApplInitExit s_dllListHandler(32000, nullptr, &orv::dllListAtExit);
+
+// 8. The feature-set dump.
+VSYST_ApplInitExit s_featureSetHandler(32700, &orv::featureSetRegisterDump, nullptr);
+
+}  // namespace
+
+// 9. The debug switches; then the place of the diagnostics' thread-local
+//    storage slot and the map of diagnostic levels.
+std::vector<long> V_DebugSettings::values(V_DebugSettings::VFCKE_NumValues, 0L);
+bool V_DebugSettings::s_init = false;

@@ -10,6 +10,11 @@
 #include "V_Exception.h"
 #include "VSYST_DumpStream.h"
 #include "V_MsgBox.h"
+#include "XP_Param.h"
+#include "V_StringPool.h"
+#include "V_SIManager.h"
+#include "VSYST_DIManager.h"
+#include "VSYST_ApplInitExit.h"
 #include "VSYST_RegistryKey.h"
 #include "VSYST_VersionInfo.h"
 

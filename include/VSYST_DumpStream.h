@@ -67,7 +67,8 @@ public:
     };
 
     // With a name, opens the file at once (a name without a slash or backslash
-    // goes into the log directory); failures leave the stream without a file.
+    // goes into the log directory); if that fails the stream stays without a
+    // file. Without a name the per-run log file opens at the first write to it.
     VSYST_DumpStream(const char* fileName, long mode);
     ~VSYST_DumpStream();
     VSYST_DumpStream(const VSYST_DumpStream&) = delete;
@@ -126,6 +127,7 @@ private:
     long m_indent;
     char m_indentChar;
     bool m_lineStart;
+    bool m_named;   // a named stream never falls back to the per-run file
 
     static V_CapsulatedPointer<VSYST_DumpStream> s_stdStreamPtr;
     static long s_conOpen;

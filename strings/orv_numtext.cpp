@@ -111,7 +111,9 @@ unsigned textGcvt15(char* buf, double v)
     if (magnitude < -1 || magnitude > 14) {
         std::strcpy(buf, e);
     } else {
-        std::snprintf(buf, kNumTextSize, "%.*f", 14 - magnitude, v);
+        int decimals = 14 - magnitude;
+        std::snprintf(buf, kNumTextSize, "%.*f", decimals, v);
+        if (decimals == 0) std::strcat(buf, ".");   // the run-time keeps the point
     }
     // Drop trailing zeros of the fraction (before any exponent); keep the point.
     char* point = std::strchr(buf, '.');

@@ -1,10 +1,13 @@
 #include "support/OrvTestSupport.h"
 
+#include "VSYST_DumpStream.h"
+
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <stdexcept>
 
@@ -51,23 +54,19 @@ std::string quoteArg(const std::string& a)
     return r + "\"";
 }
 
-// Reads a pipe to its end on a thread of its own, so that a child writing
-// both streams cannot block on a full pipe.
-struct PipeReader {
-    HANDLE pipe = nullptr;
-    std::string data;
-    HANDLE thread = nullptr;
-    static DWORD WINAPI run(LPVOID p)
-    {
-        auto* self = static_cast<PipeReader*>(p);
+// Moves whatever a pipe holds right now into data; false once the pipe is broken.
+bool drain(HANDLE pipe, std::string& data)
+{
+    for (;;) {
+        DWORD avail = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &avail, nullptr)) return false;
+        if (!avail) return true;
         char buf[4096];
-        DWORD n;
-        while (ReadFile(self->pipe, buf, sizeof buf, &n, nullptr) && n) self->data.append(buf, n);
-        return 0;
+        DWORD n = 0;
+        if (!ReadFile(pipe, buf, avail < sizeof buf ? avail : sizeof buf, &n, nullptr) || !n) return false;
+        data.append(buf, n);
     }
-    void start() { thread = CreateThread(nullptr, 0, run, this, 0, nullptr); }
-    void finish() { if (thread) { WaitForSingleObject(thread, INFINITE); CloseHandle(thread); } CloseHandle(pipe); }
-};
+}
 
 std::vector<char> buildEnvironment(const std::vector<std::string>& changes)
 {
@@ -203,7 +202,8 @@ std::string exeDir()
     return p.substr(0, p.find_last_of("\\/"));
 }
 
-ChildResult runProgram(const std::string& exe, const std::vector<std::string>& args, const std::vector<std::string>& env)
+ChildResult runProgram(const std::string& exe, const std::vector<std::string>& args, const std::vector<std::string>& env,
+                       const std::string& cwd)
 {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE outR, outW, errR, errW;
@@ -226,39 +226,118 @@ ChildResult runProgram(const std::string& exe, const std::vector<std::string>& a
     si.hStdOutput = outW;
     si.hStdError = errW;
     PROCESS_INFORMATION pi{};
-    BOOL ok = CreateProcessA(exe.c_str(), cmdBuf.data(), nullptr, nullptr, TRUE, 0, envBlock.data(), nullptr, &si, &pi);
+    BOOL ok = CreateProcessA(exe.c_str(), cmdBuf.data(), nullptr, nullptr, TRUE, 0, envBlock.data(),
+                             cwd.empty() ? nullptr : cwd.c_str(), &si, &pi);
     CloseHandle(outW);
     CloseHandle(errW);
     CloseHandle(nul);
     ChildResult r;
-    PipeReader ro, re;
-    ro.pipe = outR;
-    re.pipe = errR;
     if (!ok) {
         CloseHandle(outR);
         CloseHandle(errR);
         throw std::runtime_error("CreateProcess failed for " + exe);
     }
-    ro.start();
-    re.start();
-    WaitForSingleObject(pi.hProcess, INFINITE);
+    // Poll rather than read to the end: a process the child starts (Wine's
+    // desktop process, for one) may inherit the pipes and keep them open.
+    for (;;) {
+        bool exited = WaitForSingleObject(pi.hProcess, 10) == WAIT_OBJECT_0;
+        drain(outR, r.out);
+        drain(errR, r.err);
+        if (exited) break;
+    }
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    ro.finish();
-    re.finish();
+    CloseHandle(outR);
+    CloseHandle(errR);
     r.exitCode = code;
-    r.out = ro.data;
-    r.err = re.data;
     return r;
 }
 
-ChildResult runChild(const std::string& name, const std::vector<std::string>& args, const std::vector<std::string>& env)
+ChildResult runChild(const std::string& name, const std::vector<std::string>& args, const std::vector<std::string>& env,
+                     const std::string& cwd)
 {
     std::vector<std::string> all{"--orv-child", name};
     all.insert(all.end(), args.begin(), args.end());
-    return runProgram(exePath(), all, env);
+    return runProgram(exePath(), all, env, cwd);
+}
+
+IatHook::IatHook(const char* module, const char* importedDll, const char* function, void* replacement)
+    : m_slot(nullptr), m_original(nullptr)
+{
+    auto* base = reinterpret_cast<unsigned char*>(GetModuleHandleA(module));
+    if (!base) throw std::runtime_error(std::string("module not loaded: ") + module);
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name; ++imp) {
+        if (_stricmp(reinterpret_cast<char*>(base + imp->Name), importedDll) != 0) continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<char*>(byName->Name), function) != 0) continue;
+            m_slot = reinterpret_cast<void**>(&slots->u1.Function);
+            DWORD old;
+            VirtualProtect(m_slot, sizeof(void*), PAGE_READWRITE, &old);
+            m_original = *m_slot;
+            *m_slot = replacement;
+            VirtualProtect(m_slot, sizeof(void*), old, &old);
+            return;
+        }
+    }
+    throw std::runtime_error(std::string(module) + " does not import " + function);
+}
+
+IatHook::~IatHook()
+{
+    DWORD old;
+    VirtualProtect(m_slot, sizeof(void*), PAGE_READWRITE, &old);
+    *m_slot = m_original;
+    VirtualProtect(m_slot, sizeof(void*), old, &old);
+}
+
+StdLogCapture::StdLogCapture()
+    : m_logDir("ORV_DIR_LOGFILES", m_dir.path().c_str()), m_switch("ORV_STDLOGFILE", "1")
+{
+    VSYST_DumpStream::openStdStream();
+    m_path = VSYST_DumpStream::getStdStream().filePath();
+    if (m_path.empty()) throw std::runtime_error("the standard log did not open a file");
+}
+
+StdLogCapture::~StdLogCapture()
+{
+    while (VSYST_DumpStream::getOpenCount() > 0) VSYST_DumpStream::closeStdStream();
+    // Opening the log creates the platform key when it is missing.
+    removeEmptyKeys(HKEY_CURRENT_USER, "Software\\Brakmar\\T.R.I.O.N.(R) Platform", 2);
+}
+
+void removeEmptyKeys(HKEY__* root, const std::string& path, int levels)
+{
+    std::string p = path;
+    for (int i = 0; i < levels && !p.empty(); ++i) {
+        HKEY k;
+        if (RegOpenKeyExA(root, p.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
+        DWORD subKeys = 1, values = 1;
+        RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                         nullptr);
+        RegCloseKey(k);
+        if (subKeys || values || RegDeleteKeyA(root, p.c_str()) != ERROR_SUCCESS) return;
+        size_t cut = p.find_last_of('\\');
+        p = cut == std::string::npos ? std::string() : p.substr(0, cut);
+    }
+}
+
+std::string StdLogCapture::text() const { return readFile(m_path); }
+
+std::string processThreadText()
+{
+    char buf[128];
+    DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
+    std::snprintf(buf, sizeof buf, "[ Process: %lu (0x%lx), Thread: %lu (0x%lx) ]", pid, pid, tid, tid);
+    return buf;
 }
 
 std::string readFile(const std::string& path)

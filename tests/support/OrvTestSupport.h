@@ -76,11 +76,52 @@ struct ChildResult {
 // Runs this test executable again as a child: `<exe> --orv-child <name> args...`;
 // env entries "NAME=value" are added to (or, as "NAME=", removed from) a copy of
 // this process's environment. Output is captured; the child gets no console.
+// cwd, when not empty, is the child's current folder.
 ChildResult runChild(const std::string& name, const std::vector<std::string>& args = {},
-                     const std::vector<std::string>& env = {});
+                     const std::vector<std::string>& env = {}, const std::string& cwd = std::string());
 // Runs any program the same way.
 ChildResult runProgram(const std::string& exe, const std::vector<std::string>& args,
-                       const std::vector<std::string>& env = {});
+                       const std::vector<std::string>& env = {}, const std::string& cwd = std::string());
+
+// Replaces one imported function in a module's import table (what the module
+// calls, not what anyone else calls) and puts it back on destruction. Lets a
+// test count or steer the library's calls to the system (Sleep, CreateDCA...).
+class IatHook {
+public:
+    IatHook(const char* module, const char* importedDll, const char* function, void* replacement);
+    ~IatHook();
+    IatHook(const IatHook&) = delete;
+    IatHook& operator=(const IatHook&) = delete;
+    void* original() const { return m_original; }
+private:
+    void** m_slot;
+    void* m_original;
+};
+
+// The standard log of this process, written to a fresh folder: sets
+// ORV_DIR_LOGFILES and ORV_STDLOGFILE, runs openStdStream and gives the text.
+class StdLogCapture {
+public:
+    StdLogCapture();
+    ~StdLogCapture();                       // closes the log (closeStdStream)
+    StdLogCapture(const StdLogCapture&) = delete;
+    StdLogCapture& operator=(const StdLogCapture&) = delete;
+    std::string text() const;               // everything written so far
+    std::string since(size_t offset) const { return text().substr(offset); }
+    size_t size() const { return text().size(); }
+    const TempDir& dir() const { return m_dir; }
+private:
+    TempDir m_dir;
+    ScopedEnv m_logDir, m_switch;
+    std::string m_path;
+};
+
+// Deletes root\path and then its parents, up to `levels` keys, as long as each
+// has neither values nor sub-keys (keys the library creates on the way).
+void removeEmptyKeys(HKEY__* root, const std::string& path, int levels);
+
+// The text a process writes with the "!E ... [ Process: ...]" header for the calling thread.
+std::string processThreadText();
 
 std::string exePath();              // full path of this executable
 std::string exeDir();               // its folder, no trailing backslash

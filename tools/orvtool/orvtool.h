@@ -27,8 +27,8 @@ const std::vector<Command>& commands();
 
 // The tour (`orvtool tour`) is a sequence of steps, each contributed by the
 // source file of the service it shows; steps run in ascending order.
-// Order bands: 100 logging and exceptions, 200 start-up (doInit), 300-799
-// services, 900 shutdown (doExit), 950 the log file.
+// Order bands: 100 before start-up, 200 start-up (doInit), 250 logging and
+// exceptions, 300-799 services, 900 shutdown (doExit), 950 the log file.
 struct TourStep {
     int order;
     const char* title;

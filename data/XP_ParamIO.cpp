@@ -1,0 +1,185 @@
+// XP_ParamIO.cpp - a parameter tree with its files and access paths.
+#include "XP_Param.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <istream>
+#include <limits>
+#include <ostream>
+#include <unordered_map>
+
+XP_ParamIO::XP_ParamIO() {}
+
+XP_ParamIO::~XP_ParamIO()
+{
+    clear();
+}
+
+void XP_ParamIO::parseAccess(const char* access, std::vector<std::string>& out)
+{
+    out.clear();
+    if (!access || !*access) return;
+    const char* piece = access;
+    for (;;) {
+        const char* colon = std::strchr(piece, ':');
+        if (!colon) {
+            out.emplace_back(piece);
+            return;
+        }
+        out.emplace_back(piece, colon);
+        piece = colon + 1;
+        if (!*piece) return;   // a final colon ends the text
+    }
+}
+
+void XP_ParamIO::readStream(std::istream& in)
+{
+    // Read straight into the stream's own text, which parse then keeps. The
+    // reader addresses its text with 32-bit offsets; what lies beyond that
+    // is left unread.
+    const std::size_t limit = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+    std::string& text = m_stream;
+    text.clear();
+    char buffer[65536];
+    while (text.size() < limit) {
+        const std::size_t want = std::min(sizeof buffer, limit - text.size());
+        in.read(buffer, static_cast<std::streamsize>(want));
+        const std::streamsize got = in.gcount();
+        if (got <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    clear();
+    m_stream.setNotify(&m_tree);
+    m_stream.parse(text.data(), static_cast<std::int32_t>(text.size()));
+}
+
+void XP_ParamIO::writeStream(std::ostream& out) const
+{
+    XP_XmlStream::writeNode(m_tree.getRoot(), out);
+}
+
+void XP_ParamIO::readFile(const char* path)
+{
+    // The C run-time opens files for shared reading and writing.
+    std::ifstream in(path);
+    if (!in.is_open()) return;
+    readStream(in);
+}
+
+void XP_ParamIO::writeFile(const char* path) const
+{
+    std::ofstream out(path, std::ios::out | std::ios::trunc);
+    if (!out.is_open()) return;
+    writeStream(out);
+}
+
+namespace {
+
+typedef XP_XML_Node::ElementList ElementList;
+
+// Same number of elements, and each of a's found in b (first of its key) with
+// an equal value. Order and attribute texts do not count.
+bool elementsEqual(const XP_XML_Node& a, const XP_XML_Node& b)
+{
+    if (a.elementCount() != b.elementCount()) return false;
+    if (a.elementCount() <= 16) {
+        for (auto e = a.beginElements(); e != a.endElements(); ++e) {
+            const XP_Element* other = b.findElement(e->first);
+            if (!other || other->value != e->second.value) return false;
+        }
+        return true;
+    }
+    std::unordered_map<std::string, const XP_Element*> byKey;
+    byKey.reserve(b.elementCount());
+    for (auto e = b.beginElements(); e != b.endElements(); ++e) byKey.emplace(e->first, &e->second);
+    for (auto e = a.beginElements(); e != a.endElements(); ++e) {
+        auto it = byKey.find(e->first);
+        if (it == byKey.end() || it->second->value != e->second.value) return false;
+    }
+    return true;
+}
+
+// Elements equal, same number of children, and each child of a equal to the
+// first child of b with its name (so b's first of a name may serve many).
+// Walked with a work list: trees may be as deep as any text read.
+bool nodesEqual(const XP_XML_Node& a, const XP_XML_Node& b)
+{
+    std::vector<std::pair<const XP_XML_Node*, const XP_XML_Node*>> work;
+    work.emplace_back(&a, &b);
+    std::unordered_map<std::string, const XP_XML_Node*> firstOfName;
+    while (!work.empty()) {
+        const XP_XML_Node* x = work.back().first;
+        const XP_XML_Node* y = work.back().second;
+        work.pop_back();
+        if (x->nodeCount() != y->nodeCount()) return false;
+        const bool many = y->nodeCount() > 16;
+        if (many) {
+            firstOfName.clear();
+            for (auto c = y->beginNodes(); c != y->endNodes(); ++c) firstOfName.emplace(c->getName(), &*c);
+        }
+        for (auto c = x->beginNodes(); c != x->endNodes(); ++c) {
+            const XP_XML_Node* match = nullptr;
+            if (many) {
+                auto it = firstOfName.find(c->getName());
+                if (it != firstOfName.end()) match = it->second;
+            } else {
+                match = y->findNode(c->getName());
+            }
+            if (!match || !elementsEqual(*c, *match)) return false;
+            work.emplace_back(&*c, match);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool XP_ParamIO::compare(const XP_ParamIO& other, const char* access) const
+{
+    std::vector<std::string> path;
+    parseAccess(access, path);
+    if (XP_XML_Node::ConstNodeIterator mine = m_tree.getNode(path)) {
+        XP_XML_Node::ConstNodeIterator theirs = other.m_tree.getNode(path);
+        if (!theirs) return false;
+        return elementsEqual(*mine, *theirs) && nodesEqual(*mine, *theirs);
+    }
+    // No node here: the last name is a value's key in the node before it.
+    const std::string key = path.back();
+    path.pop_back();
+    XP_XML_Node::ConstNodeIterator mineHolder = m_tree.getNode(path);
+    XP_XML_Node::ConstNodeIterator theirHolder = other.m_tree.getNode(path);
+    if (!mineHolder && !theirHolder) return true;
+    if (!mineHolder || !theirHolder) return false;
+    const XP_Element* mineValue = mineHolder->findElement(key);
+    const XP_Element* theirValue = theirHolder->findElement(key);
+    if (!mineValue && !theirValue) return true;
+    if (!mineValue || !theirValue) return false;
+    return mineValue->value == theirValue->value;
+}
+
+bool XP_ParamIO::extract(const char* access, XP_ParamIO& out) const
+{
+    std::vector<std::string> path;
+    parseAccess(access, path);
+    if (path.empty()) return false;
+    out.clear();
+    XP_XML_Node::ConstNodeIterator found = m_tree.getNode(path);
+    if (!found) return false;
+    XP_XML_Node& root = out.m_tree.getRoot();
+    root = *found;   // copies before it assigns: found may be out's own root
+    root.set(root.getName(), root.getAttributes(), nullptr);
+    return true;
+}
+
+bool XP_ParamIO::erase(const char* access)
+{
+    std::vector<std::string> path;
+    parseAccess(access, path);
+    if (path.empty()) return false;
+    const std::string key = path.back();
+    path.pop_back();
+    XP_XML_Node::NodeIterator holder = m_tree.getNode(path);
+    if (!holder) return false;
+    return holder->removeElement(key) || holder->removeNode(key);
+}

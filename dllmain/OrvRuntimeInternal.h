@@ -1,0 +1,29 @@
+// OrvRuntimeInternal.h - the functions behind the library's own static objects
+// (global instance set-up, init/exit handlers). Internal to the DLL.
+#ifndef ORV_RUNTIME_INTERNAL_H
+#define ORV_RUNTIME_INTERNAL_H
+
+class VSYST_DumpStream;
+
+namespace orv {
+
+// Static instance table holder (strings/V_SIManager.cpp).
+void siCreateTable();
+void siReleaseTable();
+// Init function of the 32700 handler: registers the static-instance listing.
+bool siRegisterListing();
+
+// Init and exit functions of the registry's own 32700 handler (diag/VSYST_DIManager.cpp).
+bool diRegisterRegistryDump();
+void diTeardown();
+
+// Callback of "Dump string pool data" (strings/V_StringPool.cpp).
+void poolDumpCallback(VSYST_DumpStream& stream, unsigned long alternative);
+
+// Feature-set dump handler and DLL-list exit handler (dllmain/OrvPendingHandlers.cpp).
+bool featureSetRegisterDump();
+void dllListAtExit();
+
+}  // namespace orv
+
+#endif

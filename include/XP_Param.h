@@ -1,0 +1,255 @@
+// XP_Param.h - parameter files: a small XML dialect, the node tree it is read
+// into, its reader and writer, and XP_ParamIO, which keeps one tree and
+// addresses it by access paths such as "Root:Child:key".
+//
+// The dialect: a tag holds a name and a raw attribute text; a tag whose
+// content holds no further tag is a value (an element), any other tag is a
+// node. No escaping, no character references, no encoding handling. Bytes are
+// kept unchanged in std::string.
+//
+// Reader choices where the format leaves room:
+//  - A value read while no node is open (a top-level tag without child tags,
+//    such as "<Name/>", or the values of a top-level tag with an empty name)
+//    renames the root the way a top-level start tag would: the root takes the
+//    value's name and attribute text, keeps its elements and children, and the
+//    value's text is dropped. So a file written for a root that has a name
+//    and nothing else reads back as that root.
+//  - A NUL byte is an ordinary character: it may stand in names, values and
+//    attribute texts and is kept. The reader never looks outside the
+//    [text, text + length) it is given.
+//  - Texts are addressed with signed 32-bit offsets, so parse() takes at most
+//    2^31 - 1 bytes; readStream() and readFile() read at most that many and
+//    ignore the rest of the input, exactly as if the text ended there.
+//
+// Threads: nothing here locks. A tree, stream or XP_ParamIO belongs to one
+// thread at a time, and the writer's indentation depth is process-wide, so two
+// writes must never overlap.
+#ifndef XP_PARAM_H
+#define XP_PARAM_H
+
+#include "OrvCoreDefs.h"
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// One named value of a node: its text and the raw attribute text of its tag.
+struct XP_Element {
+    std::string value;
+    std::string attributes;
+
+    XP_Element() = default;
+    XP_Element(const std::string& value_, const std::string& attributes_)
+        : value(value_), attributes(attributes_) {}
+    XP_Element(std::string&& value_, std::string&& attributes_)
+        : value(std::move(value_)), attributes(std::move(attributes_)) {}
+};
+
+// A node of the tree: named elements in order of first insertion (keys unique),
+// and child nodes held by value in insertion order (names need not be unique).
+// Copies are deep; the copy keeps the original's parent pointer, and the
+// copied children point to the copy. Moving a node (also when its parent's
+// child sequence grows) re-points its children at the new place, so parent
+// pointers inside a tree stay valid; pointers and iterators to a child stay
+// valid only until its parent's child sequence changes.
+class ORVCORE_API XP_XML_Node {
+public:
+    typedef std::pair<std::string, XP_Element> ElementEntry;
+    typedef std::vector<ElementEntry> ElementList;
+    typedef ElementList::const_iterator ElementIterator;
+    // Children are contiguous, so plain pointers iterate them; a null
+    // iterator (nullptr) designates no node.
+    typedef XP_XML_Node* NodeIterator;
+    typedef const XP_XML_Node* ConstNodeIterator;
+
+    XP_XML_Node();
+    XP_XML_Node(const std::string& name, const std::string& attributes, XP_XML_Node* parent);
+    XP_XML_Node(const XP_XML_Node& other);
+    XP_XML_Node(XP_XML_Node&& other) noexcept;
+    XP_XML_Node& operator=(const XP_XML_Node& other);
+    XP_XML_Node& operator=(XP_XML_Node&& other) noexcept;
+    ~XP_XML_Node();   // iterative: any depth of tree can be destroyed
+
+    // Assigns name, attribute text and parent; elements and children stay.
+    void set(const std::string& name, const std::string& attributes, XP_XML_Node* parent);
+    // Replaces value and attributes of the element with this key in place,
+    // or appends a new element.
+    void addElement(const std::string& key, const std::string& value, const std::string& attributes);
+    // Appends an empty child with this node as parent; returns it (the last child).
+    XP_XML_Node* addNode(const std::string& name, const std::string& attributes);
+
+    ElementIterator beginElements() const { return m_elements.begin(); }
+    ElementIterator endElements() const { return m_elements.end(); }
+    NodeIterator beginNodes() { return m_nodes.data(); }
+    NodeIterator endNodes() { return m_nodes.data() + m_nodes.size(); }
+    ConstNodeIterator beginNodes() const { return m_nodes.data(); }
+    ConstNodeIterator endNodes() const { return m_nodes.data() + m_nodes.size(); }
+    std::size_t elementCount() const { return m_elements.size(); }
+    std::size_t nodeCount() const { return m_nodes.size(); }
+
+    const std::string& getName() const { return m_name; }
+    const std::string& getAttributes() const { return m_attributes; }
+    XP_XML_Node* getParent() const { return m_parent; }
+
+    // The element with this key, or null.
+    const XP_Element* findElement(const std::string& key) const;
+    // The first child with this name, or null.
+    XP_XML_Node* findNode(const std::string& name);
+    const XP_XML_Node* findNode(const std::string& name) const;
+    // Remove the element with this key / the first child of this name with its
+    // subtree; false when there is none.
+    bool removeElement(const std::string& key);
+    bool removeNode(const std::string& name);
+
+    // Empties name and attributes, drops the parent, all elements and children.
+    void clear();
+
+private:
+    friend class XP_XML_Param_Notify;
+    void adoptChildren();
+    void releaseChildren();
+    void copyChildrenFrom(const XP_XML_Node& src);
+
+    ElementList m_elements;
+    std::string m_name;
+    std::string m_attributes;
+    std::vector<XP_XML_Node> m_nodes;
+    XP_XML_Node* m_parent;
+};
+
+// Listener of the reader: what it found, in document order. Listeners are
+// never destroyed through this interface, hence no virtual destructor.
+class ORVCORE_API XP_XmlNotify {
+public:
+    virtual void startNode(const std::string& name, const std::string& attributes) = 0;
+    virtual void element(const std::string& name, const std::string& value, const std::string& attributes) = 0;
+    // Repeats the arguments of the matching startNode.
+    virtual void endNode(const std::string& name, const std::string& attributes) = 0;
+
+protected:
+    XP_XmlNotify() = default;
+    XP_XmlNotify(const XP_XmlNotify&) = default;
+    XP_XmlNotify& operator=(const XP_XmlNotify&) = default;
+    ~XP_XmlNotify() = default;
+};
+
+struct _xp_TreeBuild;
+struct _xp_TreeSink;
+
+// Builds a tree from the reader's reports into its root (a read adds to what
+// the root holds; clear it first for a fresh tree) and finds nodes by path.
+class ORVCORE_API XP_XML_Param_Notify : public XP_XmlNotify {
+public:
+    typedef std::vector<std::string> Path;
+
+    XP_XML_Param_Notify();
+    XP_XML_Param_Notify(const XP_XML_Param_Notify& other);              // copies the tree only
+    XP_XML_Param_Notify& operator=(const XP_XML_Param_Notify& other);   // likewise
+    virtual ~XP_XML_Param_Notify();
+
+    void startNode(const std::string& name, const std::string& attributes) override;
+    void element(const std::string& name, const std::string& value, const std::string& attributes) override;
+    void endNode(const std::string& name, const std::string& attributes) override;
+
+    // The node at path: the first component must equal the root's name, each
+    // further one names a child (the first of that name). An empty path gives
+    // the root; no match gives a null iterator. The path is not modified.
+    XP_XML_Node::NodeIterator getNode(Path& path);
+    XP_XML_Node::ConstNodeIterator getNode(Path& path) const;
+
+    XP_XML_Node& getRoot() { return m_root; }
+    const XP_XML_Node& getRoot() const { return m_root; }
+    // The node open during a read; null otherwise.
+    XP_XML_Node* getCurrent() const { return m_current; }
+
+private:
+    // The listener operations on unstaged text: the reader calls these
+    // directly when it reports to this very class.
+    friend struct _xp_TreeSink;
+    void openNode(std::string_view name, std::string_view attributes);
+    void addValue(std::string_view name, std::string_view value, std::string_view attributes);
+    void closeNode();
+
+    XP_XML_Node m_root;
+    XP_XML_Node* m_current;
+    std::unique_ptr<_xp_TreeBuild> m_build;   // key lookup of the open nodes
+};
+
+// The reader (its string part keeps a copy of the last text scanned) and the
+// writer. The reader reports to its listener and never fails on malformed
+// text: what it cannot read is ignored.
+class ORVCORE_API XP_XmlStream : public std::string {
+public:
+    XP_XmlStream();
+    XP_XmlStream(const XP_XmlStream& other);
+    XP_XmlStream& operator=(const XP_XmlStream& other);
+    virtual ~XP_XmlStream();
+
+    // Keeps a copy of text and scans it, reporting to the listener (if any).
+    // False only when text is null or length <= 0; then nothing is reported.
+    bool parse(const char* text, std::int32_t length);
+
+    void setNotify(XP_XmlNotify* listener) { notify = listener; }
+    XP_XmlNotify* getNotify() const { return notify; }
+    bool hasNotify() const { return notify != nullptr; }
+    // Drops the stored text.
+    void clearText();
+
+    // Writes node and its subtree: one tag or element per line, indented with
+    // tabs; no declaration, no attribute texts, nothing escaped. A failing
+    // stream silently takes nothing.
+    static void writeNode(const XP_XML_Node& node, std::ostream& out);
+
+private:
+    XP_XmlNotify* notify;
+    static int s_writeDepth;   // 1 while no write is in progress
+};
+
+// One parameter tree with its reader, read from and written to files or
+// streams, and addressed by access paths: names separated by colons, the first
+// being the root's name.
+class ORVCORE_API XP_ParamIO {
+public:
+    XP_ParamIO();
+    virtual ~XP_ParamIO();
+
+    // Splits access at every colon. Null or "" give nothing; pieces may be
+    // empty ("::"), but a final colon adds no empty last name.
+    static void parseAccess(const char* access, std::vector<std::string>& out);
+
+    // Replaces the tree by the one read from in (an empty input gives an empty tree).
+    void readStream(std::istream& in);
+    void writeStream(std::ostream& out) const;
+    // Reads the file in text mode; a file that does not open leaves the tree as it was.
+    void readFile(const char* path);
+    // Creates or truncates the file; a file that does not open is not reported.
+    void writeFile(const char* path) const;
+
+    // Compares the place named by access in both trees: a node's elements
+    // (by key, order ignored) and children (each with the other's first child
+    // of its name), not its own name; or, when this tree has no such node,
+    // the value whose key is the last name. Attribute texts never count.
+    bool compare(const XP_ParamIO& other, const char* access) const;
+    // Replaces out's tree by a copy of the node at access; false (out emptied)
+    // when there is none, false (out untouched) for an empty access.
+    bool extract(const char* access, XP_ParamIO& out) const;
+    // Removes the element whose key is the last name from the node named by the
+    // names before it, or else that node's first child of that name.
+    bool erase(const char* access);
+
+    XP_XML_Param_Notify& getTree() { return m_tree; }
+    const XP_XML_Param_Notify& getTree() const { return m_tree; }
+    XP_XmlStream& getStream() { return m_stream; }
+    const XP_XmlStream& getStream() const { return m_stream; }
+    void clear() { m_tree.getRoot().clear(); }
+
+private:
+    XP_XmlStream m_stream;
+    XP_XML_Param_Notify m_tree;
+};
+
+#endif

@@ -1,0 +1,53 @@
+# Runs "orvtool param" on a copy of a sample file and checks its output and
+# exit statuses. Called by ctest with -DTOOL, -DRUNNER (|-separated), -DSAMPLE
+# and -DWORK (a scratch folder, removed at the end).
+string(REPLACE "|" ";" runner "${RUNNER}")
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+configure_file("${SAMPLE}" "${WORK}/p.xml" COPYONLY)
+
+# expect(<status> <regex of stdout+stderr> args...)
+function(expect status regex)
+  # Files, not pipes: wine's background services inherit the handles, and a
+  # pipe would stay open until they end.
+  execute_process(COMMAND ${runner} "${TOOL}" param ${ARGN}
+                  WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE rc
+                  OUTPUT_FILE "${WORK}/.out" ERROR_FILE "${WORK}/.err")
+  file(READ "${WORK}/.out" out)
+  file(READ "${WORK}/.err" err)
+  string(REPLACE "\r" "" text "${out}${err}")
+  if(NOT rc STREQUAL "${status}" OR NOT text MATCHES "${regex}")
+    file(REMOVE_RECURSE "${WORK}")
+    message(FATAL_ERROR "param ${ARGN}: status ${rc} (expected ${status}), output:\n${text}\nexpected to match: ${regex}")
+  endif()
+endfunction()
+
+expect(0 "^Cfg\n  unit = \"mm\"\n  View\n    zoom = \"1\"\n    title = \"A\\\\tB\"\n$" p.xml)
+expect(0 "^1\n$" get p.xml Cfg:View:zoom)
+expect(0 "^<View>\n\t<zoom>1</zoom>\n" get p.xml Cfg:View)
+expect(1 "no value or node 'Cfg:View:nothing' in p.xml" get p.xml Cfg:View:nothing)
+expect(1 "cannot read missing.xml" missing.xml)
+expect(2 "usage: orvtool param" get p.xml)
+expect(0 "^$" set p.xml Cfg:Grid:on yes)
+expect(0 "^yes\n$" get p.xml Cfg:Grid:on)
+expect(1 "'Other' is not the root of p.xml" set p.xml Other:k v)
+expect(0 "^$" erase p.xml Cfg:unit)
+expect(1 "no value or node 'Cfg:unit' in p.xml" erase p.xml Cfg:unit)
+expect(0 "^$" extract p.xml Cfg:View v.xml)
+expect(0 "^View\n  zoom = \"1\"" v.xml)
+expect(1 "no value or node 'Cfg:Nope'" extract p.xml Cfg:Nope)
+expect(1 "^different\n$" compare p.xml v.xml)
+expect(0 "^$" extract p.xml Cfg:View v2.xml)
+expect(0 "^equal\n$" compare v.xml v2.xml)
+expect(0 "^$" set v2.xml View:zoom 2)
+expect(1 "^different\n$" compare v.xml v2.xml View:zoom)
+expect(0 "^equal\n$" compare v.xml v2.xml View:title)
+expect(1 "cannot read nothing.xml" compare v.xml nothing.xml)
+
+file(READ "${WORK}/p.xml" written)
+string(REPLACE "\r" "" written "${written}")
+if(NOT written STREQUAL "<Cfg>\n\t<View>\n\t\t<zoom>1</zoom>\n\t\t<title>A\tB</title>\n\t</View>\n\t<Grid>\n\t\t<on>yes</on>\n\t</Grid>\n</Cfg>\n")
+  file(REMOVE_RECURSE "${WORK}")
+  message(FATAL_ERROR "p.xml as written:\n${written}")
+endif()
+file(REMOVE_RECURSE "${WORK}")

@@ -1,0 +1,278 @@
+// The node tree, the listener that builds it, the writer, and what a write
+// followed by a read keeps.
+#include "XmlTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <streambuf>
+
+namespace {
+
+std::string keysOf(const XP_XML_Node& n)
+{
+    std::string keys;
+    for (auto e = n.beginElements(); e != n.endElements(); ++e) keys += e->first + ";";
+    return keys;
+}
+
+std::string written(const XP_XML_Node& n)
+{
+    std::ostringstream out;
+    XP_XmlStream::writeNode(n, out);
+    return out.str();
+}
+
+// Writes root and reads the text back into a fresh tree.
+XP_XML_Node roundTrip(const XP_XML_Node& root)
+{
+    XP_ParamIO back;
+    std::istringstream in(written(root));
+    back.readStream(in);
+    return back.getTree().getRoot();
+}
+
+std::string valueOf(const XP_XML_Node& n, const std::string& key)
+{
+    const XP_Element* e = n.findElement(key);
+    return e ? e->value : "(none)";
+}
+
+}  // namespace
+
+TEST(XmlNode, ElementsAndChildren)
+{
+    XP_XML_Node n("n", "", nullptr);
+    n.addElement("a", "1", "");
+    n.addElement("b", "2", "p");
+    n.addElement("c", "3", "");
+    n.addElement("b", "20", "q");   // replaced in place
+    EXPECT_EQ("a;b;c;", keysOf(n));
+    EXPECT_EQ("20", valueOf(n, "b"));
+    EXPECT_EQ("q", n.findElement("b")->attributes);
+    EXPECT_EQ(nullptr, n.findElement("B"));
+    EXPECT_TRUE(n.removeElement("a"));
+    EXPECT_FALSE(n.removeElement("a"));
+    EXPECT_EQ("b;c;", keysOf(n));
+
+    XP_XML_Node* a = n.addNode("a", "x=1");
+    EXPECT_EQ(a, n.endNodes() - 1);
+    EXPECT_EQ(&n, a->getParent());
+    EXPECT_EQ("x=1", a->getAttributes());
+    a->addElement("k", "v", "");
+    n.addNode("a", "");
+    EXPECT_EQ(n.beginNodes(), n.findNode("a"));   // the first of the name
+    XP_XML_Node other;
+    n.beginNodes()->set("z", "", &other);   // renames and re-parents, keeps contents
+    EXPECT_EQ(&other, n.beginNodes()->getParent());
+    EXPECT_EQ("v", valueOf(*n.findNode("z"), "k"));
+    EXPECT_TRUE(n.removeNode("a"));
+    EXPECT_FALSE(n.removeNode("a"));
+
+    n.set("r", "attr", &other);
+    n.clear();
+    EXPECT_EQ("", n.getName() + n.getAttributes() + keysOf(n));
+    EXPECT_EQ(nullptr, n.getParent());
+    EXPECT_EQ(0u, n.nodeCount());
+}
+
+TEST(XmlNode, CopiesAreDeepAndParentPointersStayValid)
+{
+    XP_XML_Node holder("h", "", nullptr);
+    XP_XML_Node* original = holder.addNode("o", "at");
+    original->addNode("c", "")->addNode("g", "")->addElement("x", "1", "");
+
+    XP_XML_Node copy(*original);
+    EXPECT_EQ(&holder, copy.getParent());                 // the copy keeps the parent
+    EXPECT_EQ(&copy, copy.beginNodes()->getParent());     // its children point to it
+    EXPECT_EQ(copy.beginNodes(), copy.beginNodes()->beginNodes()->getParent());
+    copy.beginNodes()->beginNodes()->addElement("x", "changed", "");
+    EXPECT_EQ("1", valueOf(*original->beginNodes()->beginNodes(), "x"));
+
+    XP_XML_Node tree = *original;
+    tree = *tree.beginNodes();   // a node's own descendant assigned to it
+    EXPECT_EQ("c", tree.getName());
+    EXPECT_EQ(&tree, tree.beginNodes()->getParent());
+    const XP_XML_Node& self = tree;
+    tree = self;
+    EXPECT_EQ("c", tree.getName());
+
+    // Children move as their parent's sequence grows; their children follow.
+    XP_XML_Node wide;
+    for (int i = 0; i < 1000; ++i) wide.addNode("n", "")->addNode("g", "");
+    for (auto c = wide.beginNodes(); c != wide.endNodes(); ++c) ASSERT_EQ(&*c, c->beginNodes()->getParent());
+}
+
+TEST(XmlNode, DeepTreesCopyCompareAndGoAway)
+{
+    XP_ParamIO io;
+    XP_XML_Node* n = &io.getTree().getRoot();
+    n->set("r", "", nullptr);
+    for (int i = 0; i < 200000; ++i) n = n->addNode("d", "");
+    n->addElement("k", "v", "");
+    XP_ParamIO out;
+    ASSERT_TRUE(io.extract("r", out));
+    EXPECT_TRUE(io.compare(out, ""));
+    n->addElement("k", "w", "");
+    EXPECT_FALSE(io.compare(out, ""));
+}
+
+TEST(XmlTreeBuilder, BuildsFromReportsAndFindsByPath)
+{
+    XP_XML_Param_Notify t;
+    t.startNode("R", "ra");
+    t.element("k", "1", "");
+    t.startNode("C", "");
+    t.element("x", "y", "");
+    t.endNode("C", "");
+    t.startNode("C", "");
+    t.endNode("ignored", "");   // end names are not compared
+    t.element("k", "2", "");    // replaced in place
+    for (int i = 0; i < 20; ++i) {   // names held by the very sequence that grows
+        t.startNode(t.getRoot().beginNodes()->getName(), t.getRoot().beginNodes()->getAttributes());
+        t.endNode("", "");
+    }
+    EXPECT_EQ("C", t.getRoot().endNodes()[-1].getName());
+    t.endNode("R", "ra");
+    EXPECT_EQ(nullptr, t.getCurrent());
+    EXPECT_EQ("R", t.getRoot().getName());
+    EXPECT_EQ("ra", t.getRoot().getAttributes());
+    EXPECT_EQ("k;", keysOf(t.getRoot()));
+    EXPECT_EQ("2", valueOf(t.getRoot(), "k"));
+
+    XP_XML_Param_Notify::Path path;
+    EXPECT_EQ(&t.getRoot(), t.getNode(path));
+    path = {"C"};
+    EXPECT_EQ(nullptr, t.getNode(path));   // the first name is the root's
+    path = {"R", "C", "x"};
+    EXPECT_EQ(nullptr, t.getNode(path));   // values are not nodes
+    path = {"R", "C"};
+    EXPECT_EQ(t.getRoot().beginNodes(), t.getNode(path));   // only the first C
+    EXPECT_EQ((XP_XML_Param_Notify::Path{"R", "C"}), path);
+    const XP_XML_Param_Notify& ct = t;
+    EXPECT_EQ(t.getRoot().beginNodes(), ct.getNode(path));
+
+    // A second top-level node renames the root and adds to it.
+    t.startNode("S", "sa");
+    t.element("z", "3", "");
+    t.endNode("S", "sa");
+    EXPECT_EQ("S sa k;z;", t.getRoot().getName() + " " + t.getRoot().getAttributes() + " " + keysOf(t.getRoot()));
+    EXPECT_EQ(22u, t.getRoot().nodeCount());
+    // A value with no open node names the root and leaves its contents.
+    t.element("V", "dropped", "va");
+    EXPECT_EQ("V va k;z;", t.getRoot().getName() + " " + t.getRoot().getAttributes() + " " + keysOf(t.getRoot()));
+}
+
+TEST(XmlTreeBuilder, ManyValuesInOneNodeStayUniqueAndOrdered)
+{
+    std::string text = "<r>";
+    for (int i = 0; i < 3000; ++i) {
+        const std::string k = "k" + std::to_string(i % 1000);
+        text += "<" + k + ">" + std::to_string(i) + "</" + k + ">";
+    }
+    XP_ParamIO io;
+    std::istringstream in(text + "</r>");
+    io.readStream(in);
+    const XP_XML_Node& r = io.getTree().getRoot();
+    ASSERT_EQ(1000u, r.elementCount());
+    int i = 0;
+    for (auto e = r.beginElements(); e != r.endElements(); ++e, ++i)
+        ASSERT_EQ("k" + std::to_string(i) + "=" + std::to_string(2000 + i), e->first + "=" + e->second.value);
+}
+
+TEST(XmlWriter, OneTagOrValuePerLineIndentedWithTabs)
+{
+    XP_XML_Node r("R", "ignored=\"1\"", nullptr);
+    r.addElement("k", "v", "also ignored");
+    r.addNode("P", "")->addElement("x", "y", "");
+    const std::string expected = "<R>\n\t<k>v</k>\n\t<P>\n\t\t<x>y</x>\n\t</P>\n</R>\n";
+    EXPECT_EQ(expected, written(r));
+    EXPECT_EQ(expected, written(r));   // the depth is back at its start
+    XP_XML_Node odd;                   // nothing escaped; the empty name as it is
+    odd.addElement("a b", "<&>\"", "");
+    EXPECT_EQ("<>\n\t<a b><&>\"</a b>\n</>\n", written(odd));
+
+    // A stream that throws midway leaves the depth at its start.
+    struct FullAfterFew : std::streambuf {
+        int room = 12;
+        int_type overflow(int_type c) override
+        {
+            if (room-- == 0) throw std::runtime_error("full");
+            return c;
+        }
+    } buffer;
+    std::ostream throwing(&buffer);
+    throwing.exceptions(std::ios::badbit);
+    EXPECT_ANY_THROW(XP_XmlStream::writeNode(r, throwing));
+    EXPECT_EQ(expected, written(r));
+}
+
+TEST(XmlRoundTrip, NamesKeysValuesAndOrderSurvive)
+{
+    XP_XML_Node r("Root", "", nullptr);
+    r.addElement("z", "last letter", "");
+    r.addElement("a", "\tpadded ", "");
+    r.addNode("Second", "")->addElement("k", "1", "");
+    r.addNode("First", "")->addNode("Deep", "")->addElement("q", "2", "");
+    r.addNode("Second", "")->addElement("k", "3", "");
+    const XP_XML_Node back = roundTrip(r);
+    EXPECT_EQ("z;a;", keysOf(back));
+    EXPECT_EQ("\tpadded ", valueOf(back, "a"));
+    ASSERT_EQ(3u, back.nodeCount());
+    EXPECT_EQ("3", valueOf(back.beginNodes()[2], "k"));
+    EXPECT_EQ(written(r), written(back));
+}
+
+TEST(XmlRoundTrip, EmptyChildBecomesAValue)
+{
+    XP_XML_Node r("R", "", nullptr);
+    r.addNode("Mid", "")->addNode("Empty", "");
+    const XP_XML_Node back = roundTrip(r);
+    ASSERT_NE(nullptr, back.findNode("Mid"));
+    EXPECT_EQ(0u, back.findNode("Mid")->nodeCount());
+    EXPECT_EQ("\n\t\t", valueOf(*back.findNode("Mid"), "Empty"));   // line break, end tag's tabs
+}
+
+TEST(XmlRoundTrip, EmptyValueStaysEmpty)
+{
+    XP_XML_Node r("R", "", nullptr);
+    r.addElement("empty", "", "");
+    r.addElement("next", "1", "");
+    EXPECT_EQ("empty;next;", keysOf(roundTrip(r)));
+    EXPECT_EQ("", valueOf(roundTrip(r), "empty"));
+}
+
+TEST(XmlRoundTrip, GreaterThanInAValueSurvives)
+{
+    XP_XML_Node r("R", "", nullptr);
+    r.addElement("cmp", "a > b >> c>", "");
+    EXPECT_EQ("a > b >> c>", valueOf(roundTrip(r), "cmp"));
+}
+
+TEST(XmlRoundTrip, LessThanTurnsAValueIntoANode)
+{
+    XP_XML_Node r("R", "", nullptr);
+    r.addElement("expr", "a <b>1</b> c", "");
+    r.addElement("after", "2", "");
+    const XP_XML_Node back = roundTrip(r);
+    EXPECT_EQ("after;", keysOf(back));
+    ASSERT_NE(nullptr, back.findNode("expr"));
+    EXPECT_EQ("1", valueOf(*back.findNode("expr"), "b"));
+}
+
+TEST(XmlRoundTrip, AttributeTextIsLost)
+{
+    XP_XML_Node r("R", "version=\"2\"", nullptr);
+    r.addElement("k", "v", "unit=\"mm\"");
+    r.addNode("C", "id=\"7\"")->addElement("x", "y", "");
+    const XP_XML_Node back = roundTrip(r);
+    EXPECT_EQ("", back.getAttributes() + back.findElement("k")->attributes + back.findNode("C")->getAttributes());
+    EXPECT_EQ("v", valueOf(back, "k"));
+}
+
+TEST(XmlRoundTrip, RootWithNameOnlyKeepsItsName)
+{
+    const XP_XML_Node back = roundTrip(XP_XML_Node("Lonely", "", nullptr));
+    EXPECT_EQ("Lonely", back.getName());
+    EXPECT_EQ(0u, back.elementCount() + back.nodeCount());
+}

@@ -1,0 +1,242 @@
+// XP_ParamIO: access paths, streams and files, compare, extract and erase.
+#include "XmlTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string split(const char* access)
+{
+    std::vector<std::string> out{"stale"};
+    XP_ParamIO::parseAccess(access, out);
+    std::string joined;
+    for (const std::string& name : out) joined += "[" + name + "]";
+    return joined;
+}
+
+void load(XP_ParamIO& io, const std::string& text)
+{
+    std::istringstream in(text);
+    io.readStream(in);
+}
+
+std::string text(const XP_ParamIO& io)
+{
+    std::ostringstream out;
+    io.writeStream(out);
+    return out.str();
+}
+
+const XP_XML_Node& root(const XP_ParamIO& io) { return io.getTree().getRoot(); }
+
+const char* const kBase =
+    "<Cfg><unit>mm</unit><scale>2</scale>"
+    "<View><zoom>1</zoom><Pane><w>5</w></Pane></View><Pen><width>3</width></Pen></Cfg>";
+
+// kBase with its first `from` replaced by `to`.
+std::string edited(const std::string& from, const std::string& to)
+{
+    std::string t = kBase;
+    return t.replace(t.find(from), from.size(), to);
+}
+
+}  // namespace
+
+TEST(XmlParamIO, ParseAccess)
+{
+    EXPECT_EQ("", split(nullptr));
+    EXPECT_EQ("", split(""));
+    EXPECT_EQ("[Root]", split("Root"));
+    EXPECT_EQ("[A][B][C]", split("A:B:C"));
+    EXPECT_EQ("[][A]", split(":A"));
+    EXPECT_EQ("[A][][B]", split("A::B"));
+    EXPECT_EQ("[A][B]", split("A:B:"));
+    EXPECT_EQ("[A][]", split("A::"));
+    EXPECT_EQ("[]", split(":"));
+    EXPECT_EQ("[ a ][b c]", split(" a :b c"));
+}
+
+TEST(XmlParamIO, StreamsAndFiles)
+{
+    XP_ParamIO io;
+    load(io, "<Other a=\"1\"><k>v</k></Other>");
+    EXPECT_EQ(&io.getTree(), io.getStream().getNotify());
+    load(io, kBase);   // a read replaces everything
+    EXPECT_EQ("Cfg", root(io).getName() + root(io).getAttributes());
+    load(io, "");
+    EXPECT_EQ("<>\n</>\n", text(io));
+
+    xmltest::TempDir dir;
+    load(io, kBase);
+    const std::string path = dir.file("params.xml");
+    io.writeFile(path.c_str());
+    EXPECT_NE(std::string::npos, xmltest::readBytes(path).find("\t\t<Pane>"));
+    XP_ParamIO back;
+    back.readFile(path.c_str());
+    EXPECT_EQ(text(io), text(back));
+
+    load(io, "<S><k>1</k></S>");
+    io.writeFile(path.c_str());   // truncates
+    back.readFile(path.c_str());
+    EXPECT_EQ(text(io), text(back));
+    // Files that do not open change nothing and say nothing.
+    back.readFile(dir.file("missing.xml").c_str());
+    back.writeFile(dir.file("no-folder/out.xml").c_str());
+    back.readFile(dir.file("no-folder/out.xml").c_str());
+    EXPECT_EQ(text(io), text(back));
+    xmltest::writeBytes(dir.file("empty.xml"), "");
+    back.readFile(dir.file("empty.xml").c_str());
+    EXPECT_EQ("<>\n</>\n", text(back));
+    back.clear();
+    EXPECT_EQ("<>\n</>\n", text(back));
+}
+
+TEST(XmlParamIO, TreesDifferingInOneValue)
+{
+    XP_ParamIO a, b, pa, pb;
+    load(a, kBase);
+    load(b, edited("<w>5", "<w>6"));
+    EXPECT_FALSE(a.compare(b, ""));
+    EXPECT_FALSE(a.compare(b, "Cfg:View"));
+    EXPECT_FALSE(a.compare(b, "Cfg:View:Pane:w"));   // the value form
+    EXPECT_TRUE(a.compare(b, "Cfg:View:zoom"));
+    EXPECT_TRUE(a.compare(b, "Cfg:Pen"));
+    ASSERT_TRUE(a.extract("Cfg:View:Pane", pa));
+    ASSERT_TRUE(b.extract("Cfg:View:Pane", pb));
+    EXPECT_EQ("5 6", pa.getTree().getRoot().findElement("w")->value + " " + root(pb).findElement("w")->value);
+    EXPECT_FALSE(pa.compare(pb, ""));
+    EXPECT_TRUE(a.erase("Cfg:View:Pane:w"));
+    EXPECT_TRUE(b.erase("Cfg:View:Pane:w"));
+    EXPECT_TRUE(a.compare(b, ""));
+}
+
+TEST(XmlParamIO, TreesDifferingInOneChild)
+{
+    XP_ParamIO a, b, grid;
+    load(a, kBase);
+    load(b, edited("</View>", "<Grid><on>1</on></Grid></View>"));
+    EXPECT_FALSE(a.compare(b, ""));
+    EXPECT_FALSE(b.compare(a, ""));
+    EXPECT_FALSE(a.compare(b, "Cfg:View"));
+    EXPECT_TRUE(a.compare(b, "Cfg:View:Pane"));
+    // a has no node Grid: the value form finds a "Grid" value in neither.
+    EXPECT_TRUE(a.compare(b, "Cfg:View:Grid"));
+    EXPECT_FALSE(b.compare(a, "Cfg:View:Grid"));
+    EXPECT_FALSE(a.extract("Cfg:View:Grid", grid));
+    ASSERT_TRUE(b.extract("Cfg:View:Grid", grid));
+    EXPECT_EQ("<Grid>\n\t<on>1</on>\n</Grid>\n", text(grid));
+    EXPECT_EQ(nullptr, root(grid).getParent());
+    EXPECT_FALSE(a.erase("Cfg:View:Grid"));
+    EXPECT_TRUE(b.erase("Cfg:View:Grid"));
+    EXPECT_TRUE(a.compare(b, ""));
+}
+
+TEST(XmlParamIO, TreesDifferingInNamesOnly)
+{
+    XP_ParamIO a, b, c, va, vb;
+    load(a, kBase);
+    std::string renamed = edited("<Cfg>", "<Config>");
+    load(b, renamed.replace(renamed.find("</Cfg>"), 6, "</Config>"));
+    // The roots' own names do not count; paths through them must match.
+    EXPECT_TRUE(a.compare(b, ""));
+    EXPECT_FALSE(a.compare(b, "Cfg"));
+    EXPECT_FALSE(a.compare(b, "Cfg:View"));
+    EXPECT_FALSE(b.extract("Cfg:View", vb));
+    ASSERT_TRUE(b.extract("Config:View", vb));
+    ASSERT_TRUE(a.extract("Cfg:View", va));
+    EXPECT_TRUE(va.compare(vb, "View"));
+    EXPECT_FALSE(b.erase("Cfg:unit"));
+    EXPECT_TRUE(b.erase("Config:unit"));
+
+    // A renamed child is another child.
+    std::string child = edited("<Pen>", "<Brush>");
+    load(c, child.replace(child.find("</Pen>"), 6, "</Brush>"));
+    EXPECT_FALSE(a.compare(c, ""));
+    EXPECT_TRUE(a.compare(c, "Cfg:View"));
+    EXPECT_TRUE(c.erase("Cfg:Brush"));
+    EXPECT_TRUE(a.erase("Cfg:Pen"));
+    EXPECT_TRUE(a.compare(c, ""));
+}
+
+TEST(XmlParamIO, TreesDifferingInOrderOnly)
+{
+    XP_ParamIO a, b, va, vb;
+    load(a, kBase);
+    load(b, "<Cfg><Pen><width>3</width></Pen><scale>2</scale>"
+            "<View><Pane><w>5</w></Pane><zoom>1</zoom></View><unit>mm</unit></Cfg>");
+    EXPECT_NE(text(a), text(b));
+    EXPECT_TRUE(a.compare(b, ""));
+    EXPECT_TRUE(b.compare(a, "Cfg"));
+    ASSERT_TRUE(a.extract("Cfg:View", va));
+    ASSERT_TRUE(b.extract("Cfg:View", vb));
+    EXPECT_TRUE(va.compare(vb, ""));
+    EXPECT_TRUE(a.erase("Cfg:scale"));
+    EXPECT_FALSE(a.compare(b, ""));
+    EXPECT_TRUE(b.erase("Cfg:scale"));
+    EXPECT_TRUE(a.compare(b, ""));
+}
+
+TEST(XmlParamIO, CompareRules)
+{
+    XP_ParamIO a, b, empty;
+    // Each child is compared with the first child of its name on the other side.
+    load(a, "<R><C><k>1</k></C><C><k>2</k></C></R>");
+    load(b, "<R><C><k>1</k></C><C><k>1</k></C></R>");
+    EXPECT_FALSE(a.compare(b, ""));
+    EXPECT_TRUE(b.compare(a, ""));
+    // Attribute texts never count; counts of elements and children do.
+    load(a, "<R x=\"1\"><k u=\"1\">v</k><C y=\"2\"><q>1</q></C></R>");
+    load(b, "<R><k>v</k><C><q>1</q></C></R>");
+    EXPECT_TRUE(a.compare(b, ""));
+    EXPECT_TRUE(a.compare(b, "R:k"));
+    load(b, "<R><k>v</k><k2>w</k2><C><q>1</q></C></R>");
+    EXPECT_FALSE(a.compare(b, ""));
+    load(b, "<R><k>v</k><C><q>1</q></C><C><q>1</q></C></R>");
+    EXPECT_FALSE(a.compare(b, ""));
+
+    // Values: missing in both, in one, different.
+    load(a, "<R><k>1</k><C><x>y</x></C></R>");
+    load(b, "<R><k>2</k><j>3</j><C><x>y</x></C></R>");
+    EXPECT_FALSE(a.compare(b, "R:k"));
+    EXPECT_FALSE(a.compare(b, "R:j"));
+    EXPECT_FALSE(b.compare(a, "R:j"));
+    EXPECT_TRUE(a.compare(b, "R:none"));
+    EXPECT_TRUE(a.compare(b, "Q:k"));          // no holder on either side
+    EXPECT_FALSE(empty.compare(a, "R:k"));     // a holder on one side only
+    EXPECT_FALSE(a.compare(empty, "R:C"));     // a node here, none there
+    EXPECT_TRUE(empty.compare(XP_ParamIO(), ""));
+    EXPECT_FALSE(a.compare(b, "k"));           // one name: a value of the root
+    EXPECT_TRUE(a.compare(b, "nothing"));
+}
+
+TEST(XmlParamIO, ExtractAndErase)
+{
+    XP_ParamIO a, out;
+    load(a, kBase);
+    ASSERT_TRUE(a.extract("Cfg", out));
+    EXPECT_EQ(text(a), text(out));
+    EXPECT_FALSE(a.extract("", out));   // leaves out alone
+    EXPECT_FALSE(a.extract(nullptr, out));
+    EXPECT_EQ(text(a), text(out));
+    EXPECT_FALSE(a.extract("Cfg:unit", out));   // a value is no node: out emptied
+    EXPECT_EQ("<>\n</>\n", text(out));
+    ASSERT_TRUE(a.extract("Cfg:View", out));
+    a.erase("Cfg:View");   // the copy does not depend on its source
+    EXPECT_EQ("5", root(out).findNode("Pane")->findElement("w")->value);
+    EXPECT_FALSE(a.extract("Cfg", a));   // into itself: cleared first
+    EXPECT_EQ("<>\n</>\n", text(a));
+
+    load(a, "<R><x>1</x><x2>2</x2><C><k>1</k></C><x><inner>1</inner></x></R>");
+    EXPECT_FALSE(a.erase(""));
+    EXPECT_FALSE(a.erase("R"));   // the root is never erased
+    EXPECT_FALSE(a.erase("Q:x"));
+    EXPECT_FALSE(a.erase("R:nothing"));
+    EXPECT_TRUE(a.erase("R:x"));   // the value first, then the child
+    EXPECT_EQ(nullptr, root(a).findElement("x"));
+    EXPECT_NE(nullptr, root(a).findNode("x"));
+    EXPECT_TRUE(a.erase("R:x"));
+    EXPECT_FALSE(a.erase("R:x"));
+    EXPECT_TRUE(a.erase("x2"));   // one name: the root's value or child
+    EXPECT_TRUE(a.erase("C"));
+    EXPECT_EQ("<R>\n</R>\n", text(a));
+}

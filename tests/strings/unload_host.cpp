@@ -1,0 +1,76 @@
+// A host that does not link the library: it loads a client module (which
+// brings the library with it) and unloads it again, many times. Each unload
+// must take the library down with its registries; a take-down that left the
+// pools, the static instance table or the debug-info tree behind would make
+// the heap grow by the module's filling on every cycle. Loading and unloading
+// alone also grows the heap a little (the loader and the C++ run-time), so
+// cycles that fill the registries are compared with cycles that do not.
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+unsigned long long heapBytesInUse()
+{
+    HANDLE heaps[64];
+    DWORD n = GetProcessHeaps(64, heaps);
+    unsigned long long total = 0;
+    for (DWORD i = 0; i < n && i < 64; ++i) {
+        PROCESS_HEAP_ENTRY e;
+        e.lpData = nullptr;
+        if (!HeapLock(heaps[i])) continue;
+        while (HeapWalk(heaps[i], &e))
+            if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += e.cbData;
+        HeapUnlock(heaps[i]);
+    }
+    return total;
+}
+
+bool g_failed = false;
+
+void fail(const char* what, int cycle)
+{
+    std::printf("FAIL: %s (cycle %d)\n", what, cycle);
+    g_failed = true;
+}
+
+// Heap growth over `cycles` load/unload cycles, measured from the second on.
+long long runCycles(int cycles, bool fill)
+{
+    unsigned long long first = 0, last = 0;
+    for (int cycle = 0; cycle < cycles && !g_failed; ++cycle) {
+        HMODULE client = LoadLibraryA("orvtest_client.dll");
+        if (!client) return fail("cannot load orvtest_client.dll", cycle), 0;
+        auto exercise = reinterpret_cast<void (*)()>(reinterpret_cast<void*>(GetProcAddress(client, "orvtestClientExercise")));
+        auto guards = reinterpret_cast<unsigned long (*)()>(reinterpret_cast<void*>(GetProcAddress(client, "orvtestClientGuards")));
+        if (!exercise || !guards) return fail("client exports missing", cycle), 0;
+        if (fill) exercise();
+        // The library's four guards and the client's: counting started again from 0.
+        if (guards() != 5) fail("wrong number of live guards", cycle);
+        if (!FreeLibrary(client)) fail("FreeLibrary failed", cycle);
+        if (GetModuleHandleA("orvtest_client.dll")) fail("the client stayed loaded", cycle);
+        if (GetModuleHandleA("OrvCore_Rudaru20.dll")) fail("the library stayed loaded", cycle);
+        last = heapBytesInUse();
+        if (cycle == 0) first = last;
+    }
+    return static_cast<long long>(last) - static_cast<long long>(first);
+}
+
+}  // namespace
+
+int main()
+{
+    const int cycles = 12;
+    // What one filling puts into the registries (pool blocks alone: 40,001 + 80,002 bytes).
+    const long long perFilling = 120000;
+    if (GetModuleHandleA("OrvCore_Rudaru20.dll")) fail("the library is loaded before the first cycle", 0);
+    runCycles(2, true);   // one-time allocations of the run-time
+    long long idle = runCycles(cycles, false);
+    long long filled = runCycles(cycles, true);
+    std::printf("heap growth over %d cycles: %lld bytes without filling, %lld bytes with filling\n", cycles - 1, idle, filled);
+    if (filled - idle > perFilling) fail("the registries were not released at unload", cycles);
+    if (g_failed) return 1;
+    std::printf("OK: %d load/unload cycles, registries released each time\n", 2 + 2 * cycles);
+    return 0;
+}
