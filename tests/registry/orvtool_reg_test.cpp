@@ -122,3 +122,31 @@ TEST(OrvtoolReg, StandardKeysOfOrvtool)
     }
     if (!brakmarExisted) RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Brakmar");   // only when empty
 }
+
+TEST(OrvtoolReg, TourShowsTheBasicKeyName)
+{
+    // The tour's other steps open the standard log, whose registry lookup
+    // creates the platform key: remove what this run created.
+    const char* platform = "Software\\Brakmar\\T.R.I.O.N.(R) Platform";
+    const bool brakmarExisted = keyExists(HKEY_CURRENT_USER, "Software\\Brakmar");
+    const bool platformExisted = keyExists(HKEY_CURRENT_USER, platform);
+    const bool orvtoolExisted = keyExists(HKEY_CURRENT_USER, "Software\\Brakmar\\OrvTool");
+    orvtest::TempDir logs;
+    orvtest::ChildResult r = orvtool({"tour"}, {"ORV_DIR_LOGFILES=" + logs.path()});
+    const std::string out = lines(r);
+    EXPECT_NE(std::string::npos, out.find("   registry base:      Brakmar\\OrvTool (from the version resource), version 2.0\n"))
+        << out;
+    EXPECT_NE(std::string::npos, out.find("   basic key name:     Software\\Brakmar\\OrvTool\\2.0\n")) << out;
+    EXPECT_TRUE(out.find("   settings key:       HKEY_CURRENT_USER\\Software\\Brakmar\\OrvTool\\2.0\\Settings (not present)\n") !=
+                    std::string::npos ||
+                out.find("   settings key:       HKEY_CURRENT_USER\\Software\\Brakmar\\OrvTool\\2.0\\Settings (present)\n") !=
+                    std::string::npos)
+        << out;
+    // The step looked at the settings key without creating it.
+    if (!orvtoolExisted) {
+        EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Software\\Brakmar\\OrvTool"));
+    }
+
+    if (!platformExisted) RegDeleteKeyA(HKEY_CURRENT_USER, platform);   // only when empty
+    if (!brakmarExisted) RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Brakmar");
+}
