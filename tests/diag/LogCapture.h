@@ -1,9 +1,10 @@
-// Exact text checks: line feeds as a dump stream writes them, and what is
-// written to a dump stream, as a debugger sees it.
+// Exact text checks: line feeds as a dump stream writes them, what is written
+// to a dump stream as a debugger sees it, and the debug-info registry.
 #ifndef ORV_TEST_LOGCAPTURE_H
 #define ORV_TEST_LOGCAPTURE_H
 
 #include "diag/orv_debug_capture.h"
+#include "VSYST_DIManager.h"
 #include "VSYST_DumpStream.h"
 
 #include <string>
@@ -26,6 +27,28 @@ std::string written(Write write)
     DebugCapture debugger;
     write(stream);
     return debugger.all();
+}
+
+// What the debug-info callback group/info writes, called with `alternative`.
+inline std::string diCall(const char* group, const char* info, const char* alternative = nullptr)
+{
+    return written([&](VSYST_DumpStream& s) { VSYST_DIManager::call(group, info, alternative, s); });
+}
+
+// What a cursor visits: "[group] ", then each info, with ": " and its
+// alternatives when it has any, followed by "; ".
+inline std::string diWalk()
+{
+    std::string r;
+    for (VSYST_DICursor c; c.validG(); c.nextG()) {
+        r += "[" + std::string(c.getG()) + "] ";
+        for (; c.validD(); c.nextD()) {
+            r += c.getD() + std::string(c.withA() ? ":" : "");
+            for (; c.validA(); c.nextA()) r += std::string(" ") + c.getA();
+            r += "; ";
+        }
+    }
+    return r;
 }
 
 }  // namespace orvtest

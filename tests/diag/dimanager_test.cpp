@@ -11,6 +11,8 @@
 
 #include <string>
 
+using orvtest::diCall;
+using orvtest::diWalk;
 typedef VSYST_DIManager DIM;
 
 namespace {
@@ -18,11 +20,6 @@ namespace {
 // Each writes its name and the index it is called with.
 void cbFirst(VSYST_DumpStream& s, unsigned long i) { s << "first " << i; }
 void cbSecond(VSYST_DumpStream& s, unsigned long i) { s << "second " << i; }
-
-std::string called(const char* group, const char* info, const char* alternative)
-{
-    return orvtest::written([&](VSYST_DumpStream& s) { DIM::call(group, info, alternative, s); });
-}
 
 // "name:index " of every alternative of group/info, in list order.
 std::string alternatives(const char* group, const char* info)
@@ -36,23 +33,9 @@ std::string alternatives(const char* group, const char* info)
     return r;
 }
 
-// What the cursor visits: "group/info" with ": alternatives" when it has any.
-std::string walk()
-{
-    std::string r;
-    for (VSYST_DICursor c; c.validG(); c.nextG()) {
-        for (; c.validD(); c.nextD()) {
-            r += std::string(c.getG()) + "/" + c.getD() + (c.withA() ? ":" : "");
-            for (; c.validA(); c.nextA()) r += std::string(" ") + c.getA();
-            r += "; ";
-        }
-    }
-    return r;
-}
-
-// The entry the first guard registers at load.
+// The entry the first guard registers at load, as the cursor shows it.
 const std::string kPoolEntry =
-    "System/Dump string pool data: char based strings start tracing stop tracing wchar_t based strings; ";
+    "[System] Dump string pool data: char based strings start tracing stop tracing wchar_t based strings; ";
 
 }  // namespace
 
@@ -65,7 +48,7 @@ TEST(DIManager, ListsStayInUnsignedByteOrderAndAddReplaces)
     DIM::add("Grp", "z", nullptr, cbFirst);
     DIM::add("\x80high", "i", nullptr, cbFirst);
     DIM::add("Abc", "i", nullptr, cbFirst);
-    EXPECT_EQ("Abc/i; Grp/A: one two; Grp/B; Grp/a; Grp/z; Grp/\xE4x; " + kPoolEntry + "\x80high/i; ", walk());
+    EXPECT_EQ("[Abc] i; [Grp] A: one two; B; a; z; \xE4x; " + kPoolEntry + "[\x80high] i; ", diWalk());
 
     // Registering A again replaces its callback and its alternatives; null
     // arguments register nothing.
@@ -73,8 +56,8 @@ TEST(DIManager, ListsStayInUnsignedByteOrderAndAddReplaces)
     DIM::add(nullptr, "x", nullptr, cbFirst);
     DIM::add("Grp", nullptr, nullptr, cbFirst);
     DIM::add("Grp", "nocb", nullptr, nullptr);
-    EXPECT_EQ("Abc/i; Grp/A: three; Grp/B; Grp/a; Grp/z; Grp/\xE4x; " + kPoolEntry + "\x80high/i; ", walk());
-    EXPECT_EQ("second 0", called("Grp", "A", "three"));
+    EXPECT_EQ("[Abc] i; [Grp] A: three; B; a; z; \xE4x; " + kPoolEntry + "[\x80high] i; ", diWalk());
+    EXPECT_EQ("second 0", diCall("Grp", "A", "three"));
 }
 
 TEST(DIManager, AlternativesAreSplitSortedAndIndexedByPosition)
@@ -90,18 +73,17 @@ TEST(DIManager, AlternativesAreSplitSortedAndIndexedByPosition)
         {"no such alternative", "first 0"},
         {"Stop tracing", "first 0"},   // names are case-sensitive
     };
-    for (const auto& c : calls) EXPECT_EQ(c[1], called("T", "pool", c[0])) << (c[0] ? c[0] : "null");
+    for (const auto& c : calls) EXPECT_EQ(c[1], diCall("T", "pool", c[0])) << (c[0] ? c[0] : "null");
     // Unknown group or info: nothing is called.
-    EXPECT_EQ("", called("T", "unknown", nullptr));
-    EXPECT_EQ("", called("unknown", "pool", nullptr));
-    EXPECT_EQ("", called(nullptr, "pool", nullptr));
+    EXPECT_EQ("", diCall("T", "unknown", nullptr));
+    EXPECT_EQ("", diCall("unknown", "pool", nullptr));
+    EXPECT_EQ("", diCall(nullptr, "pool", nullptr));
 
     // Empty pieces take no index. The text is cut after 1023 characters, also
     // inside a piece; a cut on a line feed leaves no empty alternative.
     const std::string b1021(1021, 'b'), c1022(1022, 'c');
     const std::string splits[][2] = {
         {"\n\nx\n\ny\n", "x:0 y:1 "},
-        {"\n\n", ""},
         {"a\n" + b1021, "a:0 " + b1021 + ":1 "},
         {"a\n" + b1021 + "bbb\nzzz", "a:0 " + b1021 + ":1 "},
         {c1022 + "\nd", c1022 + ":0 "},
@@ -123,8 +105,8 @@ TEST(DIManager, RemoveKeepsTheGroupButCursorAndDumpSkipIt)
     DIM::remove("Keep", "absent");
     DIM::remove(nullptr, nullptr);
     EXPECT_STREQ("Empty", DIM::firstGroup()->name());
-    EXPECT_EQ("Keep/k1: alt a alt b; Keep/k2; " + kPoolEntry, walk());
-    EXPECT_EQ("", called("Empty", "only", nullptr));
+    EXPECT_EQ("[Keep] k1: alt a alt b; k2; " + kPoolEntry, diWalk());
+    EXPECT_EQ("", diCall("Empty", "only", nullptr));
     EXPECT_EQ(orvtest::crlf("\nSTART OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n"
                             "\tGROUP : \"Keep\"\n"
                             "\t\tINFO : \"k1\"\n\t\t\t--> \"alt a\"\n\t\t\t--> \"alt b\"\n"
@@ -142,7 +124,7 @@ TEST(DIManager, RemoveKeepsTheGroupButCursorAndDumpSkipIt)
     VSYST_DICursor none;
     EXPECT_FALSE(none.validG() || none.validD() || none.validA());
     DIM::add("After", "i", nullptr, cbFirst);
-    EXPECT_EQ("After/i; ", walk());
+    EXPECT_EQ("[After] i; ", diWalk());
 }
 
 TEST(DIManager, CursorStepsStopAtTheEndAndTreeDataHandlesRoundTrip)
@@ -151,7 +133,6 @@ TEST(DIManager, CursorStepsStopAtTheEndAndTreeDataHandlesRoundTrip)
     DIM::add("G1", "d1", "y\nx", cbFirst);
     DIM::add("G1", "d2", nullptr, cbFirst);
     VSYST_DICursor c;
-    VSYST_DICursor::TREEDATA group = c.tdG();
     VSYST_DICursor::TREEDATA alt = c.tdA();
     c.nextA();
     c.nextA();
@@ -165,53 +146,54 @@ TEST(DIManager, CursorStepsStopAtTheEndAndTreeDataHandlesRoundTrip)
     EXPECT_FALSE(c.validG() || c.validD() || c.validA());
 
     // A handle travels through the integer a tree item carries and back; the
-    // expanded flag lives in the node.
+    // expanded flag lives in the node. A null handle has nothing to show.
     VSYST_DICursor::TREEDATA back(static_cast<LONG_PTR>(info));
     EXPECT_STREQ("d2", back.name());
-    EXPECT_STREQ("G1", group.name());
     EXPECT_STREQ("x", alt.name());
     EXPECT_EQ(0, back.isExpanded());
     back.setExpanded(5);
     EXPECT_EQ(1, info.isExpanded());
     back.setExpanded(0);
     EXPECT_EQ(0, info.isExpanded());
-
     VSYST_DICursor::TREEDATA invalid;
     invalid.setExpanded(1);
-    EXPECT_FALSE(invalid.isValid());
-    EXPECT_TRUE(back.isValid());
-    EXPECT_EQ(nullptr, invalid.name());
-    EXPECT_EQ(0, invalid.isExpanded());
+    EXPECT_TRUE(back.isValid() && !invalid.isValid() && !invalid.name() && !invalid.isExpanded());
 }
 
-TEST(DebugSettings, EnvironmentFillsItsThreeEntriesOnceAndClientValuesStay)
+struct SettingsCase {
+    const char* level;      // CM_DEBUG_VERBOSITYLEVEL
+    const char* update;     // CM_DEBUG_UPDATE_TASKLIST: its existence counts, not its value
+    const char* readOnly;   // CM_DEBUG_READONLY_TASKLIST
+    long expected[3];       // at the indices 0, 6 and 7
+};
+void PrintTo(const SettingsCase& c, std::ostream* os) { *os << (c.level ? c.level : "unset"); }
+class DebugSettings : public ::testing::TestWithParam<SettingsCase> {};
+
+TEST_P(DebugSettings, EnvironmentFillsItsThreeEntriesOnceAndClientValuesStay)
 {
-    orvtest::ScopedEnv level("CM_DEBUG_VERBOSITYLEVEL", "3");
-    orvtest::ScopedEnv update("CM_DEBUG_UPDATE_TASKLIST", "0");   // existence counts, not the value
-    orvtest::ScopedEnv readOnly("CM_DEBUG_READONLY_TASKLIST", nullptr);
+    const SettingsCase& p = GetParam();
+    orvtest::ScopedEnv level("CM_DEBUG_VERBOSITYLEVEL", p.level);
+    orvtest::ScopedEnv update("CM_DEBUG_UPDATE_TASKLIST", p.update);
+    orvtest::ScopedEnv readOnly("CM_DEBUG_READONLY_TASKLIST", p.readOnly);
+    typedef V_DebugSettings::VFCKE_value Index;
     // The first use reads the environment, also when it is a write.
-    V_DebugSettings::setValue(static_cast<V_DebugSettings::VFCKE_value>(19), -4);
+    V_DebugSettings::setValue(static_cast<Index>(19), -4);
     for (int i = 0; i < 19; ++i) {
-        const long expected = i == 0 ? 3 : (i == 6 ? 1 : 0);   // the level and the update switch
-        EXPECT_EQ(expected, V_DebugSettings::getValue(static_cast<V_DebugSettings::VFCKE_value>(i))) << i;
+        const long expected = i == 0 ? p.expected[0] : (i == 6 ? p.expected[1] : (i == 7 ? p.expected[2] : 0));
+        EXPECT_EQ(expected, V_DebugSettings::getValue(static_cast<Index>(i))) << i;
     }
-    EXPECT_EQ(-4, V_DebugSettings::getValue(static_cast<V_DebugSettings::VFCKE_value>(19)));
+    EXPECT_EQ(-4, V_DebugSettings::getValue(static_cast<Index>(19)));
 
     // Later changes of the environment do not count; values set by clients do.
-    orvtest::ScopedEnv later("CM_DEBUG_READONLY_TASKLIST", "1");
+    orvtest::ScopedEnv later("CM_DEBUG_VERBOSITYLEVEL", "5");
+    EXPECT_EQ(p.expected[0], V_DebugSettings::getValue(V_DebugSettings::VFCKE_VerbosityLevel));
     V_DebugSettings::setValue(V_DebugSettings::VFCKE_VerbosityLevel, 9);
     EXPECT_EQ(9, V_DebugSettings::getValue(V_DebugSettings::VFCKE_VerbosityLevel));
-    EXPECT_EQ(0, V_DebugSettings::getValue(V_DebugSettings::VFCKE_ReadOnlyTaskList));
     EXPECT_THROW(V_DebugSettings::getValue(V_DebugSettings::VFCKE_NumValues), VSYST_OutOfBounds);
-    EXPECT_THROW(V_DebugSettings::setValue(static_cast<V_DebugSettings::VFCKE_value>(-1), 1), VSYST_OutOfBounds);
+    EXPECT_THROW(V_DebugSettings::setValue(static_cast<Index>(-1), 1), VSYST_OutOfBounds);
 }
 
-class DebugSettingsLevel : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(DebugSettingsLevel, UnsetOrNotANumberIsZero)
-{
-    orvtest::ScopedEnv level("CM_DEBUG_VERBOSITYLEVEL", GetParam());
-    EXPECT_EQ(0, V_DebugSettings::getValue(V_DebugSettings::VFCKE_VerbosityLevel));
-}
-
-INSTANTIATE_TEST_SUITE_P(Env, DebugSettingsLevel, ::testing::Values(static_cast<const char*>(nullptr), "abc"));
+INSTANTIATE_TEST_SUITE_P(Env, DebugSettings,
+                         ::testing::Values(SettingsCase{"3", "0", nullptr, {3, 1, 0}},
+                                           SettingsCase{"abc", nullptr, "1", {0, 0, 1}},
+                                           SettingsCase{nullptr, nullptr, nullptr, {0, 0, 0}}));

@@ -211,26 +211,11 @@ TEST(ApplInitExit, LateHandlersRunAtOnceAndExitFromTheirDestructor)
 
 namespace {
 
-// The infos of the group "System", in list order.
-std::string systemInfos()
-{
-    std::string r;
-    for (VSYST_DICursor c; c.validG(); c.nextG())
-        if (std::string(c.getG()) == "System")
-            for (; c.validD(); c.nextD()) r += std::string(c.getD()) + "; ";
-    return r;
-}
-
-std::string systemCall(const char* info)
-{
-    return written([info](VSYST_DumpStream& s) { VSYST_DIManager::call("System", info, nullptr, s); });
-}
-
-// Each records the infos of "System" it finds.
-bool initAbove() { return record("+above: " + systemInfos(), true); }
-bool initEqual() { return record("+equal: " + systemInfos(), true); }
-void termAbove() { record("-above: " + systemInfos(), 0); }
-void termEqual() { record("-equal: " + systemInfos(), 0); }
+// Each records the registry's entries it finds.
+bool initAbove() { return record("+above: " + orvtest::diWalk(), true); }
+bool initEqual() { return record("+equal: " + orvtest::diWalk(), true); }
+void termAbove() { record("-above: " + orvtest::diWalk(), 0); }
+void termEqual() { record("-equal: " + orvtest::diWalk(), 0); }
 
 std::string handlerLine(const char* dscr, int priority)
 {
@@ -243,18 +228,18 @@ TEST(ApplInitExit, LibraryHandlersRegisterTheSystemEntriesInTheirPlace)
 {
     AIE above("above", 32701, initAbove, termAbove);
     AIE equal("equal", 32700, initEqual, termEqual);
-    const std::string pool = "Dump string pool data; ";
-    EXPECT_EQ(pool, systemInfos());   // from the first guard at load
+    const std::string pool =
+        "Dump string pool data: char based strings start tracing stop tracing wchar_t based strings; ";
+    EXPECT_EQ("[System] " + pool, orvtest::diWalk());   // from the first guard at load
 
     // Above the library only what doInit itself registered; equal priority runs
     // after all three of the library's handlers of 32700. At doExit, equal
     // priority terminates before the registry's handler empties the registry,
     // the handler above the library after it.
     ASSERT_TRUE(AIE::doInit());
-    const std::string all = "Dump all registrated Debug-Info Callbacks; Dump all registrated Static-Data Instances; "
-                            "Dump current feature set; Dump registrated initialization handlers; " + pool;
-    EXPECT_EQ("+above: Dump registrated initialization handlers; " + pool + "+equal: " + all, g_calls);
-    EXPECT_EQ(all, systemInfos());
+    const std::string all = "[System] Dump all registrated Debug-Info Callbacks; Dump all registrated Static-Data "
+                            "Instances; Dump current feature set; Dump registrated initialization handlers; " + pool;
+    EXPECT_EQ("+above: [System] Dump registrated initialization handlers; " + pool + "+equal: " + all, g_calls);
 
     // doInit's entry dumps the handler list; the feature set, still without
     // features, dumps its empty frame.
@@ -262,10 +247,10 @@ TEST(ApplInitExit, LibraryHandlersRegisterTheSystemEntriesInTheirPlace)
     EXPECT_EQ(crlf("\nStarting ZANDrel-FT init/exit handler dump\n" + handlerLine("above", 32701) + lib32700 +
                    lib32700 + lib32700 + handlerLine("equal", 32700) + handlerLine(kNoDscr, 32000) +
                    "Ending ZANDrel-FT init/exit handler dump\n\n"),
-              systemCall("Dump registrated initialization handlers"));
+              orvtest::diCall("System", "Dump registrated initialization handlers"));
     EXPECT_EQ(crlf("\nVSYST_FeatureSet : start of dump of all available features\n"
                    "VSYST_FeatureSet : end of dump of all available features\n\n"),
-              systemCall("Dump current feature set"));
+              orvtest::diCall("System", "Dump current feature set"));
 
     g_calls.clear();
     AIE::doExit();

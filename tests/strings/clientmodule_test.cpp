@@ -20,11 +20,6 @@ HMODULE loadClient() { return LoadLibraryA((orvtest::exeDir() + "\\orvtest_clien
 
 long counter(const char* name) { return V_SIFind(name)->value1; }
 
-std::string called(const char* group, const char* info)
-{
-    return orvtest::written([&](VSYST_DumpStream& s) { VSYST_DIManager::call(group, info, nullptr, s); });
-}
-
 void hostDump(VSYST_DumpStream& stream, unsigned long) { stream << "host"; }
 
 }  // namespace
@@ -41,13 +36,13 @@ TEST(ClientModule, RegistriesSurviveTheModulesUnload)
     EXPECT_EQ(5ul, _vsyst_GI::s_count);
     ASSERT_TRUE(VSYST_ApplInitExit::doInit());
     EXPECT_EQ(1, counter("orvtest.client.inits"));
-    EXPECT_EQ(orvtest::crlf("client module state\n"), called("Client", "Client state"));
+    EXPECT_EQ(orvtest::crlf("client module state\n"), orvtest::diCall("Client", "Client state"));
     FARPROC clientText = GetProcAddress(client, "orvtestClientText");
     ASSERT_NE(nullptr, clientText);
     const char* text = reinterpret_cast<const char* (*)()>(reinterpret_cast<void*>(clientText))();
     VSYST_ApplInitExit::doExit();
     EXPECT_EQ(1, counter("orvtest.client.exits"));
-    EXPECT_EQ("", called("Client", "Client state"));
+    EXPECT_EQ("", orvtest::diCall("Client", "Client state"));
     VSYST_DIManager::add("Host", "kept", nullptr, &hostDump);
 
     ASSERT_TRUE(FreeLibrary(client));
@@ -59,7 +54,7 @@ TEST(ClientModule, RegistriesSurviveTheModulesUnload)
     EXPECT_STREQ("text of the client", text);
     EXPECT_EQ(3, counter("host.record"));
     EXPECT_EQ(1, counter("orvtest.client.inits"));
-    EXPECT_EQ("host", called("Host", "kept"));
+    EXPECT_EQ("host", orvtest::diCall("Host", "kept"));
 
     // Loaded again and unloaded between doInit and doExit, the module takes
     // its handler and its entry with it: doExit has nothing of it to call.
@@ -70,7 +65,7 @@ TEST(ClientModule, RegistriesSurviveTheModulesUnload)
     ASSERT_TRUE(FreeLibrary(client));
     EXPECT_EQ(4ul, _vsyst_GI::s_count);
     EXPECT_EQ(std::string::npos, orvtest::written(VSYST_ApplInitExit::dump).find("orvtest client module"));
-    EXPECT_EQ("", called("Client", "Client state"));
+    EXPECT_EQ("", orvtest::diCall("Client", "Client state"));
     VSYST_ApplInitExit::doExit();
     EXPECT_EQ(1, counter("orvtest.client.exits"));
 }
