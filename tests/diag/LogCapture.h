@@ -1,97 +1,55 @@
-// Helpers for checking what reaches a dump stream's file, byte for byte.
+// Exact text checks: line feeds as a dump stream writes them, what is written
+// to a dump stream as a debugger sees it, and the debug-info registry.
 #ifndef ORV_TEST_LOGCAPTURE_H
 #define ORV_TEST_LOGCAPTURE_H
 
-#include "support/OrvTestSupport.h"
+#include "diag/orv_debug_capture.h"
+#include "VSYST_DIManager.h"
 #include "VSYST_DumpStream.h"
 
-#include <cctype>
-#include <memory>
 #include <string>
 
 namespace orvtest {
 
-// Line feeds as the dump stream writes them: "\n" becomes "\r\n".
+// "\n" becomes "\r\n", as the dump stream writes it.
 inline std::string crlf(const std::string& text)
 {
     std::string r;
-    for (char c : text) {
-        if (c == '\n') r += '\r';
-        r += c;
-    }
+    for (char c : text) r += c == '\n' ? std::string("\r\n") : std::string(1, c);
     return r;
 }
 
-// Every "hh:mm:ss dd.mm.yyyy" time stamp replaced by "<TIME>".
-inline std::string maskTimes(const std::string& text)
+// Everything `write` writes to a dump stream that goes to the debugger only.
+template <class Write>
+std::string written(Write write)
 {
-    static const char pattern[] = "99:99:99 99.99.9999";
-    const size_t n = sizeof pattern - 1;
+    VSYST_DumpStream stream(nullptr, VSYST_DumpStream::DSM_Debugger);
+    DebugCapture debugger;
+    write(stream);
+    return debugger.all();
+}
+
+// What the debug-info callback group/info writes, called with `alternative`.
+inline std::string diCall(const char* group, const char* info, const char* alternative = nullptr)
+{
+    return written([&](VSYST_DumpStream& s) { VSYST_DIManager::call(group, info, alternative, s); });
+}
+
+// What a cursor visits: "[group] ", then each info, with ": " and its
+// alternatives when it has any, followed by "; ".
+inline std::string diWalk()
+{
     std::string r;
-    size_t i = 0;
-    while (i < text.size()) {
-        bool match = i + n <= text.size();
-        for (size_t k = 0; match && k < n; ++k) {
-            unsigned char c = static_cast<unsigned char>(text[i + k]);
-            match = pattern[k] == '9' ? std::isdigit(c) != 0 : c == static_cast<unsigned char>(pattern[k]);
-        }
-        if (match) {
-            r += "<TIME>";
-            i += n;
-        } else {
-            r += text[i++];
+    for (VSYST_DICursor c; c.validG(); c.nextG()) {
+        r += "[" + std::string(c.getG()) + "] ";
+        for (; c.validD(); c.nextD()) {
+            r += c.getD() + std::string(c.withA() ? ":" : "");
+            for (; c.validA(); c.nextA()) r += std::string(" ") + c.getA();
+            r += "; ";
         }
     }
     return r;
 }
-
-// The banners a stream writes around the text of its file.
-inline std::string openingBanner()
-{
-    return crlf("APPLICATION DUMP STARTED AT : <TIME>\n--------------------------------------------------\n");
-}
-inline std::string closingBanner()
-{
-    return crlf("\n--------------------------------------------------\nAPPLICATION DUMP FINISHED AT : <TIME>\n\n");
-}
-
-// A named stream (file output only) in a private folder.
-class CaptureStream {
-public:
-    CaptureStream() : m_path(m_dir.file("capture.log")), m_stream(new VSYST_DumpStream(m_path.c_str(), 4)) {}
-    VSYST_DumpStream& stream() { return *m_stream; }
-    // What was written so far, after the opening banner.
-    std::string text() const
-    {
-        std::string all = maskTimes(readFile(m_path));
-        std::string head = openingBanner();
-        return all.compare(0, head.size(), head) == 0 ? all.substr(head.size()) : "<no banner>" + all;
-    }
-
-private:
-    TempDir m_dir;
-    std::string m_path;
-    std::unique_ptr<VSYST_DumpStream> m_stream;
-};
-
-// The per-run log files of the standard stream in a private folder (opened
-// by whatever the test runs, doInit for one).
-class LogFolderCapture {
-public:
-    LogFolderCapture() : m_dirEnv("ORV_DIR_LOGFILES", m_dir.path().c_str()), m_switch("ORV_STDLOGFILE", "1") {}
-    // Every per-run file of the folder, oldest first, time stamps masked.
-    std::string text() const
-    {
-        std::string all;
-        for (const std::string& name : m_dir.list()) all += readFile(m_dir.file(name));
-        return maskTimes(all);
-    }
-    size_t fileCount() const { return m_dir.list().size(); }
-
-private:
-    TempDir m_dir;
-    ScopedEnv m_dirEnv, m_switch;
-};
 
 }  // namespace orvtest
 

@@ -10,293 +10,190 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
-using orvtest::crlf;
+using orvtest::diCall;
+using orvtest::diWalk;
+typedef VSYST_DIManager DIM;
 
 namespace {
 
-struct Call {
-    std::string who;
-    unsigned long index;
-};
-std::vector<Call> g_calls;
+// Each writes its name and the index it is called with.
+void cbFirst(VSYST_DumpStream& s, unsigned long i) { s << "first " << i; }
+void cbSecond(VSYST_DumpStream& s, unsigned long i) { s << "second " << i; }
 
-void cbFirst(VSYST_DumpStream& s, unsigned long i) { g_calls.push_back({"first", i}); s << "first"; }
-void cbSecond(VSYST_DumpStream& s, unsigned long i) { g_calls.push_back({"second", i}); s << "second"; }
-
-// "name:index" of every alternative of group/info, in list order.
-std::vector<std::string> alternatives(const char* group, const char* info)
+// "name:index " of every alternative of group/info, in list order.
+std::string alternatives(const char* group, const char* info)
 {
-    std::vector<std::string> r;
-    for (_vsyst_DINodeG* g = VSYST_DIManager::firstGroup(); g; g = g->nextGroup()) {
-        if (std::string(g->name()) != group) continue;
-        for (_vsyst_DINodeD* d = g->firstInfo(); d; d = d->nextInfo()) {
-            if (std::string(d->name()) != info) continue;
-            for (_vsyst_DINodeA* a = d->firstAlternative(); a; a = a->nextAlternative())
-                r.push_back(std::string(a->name()) + ":" + std::to_string(a->index()));
-        }
-    }
+    std::string r;
+    for (_vsyst_DINodeG* g = DIM::firstGroup(); g; g = g->nextGroup())
+        for (_vsyst_DINodeD* d = g->firstInfo(); d; d = d->nextInfo())
+            if (std::string(g->name()) == group && std::string(d->name()) == info)
+                for (_vsyst_DINodeA* a = d->firstAlternative(); a; a = a->nextAlternative())
+                    r += std::string(a->name()) + ":" + std::to_string(a->index()) + " ";
     return r;
 }
 
-// "group/info" of every info the cursor visits.
-std::vector<std::string> walk()
-{
-    std::vector<std::string> r;
-    for (VSYST_DICursor c; c.validG(); c.nextG())
-        for (; c.validD(); c.nextD()) r.push_back(std::string(c.getG()) + "/" + c.getD());
-    return r;
-}
-
-std::vector<std::string> groups()
-{
-    std::vector<std::string> r;
-    for (_vsyst_DINodeG* g = VSYST_DIManager::firstGroup(); g; g = g->nextGroup()) r.push_back(g->name());
-    return r;
-}
-
-unsigned long callIndex(const char* group, const char* info, const char* alternative)
-{
-    g_calls.clear();
-    orvtest::CaptureStream cap;
-    VSYST_DIManager::call(group, info, alternative, cap.stream());
-    return g_calls.size() == 1 ? g_calls[0].index : 0xDEADul;
-}
+// The entry the first guard registers at load, as the cursor shows it.
+const std::string kPoolEntry =
+    "[System] Dump string pool data: char based strings start tracing stop tracing wchar_t based strings; ";
 
 }  // namespace
 
 TEST(DIManager, ListsStayInUnsignedByteOrderAndAddReplaces)
 {
-    VSYST_DIManager::add("Grp", "B", nullptr, cbFirst);
-    VSYST_DIManager::add("Grp", "A", "one\ntwo", cbFirst);
-    VSYST_DIManager::add("Grp", "a", nullptr, cbFirst);      // upper case sorts first
-    VSYST_DIManager::add("Grp", "\xE4x", nullptr, cbFirst);  // 0xE4 is above every ASCII byte
-    VSYST_DIManager::add("Grp", "z", nullptr, cbFirst);
-    VSYST_DIManager::add("\x80high", "i", nullptr, cbFirst);
-    VSYST_DIManager::add("Abc", "i", nullptr, cbFirst);
-    EXPECT_EQ((std::vector<std::string>{"Abc", "Grp", "System", "\x80high"}), groups());
-    EXPECT_EQ((std::vector<std::string>{"Abc/i", "Grp/A", "Grp/B", "Grp/a", "Grp/z", "Grp/\xE4x", "System/Dump string pool data",
-                                        "\x80high/i"}),
-              walk());
+    DIM::add("Grp", "B", nullptr, cbFirst);
+    DIM::add("Grp", "A", "one\ntwo", cbFirst);
+    DIM::add("Grp", "a", nullptr, cbFirst);
+    DIM::add("Grp", "\xE4x", nullptr, cbFirst);   // 0xE4 is above every ASCII byte
+    DIM::add("Grp", "z", nullptr, cbFirst);
+    DIM::add("\x80high", "i", nullptr, cbFirst);
+    DIM::add("Abc", "i", nullptr, cbFirst);
+    EXPECT_EQ("[Abc] i; [Grp] A: one two; B; a; z; \xE4x; " + kPoolEntry + "[\x80high] i; ", diWalk());
 
-    // Registering A again replaces its callback and its alternatives.
-    VSYST_DIManager::add("Grp", "A", "three", cbSecond);
-    EXPECT_EQ((std::vector<std::string>{"three:0"}), alternatives("Grp", "A"));
-    EXPECT_EQ(0ul, callIndex("Grp", "A", "three"));
-    ASSERT_EQ(1u, g_calls.size());
-    EXPECT_EQ("second", g_calls[0].who);
-    EXPECT_EQ(8u, walk().size());
-
-    // Null arguments register nothing.
-    VSYST_DIManager::add(nullptr, "x", nullptr, cbFirst);
-    VSYST_DIManager::add("Grp", nullptr, nullptr, cbFirst);
-    VSYST_DIManager::add("Grp", "nocb", nullptr, nullptr);
-    EXPECT_EQ(8u, walk().size());
+    // Registering A again replaces its callback and its alternatives; null
+    // arguments register nothing.
+    DIM::add("Grp", "A", "three", cbSecond);
+    DIM::add(nullptr, "x", nullptr, cbFirst);
+    DIM::add("Grp", nullptr, nullptr, cbFirst);
+    DIM::add("Grp", "nocb", nullptr, nullptr);
+    EXPECT_EQ("[Abc] i; [Grp] A: three; B; a; z; \xE4x; " + kPoolEntry + "[\x80high] i; ", diWalk());
+    EXPECT_EQ("second 0", diCall("Grp", "A", "three"));
 }
 
 TEST(DIManager, AlternativesAreSplitSortedAndIndexedByPosition)
 {
-    // The library's own entry, registered by the global instance at load.
-    EXPECT_EQ((std::vector<std::string>{"char based strings:0", "start tracing:2", "stop tracing:3", "wchar_t based strings:1"}),
+    EXPECT_EQ("char based strings:0 start tracing:2 stop tracing:3 wchar_t based strings:1 ",
               alternatives("System", "Dump string pool data"));
 
-    VSYST_DIManager::add("T", "pool", "char based strings\nwchar_t based strings\nstart tracing\nstop tracing", cbFirst);
-    EXPECT_EQ(3ul, callIndex("T", "pool", "stop tracing"));
-    EXPECT_EQ(1ul, callIndex("T", "pool", "wchar_t based strings"));
-    EXPECT_EQ(0ul, callIndex("T", "pool", nullptr));
-    EXPECT_EQ(0ul, callIndex("T", "pool", "no such alternative"));
-    EXPECT_EQ(0ul, callIndex("T", "pool", "Stop tracing"));   // names are case-sensitive
+    DIM::add("T", "pool", "char based strings\nwchar_t based strings\nstart tracing\nstop tracing", cbFirst);
+    const char* const calls[][2] = {
+        {"stop tracing", "first 3"},
+        {"wchar_t based strings", "first 1"},
+        {nullptr, "first 0"},
+        {"no such alternative", "first 0"},
+        {"Stop tracing", "first 0"},   // names are case-sensitive
+    };
+    for (const auto& c : calls) EXPECT_EQ(c[1], diCall("T", "pool", c[0])) << (c[0] ? c[0] : "null");
+    // Unknown group or info: nothing is called.
+    EXPECT_EQ("", diCall("T", "unknown", nullptr));
+    EXPECT_EQ("", diCall("unknown", "pool", nullptr));
+    EXPECT_EQ("", diCall(nullptr, "pool", nullptr));
 
-    // Empty pieces are skipped and do not take an index.
-    VSYST_DIManager::add("T", "gaps", "\n\nx\n\ny\n", cbFirst);
-    EXPECT_EQ((std::vector<std::string>{"x:0", "y:1"}), alternatives("T", "gaps"));
-    VSYST_DIManager::add("T", "blank", "\n\n", cbFirst);
-    EXPECT_TRUE(alternatives("T", "blank").empty());
-
-    // Unknown group or info: the callback is not called.
-    EXPECT_EQ(0xDEADul, callIndex("T", "unknown", nullptr));
-    EXPECT_EQ(0xDEADul, callIndex("unknown", "pool", nullptr));
-    EXPECT_EQ(0xDEADul, callIndex(nullptr, "pool", nullptr));
-}
-
-TEST(DIManager, LongAlternativesTextsAreCutAt1023Characters)
-{
-    // 1023 characters are kept whole.
-    std::string exact = "a\n" + std::string(1021, 'b');
-    VSYST_DIManager::add("T", "exact", exact.c_str(), cbFirst);
-    EXPECT_EQ((std::vector<std::string>{"a:0", std::string(1021, 'b') + ":1"}), alternatives("T", "exact"));
-
-    // Beyond that the text is cut, also in the middle of a piece.
-    std::string longText = "a\n" + std::string(3000, 'b') + "\nzzz";
-    VSYST_DIManager::add("T", "long", longText.c_str(), cbFirst);
-    EXPECT_EQ((std::vector<std::string>{"a:0", std::string(1021, 'b') + ":1"}), alternatives("T", "long"));
-
-    // A cut that falls on a line feed leaves no empty alternative.
-    std::string onBreak = std::string(1022, 'c') + "\nd";
-    VSYST_DIManager::add("T", "break", onBreak.c_str(), cbFirst);
-    EXPECT_EQ((std::vector<std::string>{std::string(1022, 'c') + ":0"}), alternatives("T", "break"));
+    // Empty pieces take no index. The text is cut after 1023 characters, also
+    // inside a piece; a cut on a line feed leaves no empty alternative.
+    const std::string b1021(1021, 'b'), c1022(1022, 'c');
+    const std::string splits[][2] = {
+        {"\n\nx\n\ny\n", "x:0 y:1 "},
+        {"a\n" + b1021, "a:0 " + b1021 + ":1 "},
+        {"a\n" + b1021 + "bbb\nzzz", "a:0 " + b1021 + ":1 "},
+        {c1022 + "\nd", c1022 + ":0 "},
+    };
+    for (const auto& s : splits) {
+        DIM::add("T", "split", s[0].c_str(), cbFirst);
+        EXPECT_EQ(s[1], alternatives("T", "split")) << s[0].size();
+    }
 }
 
 TEST(DIManager, RemoveKeepsTheGroupButCursorAndDumpSkipIt)
 {
-    VSYST_DIManager::add("Empty", "only", nullptr, cbFirst);
-    VSYST_DIManager::add("Keep", "k1", "alt b\nalt a", cbFirst);
-    VSYST_DIManager::add("Keep", "k2", nullptr, cbSecond);
-    VSYST_DIManager::remove("Empty", "only");
-    VSYST_DIManager::remove("Empty", "only");     // again: nothing
-    VSYST_DIManager::remove("Nowhere", "only");   // unknown group
-    VSYST_DIManager::remove("Keep", "absent");
-    VSYST_DIManager::remove(nullptr, nullptr);
-    EXPECT_EQ((std::vector<std::string>{"Empty", "Keep", "System"}), groups());
-    EXPECT_EQ((std::vector<std::string>{"Keep/k1", "Keep/k2", "System/Dump string pool data"}), walk());
-    EXPECT_EQ(0xDEADul, callIndex("Empty", "only", nullptr));
-
-    orvtest::CaptureStream cap;
-    VSYST_DIManager::dumpRegistry(cap.stream(), 0);
-    EXPECT_EQ(crlf("\nSTART OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n"
-                   "\tGROUP : \"Keep\"\n"
-                   "\t\tINFO : \"k1\"\n\t\t\t--> \"alt a\"\n\t\t\t--> \"alt b\"\n"
-                   "\t\tINFO : \"k2\" [no alternatives]\n"
-                   "\tGROUP : \"System\"\n"
-                   "\t\tINFO : \"Dump string pool data\"\n\t\t\t--> \"char based strings\"\n\t\t\t--> \"start tracing\""
-                   "\n\t\t\t--> \"stop tracing\"\n\t\t\t--> \"wchar_t based strings\"\n"
-                   "END OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n"),
-              cap.text());
+    DIM::add("Empty", "only", nullptr, cbFirst);
+    DIM::add("Keep", "k1", "alt b\nalt a", cbFirst);
+    DIM::add("Keep", "k2", nullptr, cbSecond);
+    DIM::remove("Empty", "only");
+    DIM::remove("Empty", "only");     // again: nothing
+    DIM::remove("Nowhere", "only");   // unknown group
+    DIM::remove("Keep", "absent");
+    DIM::remove(nullptr, nullptr);
+    EXPECT_STREQ("Empty", DIM::firstGroup()->name());
+    EXPECT_EQ("[Keep] k1: alt a alt b; k2; " + kPoolEntry, diWalk());
+    EXPECT_EQ("", diCall("Empty", "only", nullptr));
+    EXPECT_EQ(orvtest::crlf("\nSTART OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n"
+                            "\tGROUP : \"Keep\"\n"
+                            "\t\tINFO : \"k1\"\n\t\t\t--> \"alt a\"\n\t\t\t--> \"alt b\"\n"
+                            "\t\tINFO : \"k2\" [no alternatives]\n"
+                            "\tGROUP : \"System\"\n"
+                            "\t\tINFO : \"Dump string pool data\"\n\t\t\t--> \"char based strings\"\n"
+                            "\t\t\t--> \"start tracing\"\n\t\t\t--> \"stop tracing\"\n"
+                            "\t\t\t--> \"wchar_t based strings\"\n"
+                            "END OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n"),
+              orvtest::written([](VSYST_DumpStream& s) { DIM::dumpRegistry(s, 0); }));
 
     // Teardown empties the root list; the registry still takes new entries.
-    VSYST_DIManager::removeAll();
-    EXPECT_EQ(nullptr, VSYST_DIManager::firstGroup());
+    DIM::removeAll();
+    EXPECT_EQ(nullptr, DIM::firstGroup());
     VSYST_DICursor none;
-    EXPECT_FALSE(none.validG());
-    EXPECT_FALSE(none.validD());
-    EXPECT_FALSE(none.validA());
-    EXPECT_EQ(nullptr, none.getG());
-    VSYST_DIManager::add("After", "i", nullptr, cbFirst);
-    EXPECT_EQ((std::vector<std::string>{"After/i"}), walk());
+    EXPECT_FALSE(none.validG() || none.validD() || none.validA());
+    DIM::add("After", "i", nullptr, cbFirst);
+    EXPECT_EQ("[After] i; ", diWalk());
 }
 
-TEST(DIManager, CursorWalksAlternativesAndTreeDataHandlesRoundTrip)
+TEST(DIManager, CursorStepsStopAtTheEndAndTreeDataHandlesRoundTrip)
 {
-    VSYST_DIManager::removeAll();
-    VSYST_DIManager::add("G1", "d1", "y\nx", cbFirst);
-    VSYST_DIManager::add("G1", "d2", nullptr, cbFirst);
-    VSYST_DIManager::add("G0", "gone", nullptr, cbFirst);
-    VSYST_DIManager::remove("G0", "gone");   // the first group has no info: skipped
-    VSYST_DIManager::add("G2", "d3", "z", cbFirst);
-
+    DIM::removeAll();
+    DIM::add("G1", "d1", "y\nx", cbFirst);
+    DIM::add("G1", "d2", nullptr, cbFirst);
     VSYST_DICursor c;
-    ASSERT_TRUE(c.validG());
-    EXPECT_STREQ("G1", c.getG());
-    EXPECT_STREQ("d1", c.getD());
-    EXPECT_TRUE(c.withA());
-    EXPECT_STREQ("x", c.getA());
     VSYST_DICursor::TREEDATA alt = c.tdA();
     c.nextA();
-    EXPECT_STREQ("y", c.getA());
     c.nextA();
-    EXPECT_FALSE(c.validA());
     c.nextA();   // past the end stays there
     EXPECT_FALSE(c.validA());
     c.nextD();
-    EXPECT_STREQ("d2", c.getD());
-    EXPECT_FALSE(c.withA());
-    EXPECT_FALSE(c.validA());
     VSYST_DICursor::TREEDATA info = c.tdD();
-    c.nextD();
-    EXPECT_FALSE(c.validD());
-    EXPECT_TRUE(c.validG());
-    VSYST_DICursor::TREEDATA group = c.tdG();
     c.nextG();
-    EXPECT_STREQ("G2", c.getG());
-    EXPECT_STREQ("d3", c.getD());
-    EXPECT_STREQ("z", c.getA());
-    c.nextG();
-    EXPECT_FALSE(c.validG());
-    EXPECT_FALSE(c.validD());
-    EXPECT_FALSE(c.validA());
     c.nextG();
     c.nextD();
-    EXPECT_FALSE(c.validG());
+    EXPECT_FALSE(c.validG() || c.validD() || c.validA());
 
-    // A handle travels through the integer a tree item carries and back.
-    LONG_PTR raw = info;
-    VSYST_DICursor::TREEDATA back(raw);
-    EXPECT_TRUE(back.isValid());
+    // A handle travels through the integer a tree item carries and back; the
+    // expanded flag lives in the node. A null handle has nothing to show.
+    VSYST_DICursor::TREEDATA back(static_cast<LONG_PTR>(info));
     EXPECT_STREQ("d2", back.name());
-    EXPECT_STREQ("G1", group.name());
     EXPECT_STREQ("x", alt.name());
     EXPECT_EQ(0, back.isExpanded());
     back.setExpanded(5);
-    EXPECT_EQ(1, info.isExpanded());   // the flag lives in the node
-    VSYST_DICursor::TREEDATA copy;
-    copy = back;
-    copy.setExpanded(0);
+    EXPECT_EQ(1, info.isExpanded());
+    back.setExpanded(0);
     EXPECT_EQ(0, info.isExpanded());
-
     VSYST_DICursor::TREEDATA invalid;
-    EXPECT_FALSE(invalid.isValid());
-    EXPECT_EQ(nullptr, invalid.name());
-    EXPECT_EQ(0, invalid.isExpanded());
     invalid.setExpanded(1);
-    EXPECT_EQ(0, static_cast<LONG_PTR>(invalid));
+    EXPECT_TRUE(back.isValid() && !invalid.isValid() && !invalid.name() && !invalid.isExpanded());
 }
 
-TEST(DIManager, CallWritesToTheGivenStream)
+struct SettingsCase {
+    const char* level;      // CM_DEBUG_VERBOSITYLEVEL
+    const char* update;     // CM_DEBUG_UPDATE_TASKLIST: its existence counts, not its value
+    const char* readOnly;   // CM_DEBUG_READONLY_TASKLIST
+    long expected[3];       // at the indices 0, 6 and 7
+};
+void PrintTo(const SettingsCase& c, std::ostream* os) { *os << (c.level ? c.level : "unset"); }
+class DebugSettings : public ::testing::TestWithParam<SettingsCase> {};
+
+TEST_P(DebugSettings, EnvironmentFillsItsThreeEntriesOnceAndClientValuesStay)
 {
-    VSYST_DIManager::add("Alpha", "info", nullptr, cbFirst);
-    orvtest::CaptureStream cap;
-    VSYST_DIManager::call("Alpha", "info", nullptr, cap.stream());
-    EXPECT_EQ("first", cap.text());
-}
+    const SettingsCase& p = GetParam();
+    orvtest::ScopedEnv level("CM_DEBUG_VERBOSITYLEVEL", p.level);
+    orvtest::ScopedEnv update("CM_DEBUG_UPDATE_TASKLIST", p.update);
+    orvtest::ScopedEnv readOnly("CM_DEBUG_READONLY_TASKLIST", p.readOnly);
+    typedef V_DebugSettings::VFCKE_value Index;
+    // The first use reads the environment, also when it is a write.
+    V_DebugSettings::setValue(static_cast<Index>(19), -4);
+    for (int i = 0; i < 19; ++i) {
+        const long expected = i == 0 ? p.expected[0] : (i == 6 ? p.expected[1] : (i == 7 ? p.expected[2] : 0));
+        EXPECT_EQ(expected, V_DebugSettings::getValue(static_cast<Index>(i))) << i;
+    }
+    EXPECT_EQ(-4, V_DebugSettings::getValue(static_cast<Index>(19)));
 
-// ---- V_DebugSettings ---------------------------------------------------------
-
-TEST(DebugSettings, EnvironmentFillsItsThreeEntriesOnFirstUse)
-{
-    orvtest::ScopedEnv level("CM_DEBUG_VERBOSITYLEVEL", "3");
-    orvtest::ScopedEnv update("CM_DEBUG_UPDATE_TASKLIST", "0");   // existence counts, not the value
-    orvtest::ScopedEnv readOnly("CM_DEBUG_READONLY_TASKLIST", nullptr);
-    EXPECT_EQ(3, V_DebugSettings::getValue(V_DebugSettings::VFCKE_VerbosityLevel));
-    EXPECT_EQ(1, V_DebugSettings::getValue(V_DebugSettings::VFCKE_UpdateTaskList));
-    EXPECT_EQ(0, V_DebugSettings::getValue(V_DebugSettings::VFCKE_ReadOnlyTaskList));
-    for (int i = 1; i < 20; ++i)
-        if (i != 6) {
-            EXPECT_EQ(0, V_DebugSettings::getValue(static_cast<V_DebugSettings::VFCKE_value>(i))) << i;
-        }
-
-    // Read once per process: later changes of the environment do not count.
-    orvtest::ScopedEnv later("CM_DEBUG_READONLY_TASKLIST", "1");
-    EXPECT_EQ(0, V_DebugSettings::getValue(V_DebugSettings::VFCKE_ReadOnlyTaskList));
-}
-
-TEST(DebugSettings, ValuesSetByClientsStay)
-{
-    orvtest::ScopedEnv level("CM_DEBUG_VERBOSITYLEVEL", "7");
-    orvtest::ScopedEnv update("CM_DEBUG_UPDATE_TASKLIST", nullptr);
-    orvtest::ScopedEnv readOnly("CM_DEBUG_READONLY_TASKLIST", "yes");
-    // The environment is read before the first write, so the write wins.
+    // Later changes of the environment do not count; values set by clients do.
+    orvtest::ScopedEnv later("CM_DEBUG_VERBOSITYLEVEL", "5");
+    EXPECT_EQ(p.expected[0], V_DebugSettings::getValue(V_DebugSettings::VFCKE_VerbosityLevel));
     V_DebugSettings::setValue(V_DebugSettings::VFCKE_VerbosityLevel, 9);
-    V_DebugSettings::setValue(static_cast<V_DebugSettings::VFCKE_value>(19), -4);
     EXPECT_EQ(9, V_DebugSettings::getValue(V_DebugSettings::VFCKE_VerbosityLevel));
-    EXPECT_EQ(-4, V_DebugSettings::getValue(static_cast<V_DebugSettings::VFCKE_value>(19)));
-    EXPECT_EQ(0, V_DebugSettings::getValue(V_DebugSettings::VFCKE_UpdateTaskList));
-    EXPECT_EQ(1, V_DebugSettings::getValue(V_DebugSettings::VFCKE_ReadOnlyTaskList));
-}
-
-TEST(DebugSettings, NonNumericLevelIsZeroAndBadIndicesThrow)
-{
-    orvtest::ScopedEnv level("CM_DEBUG_VERBOSITYLEVEL", "abc");
-    EXPECT_EQ(0, V_DebugSettings::getValue(V_DebugSettings::VFCKE_VerbosityLevel));
     EXPECT_THROW(V_DebugSettings::getValue(V_DebugSettings::VFCKE_NumValues), VSYST_OutOfBounds);
-    EXPECT_THROW(V_DebugSettings::setValue(static_cast<V_DebugSettings::VFCKE_value>(-1), 1), VSYST_OutOfBounds);
-    EXPECT_EQ(0, V_DebugSettings::getValue(V_DebugSettings::VFCKE_VerbosityLevel));
+    EXPECT_THROW(V_DebugSettings::setValue(static_cast<Index>(-1), 1), VSYST_OutOfBounds);
 }
 
-TEST(DebugSettings, UnsetEnvironmentLeavesZeros)
-{
-    orvtest::ScopedEnv level("CM_DEBUG_VERBOSITYLEVEL", nullptr);
-    orvtest::ScopedEnv update("CM_DEBUG_UPDATE_TASKLIST", nullptr);
-    orvtest::ScopedEnv readOnly("CM_DEBUG_READONLY_TASKLIST", nullptr);
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(0, V_DebugSettings::getValue(static_cast<V_DebugSettings::VFCKE_value>(i))) << i;
-}
+INSTANTIATE_TEST_SUITE_P(Env, DebugSettings,
+                         ::testing::Values(SettingsCase{"3", "0", nullptr, {3, 1, 0}},
+                                           SettingsCase{"abc", nullptr, "1", {0, 0, 1}},
+                                           SettingsCase{nullptr, nullptr, nullptr, {0, 0, 0}}));

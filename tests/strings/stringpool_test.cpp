@@ -1,51 +1,33 @@
-// V_StringPool_CHAR / V_StringPool_WCHAR block rules and addresses, the pool's
-// debug-info entry, and the counting of _vsyst_GI.
+// What the global instance owns: the string pools (block rules, addresses,
+// their debug-info entry), the counting of _vsyst_GI, and the static instance
+// table (sorted insertion, growth, listing).
 #include "diag/LogCapture.h"
 #include "support/OrvTestSupport.h"
 
+#include "VSYST_ApplInitExit.h"
 #include "VSYST_DIManager.h"
+#include "V_SIManager.h"
 #include "V_StringPool.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <cwchar>
+#include <cstdio>
 #include <string>
+#include <type_traits>
 #include <vector>
-
-using orvtest::crlf;
 
 namespace {
 
-// Pool-generic access, so that both pools run the same checks.
-template <class Pool>
-struct PoolTraits;
-template <>
-struct PoolTraits<V_StringPool_CHAR> {
-    typedef char Ch;
-    typedef std::string Str;
-    static Str text(size_t n, char c) { return Str(n, c); }
-};
-template <>
-struct PoolTraits<V_StringPool_WCHAR> {
-    typedef wchar_t Ch;
-    typedef std::wstring Str;
-    static Str text(size_t n, char c) { return Str(n, static_cast<wchar_t>(c)); }
-};
-
+// Both pools run the same checks; nothing else in a test process holds pool texts.
 template <class Pool>
 class StringPool : public ::testing::Test {
 protected:
-    typedef typename PoolTraits<Pool>::Ch Ch;
-    typedef typename PoolTraits<Pool>::Str Str;
-    // Nothing else in a test process holds pool texts, so each case starts from scratch.
-    void SetUp() override { Pool::exitPool(); }
-    void TearDown() override { Pool::exitPool(); }
-    static const Ch* copy(const Str& s) { return Pool::allocCopy(s.c_str()); }
-    static Str text(size_t n, char c) { return PoolTraits<Pool>::text(n, c); }
+    typedef typename std::remove_pointer<decltype(Pool::Block::base)>::type Ch;
+    static std::basic_string<Ch> text(size_t n, char c) { return std::basic_string<Ch>(n, static_cast<Ch>(c)); }
+    static const Ch* copy(size_t n, char c) { return Pool::allocCopy(text(n, c).c_str()); }
     static const Pool& pool() { return *Pool::instance(); }
-    static size_t used(size_t i) { return static_cast<size_t>(pool().blocks()[i].next - pool().blocks()[i].base); }
+    static const typename Pool::Block& block(unsigned long i) { return pool().blocks()[i]; }
 };
 
 typedef ::testing::Types<V_StringPool_CHAR, V_StringPool_WCHAR> PoolTypes;
@@ -53,161 +35,196 @@ TYPED_TEST_SUITE(StringPool, PoolTypes);
 
 }  // namespace
 
-TYPED_TEST(StringPool, TextsFollowEachOtherInTheFirstBlock)
+TYPED_TEST(StringPool, TextsFollowEachOtherAndALongTextGetsABlockOfItsOwn)
 {
     EXPECT_EQ(nullptr, TypeParam::instance());
-    auto* first = this->copy(this->text(5, 'h'));
-    ASSERT_NE(nullptr, TypeParam::instance());
+    auto* first = this->copy(5, 'h');
     EXPECT_EQ(1ul, this->pool().count());
     EXPECT_EQ(64ul, this->pool().capacity());
-    EXPECT_EQ(first, this->pool().blocks()[0].base);
-    EXPECT_EQ(32694ul, this->pool().blocks()[0].remaining);
+    EXPECT_EQ(first, this->block(0).base);
+    EXPECT_EQ(32694ul, this->block(0).remaining);
 
-    auto* second = this->copy(this->text(3, 'a'));
-    EXPECT_EQ(first + 6, second);   // right behind the first text and its terminator
-    EXPECT_EQ(this->text(5, 'h'), first);
-    EXPECT_EQ(this->text(3, 'a'), second);
-    EXPECT_EQ(32690ul, this->pool().blocks()[0].remaining);
-
-    // A null text is stored as an empty one; an empty text still takes its terminator.
+    // The second text goes right behind the first and its terminator. A null
+    // text is stored as an empty one; an empty text still takes its terminator.
+    auto* second = this->copy(3, 'a');
     auto* none = TypeParam::allocCopy(nullptr);
+    auto* empty = this->copy(0, 'x');
+    EXPECT_EQ(first + 6, second);
     EXPECT_EQ(second + 4, none);
-    EXPECT_EQ(0, none[0]);
-    auto* empty = this->copy(this->text(0, 'x'));
     EXPECT_EQ(none + 1, empty);
-    EXPECT_EQ(32688ul, this->pool().blocks()[0].remaining);
-}
+    EXPECT_EQ(this->text(0, 'x'), none);
 
-TYPED_TEST(StringPool, ALongTextGetsABlockOfItsOwnAndTheSortFindsRoom)
-{
-    auto* first = this->copy(this->text(5, 'h'));
-    auto* big = this->copy(this->text(40000, 'x'));
+    // 40,000 characters get a block of exactly 40,001. It has no room left, so
+    // the next text sorts the table by room and goes to the block with the most.
+    auto* big = this->copy(40000, 'x');
     ASSERT_EQ(2ul, this->pool().count());
-    EXPECT_EQ(big, this->pool().blocks()[1].base);
-    EXPECT_EQ(40001u, this->used(1));
-    EXPECT_EQ(0ul, this->pool().blocks()[1].remaining);
+    EXPECT_EQ(big, this->block(1).base);
+    EXPECT_EQ(big + 40001, this->block(1).next);
+    EXPECT_EQ(0ul, this->block(1).remaining);
+    auto* next = this->copy(2, 'n');
+    EXPECT_EQ(empty + 1, next);
+    EXPECT_EQ(big, this->block(0).base);
+    EXPECT_EQ(32685ul, this->block(1).remaining);
+
+    EXPECT_EQ(this->text(5, 'h'), first);
     EXPECT_EQ(this->text(40000, 'x'), big);
 
-    // The last block is full: the table is sorted by room and the text goes
-    // to the block with the most room, behind the first text.
-    auto* next = this->copy(this->text(2, 'n'));
-    EXPECT_EQ(first + 6, next);
-    EXPECT_EQ(2ul, this->pool().count());
-    EXPECT_EQ(first, this->pool().blocks()[1].base);
-    EXPECT_EQ(big, this->pool().blocks()[0].base);
+    // Assignment copies the three fields and nothing else.
+    TypeParam copy;
+    copy = this->pool();
+    EXPECT_EQ(this->pool().blocks(), copy.blocks());
+    EXPECT_EQ(64ul, copy.capacity());
+    EXPECT_EQ(2ul, copy.count());
+    copy = TypeParam();   // hands the blocks back before the copy is destroyed
 
-    // A text that fills a new block exactly leaves it with no room.
-    auto* exact = this->copy(this->text(32699, 'e'));
-    ASSERT_EQ(3ul, this->pool().count());
-    EXPECT_EQ(exact, this->pool().blocks()[2].base);
-    EXPECT_EQ(0ul, this->pool().blocks()[2].remaining);
-    EXPECT_EQ(this->text(32699, 'e'), exact);
-    EXPECT_EQ(this->text(5, 'h'), first);
-    EXPECT_EQ(this->text(2, 'n'), next);
+    // exitPool ends the pool (a second call does nothing); the next text starts a fresh one.
+    TypeParam::exitPool();
+    EXPECT_EQ(nullptr, TypeParam::instance());
+    TypeParam::exitPool();
+    auto* fresh = this->copy(9, 'c');
+    EXPECT_EQ(fresh, this->block(0).base);
+    EXPECT_EQ(1ul, this->pool().count());
 }
 
 TYPED_TEST(StringPool, TheSixtyFifthBlockGrowsTheTableAndTextsStayPut)
 {
-    typedef typename TestFixture::Str Str;
-    std::vector<Str> texts;
+    std::vector<std::basic_string<typename TestFixture::Ch>> texts;
     std::vector<const typename TestFixture::Ch*> where;
     for (int i = 0; i < 65; ++i) {
-        Str t = this->text(32699, static_cast<char>('A' + i % 26));   // fills a block exactly
-        t[0] = static_cast<typename TestFixture::Ch>('0' + i / 10);
-        t[1] = static_cast<typename TestFixture::Ch>('0' + i % 10);
-        texts.push_back(t);
-        where.push_back(this->copy(t));
-        if (i == 63) {
-            EXPECT_EQ(64ul, this->pool().count());
+        if (i == 64) {
             EXPECT_EQ(64ul, this->pool().capacity());
         }
+        texts.push_back(this->text(32699, static_cast<char>('!' + i)));   // fills a block exactly
+        where.push_back(TypeParam::allocCopy(texts.back().c_str()));
     }
     EXPECT_EQ(65ul, this->pool().count());
     EXPECT_EQ(128ul, this->pool().capacity());
-    for (int i = 0; i < 65; ++i) EXPECT_EQ(texts[i], where[i]) << "text " << i;
+    for (int i = 0; i < 65; ++i) EXPECT_EQ(texts[i], where[i]) << i;
     // Every text still has a block of its own.
     std::vector<const typename TestFixture::Ch*> bases;
-    for (unsigned long i = 0; i < this->pool().count(); ++i) bases.push_back(this->pool().blocks()[i].base);
-    for (int i = 0; i < 65; ++i) EXPECT_NE(bases.end(), std::find(bases.begin(), bases.end(), where[i])) << i;
-}
-
-TYPED_TEST(StringPool, ExitPoolStartsAFreshPool)
-{
-    this->copy(this->text(100, 'a'));
-    this->copy(this->text(40000, 'b'));
-    ASSERT_EQ(2ul, this->pool().count());
-    TypeParam::exitPool();
-    EXPECT_EQ(nullptr, TypeParam::instance());
-    TypeParam::exitPool();   // again: nothing to do
-    auto* p = this->copy(this->text(9, 'c'));
-    ASSERT_NE(nullptr, TypeParam::instance());
-    EXPECT_EQ(1ul, this->pool().count());
-    EXPECT_EQ(p, this->pool().blocks()[0].base);
-    EXPECT_EQ(32690ul, this->pool().blocks()[0].remaining);
-}
-
-TYPED_TEST(StringPool, AssignmentIsAShallowCopy)
-{
-    this->copy(this->text(5, 'h'));
-    TypeParam copy;
-    EXPECT_EQ(0ul, copy.count());
-    copy = this->pool();
-    EXPECT_EQ(this->pool().blocks(), copy.blocks());
-    EXPECT_EQ(this->pool().capacity(), copy.capacity());
-    EXPECT_EQ(this->pool().count(), copy.count());
-    copy = TypeParam();   // hand the blocks back before the copy is destroyed
-    EXPECT_EQ(nullptr, copy.blocks());
+    for (int i = 0; i < 65; ++i) bases.push_back(this->block(i).base);
+    std::sort(bases.begin(), bases.end());
+    std::sort(where.begin(), where.end());
+    EXPECT_EQ(where, bases);
 }
 
 TEST(StringPoolEntry, DumpsThePoolsFillForItsFirstTwoAlternatives)
 {
-    V_StringPool_CHAR::exitPool();
-    V_StringPool_WCHAR::exitPool();
     V_StringPool_CHAR::allocCopy("hello");
     V_StringPool_CHAR::allocCopy(std::string(40000, 'x').c_str());
-    auto text = [](const char* alternative) {
-        orvtest::CaptureStream cap;
-        VSYST_DIManager::call("System", "Dump string pool data", alternative, cap.stream());
-        return cap.text();
-    };
-    EXPECT_EQ(crlf("\nString pool of char based strings : 2 blocks (table of 64), 40007 characters used, 32694 free\n"),
-              text("char based strings"));
-    EXPECT_EQ(text("char based strings"), text(nullptr));
-    EXPECT_EQ(crlf("\nString pool of wchar_t based strings : empty\n"), text("wchar_t based strings"));
-    EXPECT_EQ("", text("start tracing"));
-    EXPECT_EQ("", text("stop tracing"));
-
-    orvtest::CaptureStream cap;
-    V_StringPool_CHAR::dump(cap.stream());
-    V_StringPool_WCHAR::dump(cap.stream());
-    EXPECT_EQ("", cap.text());
-    V_StringPool_CHAR::exitPool();
+    auto entry = [](const char* alt) { return orvtest::diCall("System", "Dump string pool data", alt); };
+    EXPECT_EQ(orvtest::crlf("\nString pool of char based strings : 2 blocks (table of 64), 40007 characters used, "
+                            "32694 free\n"),
+              entry("char based strings"));
+    EXPECT_EQ(entry("char based strings"), entry(nullptr));
+    EXPECT_EQ(orvtest::crlf("\nString pool of wchar_t based strings : empty\n"), entry("wchar_t based strings"));
+    EXPECT_EQ("", entry("start tracing") + entry("stop tracing"));
+    EXPECT_EQ("", orvtest::written(V_StringPool_CHAR::dump) + orvtest::written(V_StringPool_WCHAR::dump));
 }
 
 TEST(GlobalInstance, OnlyTheFirstSetsUpAndOnlyTheLastTakesDown)
 {
-    // The library holds four guards of its own.
-    EXPECT_EQ(4ul, _vsyst_GI::s_count);
+    EXPECT_EQ(4ul, _vsyst_GI::s_count);   // the library's own guards
     auto poolEntry = [] {
         VSYST_DICursor c;
-        while (c.validG() && std::strcmp(c.getG(), "System") != 0) c.nextG();
+        while (c.validG() && std::string(c.getG()) != "System") c.nextG();
         return c.tdD();
     };
     ASSERT_STREQ("Dump string pool data", poolEntry().name());
-    // A node registered anew would start unexpanded.
-    poolEntry().setExpanded(1);
+    poolEntry().setExpanded(1);   // an entry registered anew would start unexpanded
     const char* text = V_StringPool_CHAR::allocCopy("kept");
     const V_StringPool_CHAR* pool = V_StringPool_CHAR::instance();
     {
         _vsyst_GI one, two;
         EXPECT_EQ(6ul, _vsyst_GI::s_count);
-        one = two;   // assignment changes nothing
+        one = two;   // changes nothing
         EXPECT_EQ(6ul, _vsyst_GI::s_count);
-        EXPECT_EQ(1, poolEntry().isExpanded());
     }
     EXPECT_EQ(4ul, _vsyst_GI::s_count);
-    // The entry was not registered again and the pool lives on.
     EXPECT_EQ(1, poolEntry().isExpanded());
     EXPECT_EQ(pool, V_StringPool_CHAR::instance());
     EXPECT_STREQ("kept", text);
+}
+
+// ---- the static instance table ----------------------------------------------
+
+namespace {
+
+std::string names()
+{
+    std::string r;
+    for (unsigned long i = 0; i < V_SICount(); ++i) r += std::string(V_SIAt(i)->name) + "|";
+    return r;
+}
+
+V_SIInfo* record(unsigned k)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "rec%04u", k);
+    return V_SIFind(name);
+}
+
+}  // namespace
+
+TEST(SIManager, RecordsAreFoundOrInsertedInByteOrder)
+{
+    char name[] = "b";
+    V_SIInfo* b = V_SIFind(name);
+    EXPECT_EQ(1024ul, V_SICapacity());
+    EXPECT_EQ("b|", names());
+    EXPECT_EQ(V_StringPool_CHAR::instance()->blocks()[0].base, b->name);   // a copy: the pool's first text
+    EXPECT_EQ(0, b->value1);
+    EXPECT_EQ(0ul, b->value2);
+    b->value1 = 5;
+
+    // Case-sensitive, unsigned bytes: 'B' before 'a', 0xE4 after 'z'.
+    for (const char* n : {"a", "c", "b", "B", "\xE4", "z", "ab", ""}) V_SIFind(n);
+    EXPECT_EQ("|B|a|ab|b|c|z|\xE4|", names());
+    EXPECT_EQ(5, V_SIFind("b")->value1);
+    EXPECT_EQ(nullptr, V_SIFind(nullptr));
+    EXPECT_EQ(nullptr, V_SIAt(8));
+}
+
+TEST(SIManager, TheTableDoublesAndKeepsOrderAndValues)
+{
+    // A scrambled order of insertion takes every path of the search.
+    for (unsigned i = 0; i < 1025; ++i) {
+        if (i == 1024) {
+            EXPECT_EQ(1024ul, V_SICapacity());
+        }
+        const unsigned k = (i * 617) % 1025;
+        record(k)->value1 = -static_cast<long>(k);
+    }
+    EXPECT_EQ(2048ul, V_SICapacity());
+    for (unsigned k = 0; k < 1025; ++k) {
+        EXPECT_EQ(V_SIAt(k), record(k)) << k;   // found, and in its place
+        EXPECT_EQ(-static_cast<long>(k), V_SIAt(k)->value1) << k;
+    }
+    EXPECT_EQ(1025ul, V_SICount());
+    // Each growth doubles: the 2049th record gets a table of 4096.
+    for (unsigned k = 1025; k < 2049; ++k) record(k);
+    EXPECT_EQ(4096ul, V_SICapacity());
+    EXPECT_EQ(-1024, record(1024)->value1);
+}
+
+TEST(SIManager, ListingGoesToTheStandardStreamAndThroughTheRegistry)
+{
+    orvtest::StdLogCapture log;
+    V_SIInfo* a = V_SIFind("a");
+    a->value1 = -1;
+    a->value2 = 7;
+    V_SIFind("b");
+    V_SIFind("max")->value2 = 4294967295ul;
+    const std::string listing = orvtest::crlf("\nSTART TRACING STATIC INSTANCE MANAGER DATA\n"
+                                              "\t\"a\",-1,7\n"
+                                              "\t\"b\",0,0\n"
+                                              "\t\"max\",0,4294967295\n"
+                                              "END TRACING STATIC INSTANCE MANAGER DATA\n\n");
+    const size_t start = log.size();
+    V_SITrace();
+    EXPECT_EQ(listing, log.since(start));
+
+    ASSERT_TRUE(VSYST_ApplInitExit::doInit());   // the library's handler registers the entry
+    EXPECT_EQ(listing, orvtest::diCall("System", "Dump all registrated Static-Data Instances"));
+    VSYST_ApplInitExit::doExit();
 }
