@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <streambuf>
 
@@ -31,6 +32,8 @@ XP_XML_Node roundTrip(const XP_XML_Node& root)
     back.readStream(in);
     return back.getTree().getRoot();
 }
+
+const XP_XML_Node& root(const XP_ParamIO& io) { return io.getTree().getRoot(); }
 
 std::string valueOf(const XP_XML_Node& n, const std::string& key)
 {
@@ -178,6 +181,50 @@ TEST(XmlTreeBuilder, ManyValuesInOneNodeStayUniqueAndOrdered)
     int i = 0;
     for (auto e = r.beginElements(); e != r.endElements(); ++e, ++i)
         ASSERT_EQ("k" + std::to_string(i) + "=" + std::to_string(2000 + i), e->first + "=" + e->second.value);
+}
+
+TEST(XmlTreeBuilder, ReadTreesEqualTreesBuiltFromThePlainReading)
+{
+    XP_XML_Param_Notify empty, holding, unnamed;   // reads add to what a tree holds
+    holding.startNode("h", "ha");
+    holding.element("k", "0", "");
+    holding.startNode("a", "");
+    holding.endNode("a", "");
+    holding.endNode("h", "ha");
+    unnamed.getRoot().addElement("a", "0", "");
+    xmltest::TextMaker maker(424242u);
+    int nested = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const std::string text = maker.makeNested(1 + static_cast<int>(maker.next() % 30));
+        const std::vector<xmltest::Event> events = xmltest::reference::readEvents(text);
+        ASSERT_TRUE(events == xmltest::readEvents(text)) << "text: " << text;
+        for (const XP_XML_Param_Notify* start : {&empty, &holding, &unnamed}) {
+            XP_XML_Param_Notify read(*start), expected(*start);
+            xmltest::readInto(read, text);
+            xmltest::feed(expected, events);
+            ASSERT_TRUE(xmltest::sameTree(expected.getRoot(), read.getRoot())) << "text: " << text;
+            EXPECT_EQ(nullptr, read.getCurrent());
+        }
+        if (std::count(text.begin(), text.end(), '<') > 8 && xmltest::brief(events).find("|</") != std::string::npos)
+            ++nested;
+    }
+    EXPECT_GT(nested, 1000);
+}
+
+TEST(XmlTreeBuilder, TextGoingWrongLateGivesTheTreeOfItsRules)
+{
+    // Clean up to the last tag, which loses the second top-level node.
+    XP_ParamIO io;
+    std::istringstream in("<r>\n\t<k>1</k>\n\t<n>\n\t\t<x>2</x>\n\t</n>\n</r>\n<s>\n\t<y>3</y>\n");
+    io.readStream(in);
+    EXPECT_EQ("r k;", root(io).getName() + " " + keysOf(root(io)));
+    ASSERT_EQ(1u, root(io).nodeCount());
+    EXPECT_EQ("2", valueOf(*root(io).findNode("n"), "x"));
+    // A stray end tag at the top: the second node renames the root and adds to it.
+    std::istringstream stray("<r><k>1</k><n><x>2</x></n></r><s><y>3</y></s></r><t><z>4</z></t>");
+    io.readStream(stray);
+    EXPECT_EQ("s k;y;", root(io).getName() + " " + keysOf(root(io)));
+    EXPECT_EQ(&root(io), root(io).findNode("n")->getParent());
 }
 
 TEST(XmlWriter, OneTagOrValuePerLineIndentedWithTabs)
