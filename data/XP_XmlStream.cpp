@@ -2,6 +2,7 @@
 // and the writer of parameter files.
 #include "XP_Param.h"
 #include "XP_XmlCursor.h"
+#include "XP_XmlTreeBuild.h"
 
 #include <cstring>
 #include <ostream>
@@ -71,6 +72,7 @@ struct _xp_TreeSink {
     {
         tree->m_root.clear();
         tree->m_current = nullptr;
+        tree->m_build->open.clear();
     }
 };
 

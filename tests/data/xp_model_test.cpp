@@ -181,6 +181,11 @@ TEST(XmlTreeBuilder, ManyValuesInOneNodeStayUniqueAndOrdered)
     int i = 0;
     for (auto e = r.beginElements(); e != r.endElements(); ++e, ++i)
         ASSERT_EQ("k" + std::to_string(i) + "=" + std::to_string(2000 + i), e->first + "=" + e->second.value);
+    // Few keys, alike at both ends.
+    std::istringstream few("<r><x1x>1</x1x><x2x>2</x2x><x1x>3</x1x><x22x>4</x22x><x2x>5</x2x></r>");
+    io.readStream(few);
+    EXPECT_EQ("x1x;x2x;x22x;", keysOf(r));
+    EXPECT_EQ("35", valueOf(r, "x1x") + valueOf(r, "x2x"));
 }
 
 TEST(XmlTreeBuilder, ReadTreesEqualTreesBuiltFromThePlainReading)
