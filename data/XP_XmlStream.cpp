@@ -36,9 +36,18 @@ void XP_XmlStream::clearText()
     std::string().swap(*this);
 }
 
-// Builds an XP_XML_Param_Notify tree straight from the text.
+// Builds an XP_XML_Param_Notify tree straight from the text, for as long as
+// it lives.
 struct _xp_TreeSink {
     XP_XML_Param_Notify* tree;
+    explicit _xp_TreeSink(XP_XML_Param_Notify* t) : tree(t) { tree->m_build->reading = true; }
+    ~_xp_TreeSink()
+    {
+        tree->m_build->reading = false;
+        tree->m_build->rootKept = false;
+    }
+    _xp_TreeSink(const _xp_TreeSink&) = delete;
+    _xp_TreeSink& operator=(const _xp_TreeSink&) = delete;
     static std::string_view range(const XP_XmlCursor& c, std::int32_t start, std::int32_t end)
     {
         const std::int32_t n = XP_XmlCursor::rangeLength(start, end);
@@ -73,6 +82,7 @@ struct _xp_TreeSink {
         tree->m_root.clear();
         tree->m_current = nullptr;
         tree->m_build->open.clear();
+        tree->m_build->rootKept = false;
     }
 };
 
@@ -303,7 +313,7 @@ bool XP_XmlStream::parse(const char* text, std::int32_t length)
         if (!scanBrackets(t, length, none)) scan(t, length, none);
     } else if (typeid(*notify) == typeid(XP_XML_Param_Notify)) {
         // Exactly the tree builder (not a class that overrides it).
-        _xp_TreeSink sink{static_cast<XP_XML_Param_Notify*>(notify)};
+        _xp_TreeSink sink(static_cast<XP_XML_Param_Notify*>(notify));
         if (sink.fresh()) {
             // Built at once; a text of another shape takes its tree back.
             if (scanBrackets(t, length, sink)) return true;

@@ -93,6 +93,12 @@ struct _xp_TreeBuild {
     }
 
     std::vector<OpenNode> open;   // the nodes between the root and current
+    // While the reader builds, nothing else touches the tree, so the root's
+    // entry outlives a top-level end tag: a text of many top-level nodes
+    // (each reopens the root) then needs no new look at the root's keys.
+    bool reading = false;
+    bool rootKept = false;
+    OpenNode keptRoot{nullptr, 0, KeyIndex()};
     // Sizes of the node closed last at each depth. Parameter files repeat
     // their shape, so a new node reserves that much room up front instead of
     // regrowing its sequences element by element.
@@ -134,6 +140,11 @@ inline void XP_XML_Param_Notify::openNode(std::string_view name, std::string_vie
         m_root.m_parent = nullptr;
         m_current = &m_root;
         build.open.clear();
+        if (build.rootKept) {
+            build.rootKept = false;
+            build.open.push_back(std::move(build.keptRoot));
+            return;
+        }
         // The root keeps what it held: its keys must be looked for.
         if (!m_root.m_elements.empty()) keyBits = ~std::uint64_t(0);
     }
@@ -205,6 +216,10 @@ inline void XP_XML_Param_Notify::closeNode()
         if (build.lastShape.size() <= depth) build.lastShape.resize(depth + 1);
         build.lastShape[depth].elements = m_current->m_elements.size();
         build.lastShape[depth].nodes = m_current->m_nodes.size();
+        if (depth == 0 && build.reading) {
+            build.keptRoot = std::move(build.open.back());
+            build.rootKept = true;
+        }
         build.open.pop_back();
     }
     m_current = m_current->m_parent;

@@ -181,6 +181,17 @@ TEST(XmlTreeBuilder, ManyValuesInOneNodeStayUniqueAndOrdered)
     int i = 0;
     for (auto e = r.beginElements(); e != r.endElements(); ++e, ++i)
         ASSERT_EQ("k" + std::to_string(i) + "=" + std::to_string(2000 + i), e->first + "=" + e->second.value);
+    // Many top-level nodes: each reopens the root and adds to it.
+    std::string tops;
+    for (int j = 0; j < 100; ++j) {
+        const std::string k = "k" + std::to_string(j % 40);
+        tops += "<r><" + k + ">" + std::to_string(j) + "</" + k + "></r>";
+    }
+    std::istringstream topsIn(tops);
+    io.readStream(topsIn);
+    ASSERT_EQ(40u, r.elementCount());
+    EXPECT_EQ("k0=80", r.beginElements()->first + "=" + r.beginElements()->second.value);
+    EXPECT_EQ("k39=79", (r.endElements() - 1)->first + "=" + (r.endElements() - 1)->second.value);
     // Few keys, alike at both ends.
     std::istringstream few("<r><x1x>1</x1x><x2x>2</x2x><x1x>3</x1x><x22x>4</x22x><x2x>5</x2x></r>");
     io.readStream(few);
