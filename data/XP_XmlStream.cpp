@@ -143,23 +143,25 @@ struct NoSink {
     void endNode(std::string_view) {}
 };
 
-// First "<" in [p, end), or null. The gaps between tags are mostly short, so
+// First c in [p, end), or null. The gaps between tags are mostly short, so
 // a few blocks are compared inline before memchr is called.
-inline const char* nextLt(const char* p, const char* end)
+inline const char* nextOf(const char* p, const char* end, char c)
 {
 #if defined(__SSE2__)
-    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i needle = _mm_set1_epi8(c);
     for (int blocks = 0; end - p >= 16 && blocks < 4; ++blocks, p += 16) {
         const unsigned mask = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), lt)));
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), needle)));
         if (mask) return p + __builtin_ctz(mask);
     }
 #endif
-    if (end - p > 16) return static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
+    if (end - p > 16) return static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)));
     for (; p < end; ++p)
-        if (*p == '<') return p;
+        if (*p == c) return p;
     return nullptr;
 }
+
+inline const char* nextLt(const char* p, const char* end) { return nextOf(p, end, '<'); }
 
 inline bool sameName(const char* a, const char* b, std::size_t n)
 {
@@ -235,7 +237,7 @@ bool scanBrackets(const char* text, std::int32_t length, Sink& sink)
         if (*gt != '>' || gt == name) {
             // A declaration or a comment, or a tag this reading does not take.
             const char* close = nextLt(gt, end);
-            gt = static_cast<const char*>(std::memchr(gt, '>', static_cast<std::size_t>(end - gt)));
+            gt = nextOf(gt, end, '>');
             if (!gt || (close && close < gt) || !skippedName(name, static_cast<std::size_t>(gt - name)))
                 return false;
             p = gt + 1;
