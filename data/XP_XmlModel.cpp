@@ -223,10 +223,11 @@ XP_XML_Param_Notify::~XP_XML_Param_Notify()
     m_root.clear();
 }
 
+// The listener operations copy the texts first: they may belong to the tree
+// (a sibling, an element) and move when a sequence grows.
+
 void XP_XML_Param_Notify::startNode(const std::string& name, const std::string& attributes)
 {
-    // Copied first: the texts may belong to a sibling that moves when the
-    // sequence grows.
     const std::string childName(name), childAttributes(attributes);
     openNode(childName, childAttributes);
 }
@@ -234,7 +235,8 @@ void XP_XML_Param_Notify::startNode(const std::string& name, const std::string& 
 void XP_XML_Param_Notify::element(const std::string& name, const std::string& value,
                                   const std::string& attributes)
 {
-    addValue(name, value, attributes);
+    const std::string key(name), text(value), valueAttributes(attributes);
+    addValue(key, text, valueAttributes);
 }
 
 void XP_XML_Param_Notify::endNode(const std::string&, const std::string&)

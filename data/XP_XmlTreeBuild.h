@@ -18,7 +18,7 @@
 // a hash index of its keys, so that reading a node with many values stays
 // linear.
 struct _xp_TreeBuild {
-    static const std::size_t kLinearKeySearch = 16;
+    static constexpr std::size_t kLinearKeySearch = 16;
 
     // Open addressing over element positions. Each slot keeps its key's
     // hash, so probing and growing look at the elements only on a likely
@@ -119,8 +119,9 @@ struct _xp_TreeBuild {
     }
 };
 
-// The texts given must not live in the tree: the reader passes pieces of its
-// own text, the listener operations copies.
+// The texts given must not live in the tree (a sequence that grows would
+// move them): the reader passes pieces of its own text, the listener
+// operations copies.
 inline void XP_XML_Param_Notify::openNode(std::string_view name, std::string_view attributes)
 {
     _xp_TreeBuild& build = *m_build;
@@ -170,24 +171,27 @@ inline void XP_XML_Param_Notify::addValue(std::string_view name, std::string_vie
     std::vector<_xp_TreeBuild::OpenNode>& open = m_build->open;
     _xp_TreeBuild::OpenNode* top = !open.empty() && open.back().node == m_current ? &open.back() : nullptr;
     const std::uint64_t bit = _xp_TreeBuild::keyBit(name);
-    long long found = -1;
-    std::uint32_t hash = 0;
-    if (!top || (top->keys.empty() && (top->keyBits & bit) && elements.size() < _xp_TreeBuild::kLinearKeySearch)) {
-        // Driven by hand out of step with startNode and endNode there is no
-        // sketch to trust: look the key up plainly.
+    const auto searchPlainly = [&]() -> long long {
         for (std::size_t i = 0; i < elements.size(); ++i) {
             const std::string& key = elements[i].first;
-            if (key.size() == name.size() && std::memcmp(key.data(), name.data(), name.size()) == 0) {
-                found = static_cast<long long>(i);
-                break;
-            }
+            if (key.size() == name.size() && std::memcmp(key.data(), name.data(), name.size()) == 0)
+                return static_cast<long long>(i);
         }
-    } else if (!top->keys.empty() || (top->keyBits & bit)) {
+        return -1;
+    };
+    long long found = -1;
+    std::uint32_t hash = 0;
+    if (!top) {
+        // Driven by hand out of step with startNode and endNode: no sketch to trust.
+        found = searchPlainly();
+    } else if (!top->keys.empty() || ((top->keyBits & bit) && elements.size() >= _xp_TreeBuild::kLinearKeySearch)) {
         _xp_TreeBuild::KeyIndex& keys = top->keys;
         if (keys.empty())
             for (std::size_t i = 0; i < elements.size(); ++i) keys.insert(i, keys.hashOf(elements[i].first));
         hash = keys.hashOf(name);
         found = keys.find(elements, name, hash);
+    } else if (top->keyBits & bit) {
+        found = searchPlainly();
     }
     if (found >= 0) {
         XP_Element& target = elements[static_cast<std::size_t>(found)].second;

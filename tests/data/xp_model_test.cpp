@@ -164,6 +164,12 @@ TEST(XmlTreeBuilder, BuildsFromReportsAndFindsByPath)
     // A value with no open node names the root and leaves its contents.
     t.element("V", "dropped", "va");
     EXPECT_EQ("V va k;z;", t.getRoot().getName() + " " + t.getRoot().getAttributes() + " " + keysOf(t.getRoot()));
+
+    XP_XML_Param_Notify g;   // values held by the very sequence that grows
+    g.startNode("G", "");
+    g.element("k", "v", "");
+    for (int i = 0; i < 20; ++i) g.element("k" + std::to_string(i), g.getRoot().beginElements()->second.value, "");
+    EXPECT_EQ("v", g.getRoot().beginElements()[20].second.value);
 }
 
 TEST(XmlTreeBuilder, ManyValuesInOneNodeStayUniqueAndOrdered)
