@@ -90,6 +90,14 @@ std::string siblingNodes(int nodes)
     return t + "</r>\n";
 }
 
+// Each top-level node reopens the root and adds a value of its own.
+std::string topLevelNodes(int nodes)
+{
+    std::string t;
+    for (int i = 0; i < nodes; ++i) t += "<r><k" + std::to_string(i) + ">v</k" + std::to_string(i) + "></r>\n";
+    return t;
+}
+
 std::string deepNodes(int depth, bool sameName)
 {
     std::string t;
@@ -160,6 +168,7 @@ int main(int argc, char** argv)
     std::printf("%-34s %10s %10s %8s\n", "scaling: ns per item", "10,000", "100,000", "ratio");
     scalingRow("elements in one node", wideNode, repetitions);
     scalingRow("sibling nodes", siblingNodes, repetitions);
+    scalingRow("top-level nodes", topLevelNodes, repetitions);
     scalingRow("nesting depth, names n0..n9", [](int n) { return deepNodes(n, false); }, repetitions);
     scalingRow("nesting depth, one name", [](int n) { return deepNodes(n, true); }, repetitions);
     return 0;

@@ -41,6 +41,10 @@ void XP_ParamIO::readStream(std::istream& in)
     const std::size_t limit = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
     std::string& text = m_stream;
     text.clear();
+    // A string stream tells how much it holds: room for all of it at once.
+    std::streambuf* source = in.rdbuf();
+    const std::streamsize available = source ? source->in_avail() : 0;
+    if (available > 0) text.reserve(std::min(static_cast<std::size_t>(available), limit));
     char buffer[65536];
     while (text.size() < limit) {
         const std::size_t want = std::min(sizeof buffer, limit - text.size());
@@ -64,6 +68,17 @@ void XP_ParamIO::readFile(const char* path)
     // The C run-time opens files for shared reading and writing.
     std::ifstream in(path);
     if (!in.is_open()) return;
+    // Room for the whole file at once: its size in bytes is at least its
+    // number of characters in text mode. Asked before anything is read, so
+    // the way back to the start is safe.
+    std::filebuf& file = *in.rdbuf();
+    const std::streamoff size = file.pubseekoff(0, std::ios::end, std::ios::in);
+    if (size >= 0) file.pubseekpos(0, std::ios::in);   // a pipe cannot seek: no room made
+    if (size > 0) {
+        m_stream.clear();
+        m_stream.reserve(static_cast<std::size_t>(
+            std::min<std::streamoff>(size, std::numeric_limits<std::int32_t>::max())));
+    }
     readStream(in);
 }
 

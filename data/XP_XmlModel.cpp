@@ -1,8 +1,8 @@
 // XP_XmlModel.cpp - the parameter tree: XP_XML_Node and the listener that
 // builds it, XP_XML_Param_Notify.
 #include "XP_Param.h"
+#include "XP_XmlTreeBuild.h"
 
-#include <functional>
 #include <string_view>
 #include <tuple>
 
@@ -199,79 +199,7 @@ void XP_XML_Node::copyChildrenFrom(const XP_XML_Node& src)
 }
 
 // ---------------------------------------------------------------------------
-// XP_XML_Param_Notify
-//
-// Keys are unique within a node, so every reported value must look for an
-// earlier one of its key. A node being read keeps a hash index of its keys
-// once it holds more than a few, so that reading a node with many values
-// stays linear.
-
-namespace {
-
-const std::size_t kLinearKeySearch = 16;
-
-class KeyIndex {
-public:
-    // Index of the element with this key, or -1.
-    long long find(const XP_XML_Node::ElementList& elements, std::string_view key) const
-    {
-        if (m_slots.empty()) return -1;
-        const std::size_t mask = m_slots.size() - 1;
-        for (std::size_t i = hashOf(key) & mask;; i = (i + 1) & mask) {
-            const std::uint32_t slot = m_slots[i];
-            if (slot == 0) return -1;
-            if (elements[slot - 1].first == key) return static_cast<long long>(slot - 1);
-        }
-    }
-
-    // Records elements[index], whose key is not yet recorded.
-    void insert(const XP_XML_Node::ElementList& elements, std::size_t index)
-    {
-        if ((m_count + 1) * 2 > m_slots.size()) {
-            std::vector<std::uint32_t> old;
-            old.swap(m_slots);
-            m_slots.assign(old.empty() ? 64 : old.size() * 2, 0);
-            for (std::uint32_t slot : old)
-                if (slot != 0) place(elements[slot - 1].first, slot);
-        }
-        place(elements[index].first, static_cast<std::uint32_t>(index + 1));
-        ++m_count;
-    }
-
-    bool empty() const { return m_slots.empty(); }
-
-private:
-    static std::size_t hashOf(std::string_view key) { return std::hash<std::string_view>()(key); }
-
-    void place(std::string_view key, std::uint32_t slot)
-    {
-        const std::size_t mask = m_slots.size() - 1;
-        std::size_t i = hashOf(key) & mask;
-        while (m_slots[i] != 0) i = (i + 1) & mask;
-        m_slots[i] = slot;
-    }
-
-    std::vector<std::uint32_t> m_slots;   // element index + 1; 0 is free
-    std::size_t m_count = 0;
-};
-
-struct OpenNode {
-    XP_XML_Node* node;
-    KeyIndex keys;
-};
-
-}  // namespace
-
-struct _xp_TreeBuild {
-    std::vector<OpenNode> open;   // the nodes between the root and current
-    // Sizes of the node closed last at each depth. Parameter files repeat
-    // their shape, so a new node reserves that much room up front instead of
-    // regrowing its sequences element by element.
-    struct Shape {
-        std::size_t elements = 0, nodes = 0;
-    };
-    std::vector<Shape> lastShape;
-};
+// XP_XML_Param_Notify (building: XP_XmlTreeBuild.h)
 
 XP_XML_Param_Notify::XP_XML_Param_Notify() : m_current(nullptr), m_build(new _xp_TreeBuild) {}
 
@@ -295,107 +223,25 @@ XP_XML_Param_Notify::~XP_XML_Param_Notify()
     m_root.clear();
 }
 
+// The listener operations copy the texts first: they may belong to the tree
+// (a sibling, an element) and move when a sequence grows.
+
 void XP_XML_Param_Notify::startNode(const std::string& name, const std::string& attributes)
 {
-    openNode(name, attributes);
+    const std::string childName(name), childAttributes(attributes);
+    openNode(childName, childAttributes);
 }
 
 void XP_XML_Param_Notify::element(const std::string& name, const std::string& value,
                                   const std::string& attributes)
 {
-    addValue(name, value, attributes);
+    const std::string key(name), text(value), valueAttributes(attributes);
+    addValue(key, text, valueAttributes);
 }
 
 void XP_XML_Param_Notify::endNode(const std::string&, const std::string&)
 {
     closeNode();
-}
-
-void XP_XML_Param_Notify::openNode(std::string_view name, std::string_view attributes)
-{
-    _xp_TreeBuild& build = *m_build;
-    if (m_current) {
-        // Copied first: the texts may belong to a sibling that moves when
-        // the sequence grows.
-        std::string childName(name.data(), name.size());
-        std::string childAttributes(attributes.data(), attributes.size());
-        std::vector<XP_XML_Node>& siblings = m_current->m_nodes;
-        if (siblings.empty() && siblings.capacity() == 0) siblings.reserve(4);
-        siblings.emplace_back();
-        XP_XML_Node& child = siblings.back();
-        child.m_name = std::move(childName);
-        child.m_attributes = std::move(childAttributes);
-        child.m_parent = m_current;
-        m_current = &child;
-    } else {
-        m_root.m_name.assign(name.data(), name.size());
-        m_root.m_attributes.assign(attributes.data(), attributes.size());
-        m_root.m_parent = nullptr;
-        m_current = &m_root;
-        build.open.clear();
-    }
-    const std::size_t depth = build.open.size();
-    if (depth < build.lastShape.size()) {
-        const _xp_TreeBuild::Shape& shape = build.lastShape[depth];
-        if (shape.elements) m_current->m_elements.reserve(shape.elements);
-        if (shape.nodes) m_current->m_nodes.reserve(shape.nodes);
-    }
-    build.open.push_back(OpenNode{m_current, KeyIndex()});
-}
-
-void XP_XML_Param_Notify::addValue(std::string_view name, std::string_view value, std::string_view attributes)
-{
-    if (!m_current) {
-        // A value with no open node: it names the root, as a start tag would.
-        m_root.m_name.assign(name.data(), name.size());
-        m_root.m_attributes.assign(attributes.data(), attributes.size());
-        m_root.m_parent = nullptr;
-        return;
-    }
-    XP_XML_Node::ElementList& elements = m_current->m_elements;
-    std::vector<OpenNode>& open = m_build->open;
-    // Driven by hand out of step with startNode and endNode, there is no
-    // index to trust: look the key up plainly.
-    const bool indexed = !open.empty() && open.back().node == m_current;
-    long long found = -1;
-    if (!indexed || (open.back().keys.empty() && elements.size() < kLinearKeySearch)) {
-        for (std::size_t i = 0; i < elements.size(); ++i) {
-            if (elements[i].first == name) {
-                found = static_cast<long long>(i);
-                break;
-            }
-        }
-    } else {
-        KeyIndex& keys = open.back().keys;
-        if (keys.empty())
-            for (std::size_t i = 0; i < elements.size(); ++i) keys.insert(elements, i);
-        found = keys.find(elements, name);
-    }
-    if (found >= 0) {
-        XP_Element& target = elements[static_cast<std::size_t>(found)].second;
-        target.value.assign(value.data(), value.size());
-        target.attributes.assign(attributes.data(), attributes.size());
-        return;
-    }
-    if (elements.empty() && elements.capacity() == 0) elements.reserve(4);
-    elements.emplace_back(std::piecewise_construct, std::forward_as_tuple(name.data(), name.size()),
-                          std::forward_as_tuple(std::string(value.data(), value.size()),
-                                                std::string(attributes.data(), attributes.size())));
-    if (indexed && !open.back().keys.empty()) open.back().keys.insert(elements, elements.size() - 1);
-}
-
-void XP_XML_Param_Notify::closeNode()
-{
-    if (!m_current) return;
-    _xp_TreeBuild& build = *m_build;
-    if (!build.open.empty()) {
-        const std::size_t depth = build.open.size() - 1;
-        if (build.lastShape.size() <= depth) build.lastShape.resize(depth + 1);
-        build.lastShape[depth].elements = m_current->m_elements.size();
-        build.lastShape[depth].nodes = m_current->m_nodes.size();
-        build.open.pop_back();
-    }
-    m_current = m_current->m_parent;
 }
 
 XP_XML_Node::NodeIterator XP_XML_Param_Notify::getNode(Path& path)

@@ -1,6 +1,7 @@
-// Fuzz target of the XML reader: any bytes are read (and checked against the
-// plain reading of the rules in the tests), the tree is written and read
-// back, written again, and the path operations run on the result.
+// Fuzz target of the XML reader: any bytes are read (reports and trees
+// checked against the plain reading of the rules in the tests), the tree is
+// written and read back, written again, and the path operations run on the
+// result.
 //
 //   xml_fuzz fuzz/corpus-work fuzz/corpus/xml -max_total_time=660
 #include "XP_Param.h"
@@ -17,11 +18,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
 
     // The library's reader reports exactly what the plain reading does.
-    if (xmltest::readEvents(text) != xmltest::reference::readEvents(text)) std::abort();
+    const std::vector<xmltest::Event> events = xmltest::reference::readEvents(text);
+    if (xmltest::readEvents(text) != events) std::abort();
 
+    // Trees read straight from the text are the trees built from those
+    // reports: read afresh, and added to a tree that holds something.
+    XP_XML_Param_Notify expected;
+    xmltest::feed(expected, events);
     XP_ParamIO first;
     std::istringstream in(text);
     first.readStream(in);
+    if (!xmltest::sameTree(expected.getRoot(), first.getTree().getRoot())) std::abort();
+    XP_XML_Param_Notify held, heldExpected;
+    held.getRoot().set("h", "", nullptr);
+    held.getRoot().addNode("c", "")->addElement("k", "0", "");
+    heldExpected = held;
+    xmltest::readInto(held, text);
+    xmltest::feed(heldExpected, events);
+    if (!xmltest::sameTree(heldExpected.getRoot(), held.getRoot())) std::abort();
     std::ostringstream written;
     first.writeStream(written);
 

@@ -96,6 +96,49 @@ inline std::string brief(const std::vector<Event>& events)
 
 inline std::string readBrief(const std::string& text) { return brief(readEvents(text)); }
 
+// Reads text into tree as XP_ParamIO does, but adding to what tree holds.
+inline void readInto(XP_XML_Param_Notify& tree, const std::string& text)
+{
+    XP_XmlStream s;
+    s.setNotify(&tree);
+    s.parse(text.data(), static_cast<std::int32_t>(text.size()));
+}
+
+// Gives reports to a tree builder through its listener interface.
+inline void feed(XP_XML_Param_Notify& tree, const std::vector<Event>& events)
+{
+    for (const Event& e : events) {
+        if (e.kind == 'S') tree.startNode(e.name, e.attributes);
+        if (e.kind == 'V') tree.element(e.name, e.value, e.attributes);
+        if (e.kind == 'E') tree.endNode(e.name, e.attributes);
+    }
+}
+
+// Same names, attribute texts, elements (in order, attribute texts included)
+// and children, and every child of a points to its holder. A work list, not
+// recursion: read trees may be deep.
+inline bool sameTree(const XP_XML_Node& a, const XP_XML_Node& b)
+{
+    std::vector<std::pair<const XP_XML_Node*, const XP_XML_Node*>> work{{&a, &b}};
+    while (!work.empty()) {
+        const XP_XML_Node* x = work.back().first;
+        const XP_XML_Node* y = work.back().second;
+        work.pop_back();
+        if (x->getName() != y->getName() || x->getAttributes() != y->getAttributes() ||
+            x->elementCount() != y->elementCount() || x->nodeCount() != y->nodeCount())
+            return false;
+        for (auto e = x->beginElements(), f = y->beginElements(); e != x->endElements(); ++e, ++f)
+            if (e->first != f->first || e->second.value != f->second.value ||
+                e->second.attributes != f->second.attributes)
+                return false;
+        for (auto c = x->beginNodes(), d = y->beginNodes(); c != x->endNodes(); ++c, ++d) {
+            if (c->getParent() != x) return false;
+            work.emplace_back(c, d);
+        }
+    }
+    return true;
+}
+
 // --- The rules, read plainly: fresh searches at every level, recursion. ---
 namespace reference {
 
@@ -207,6 +250,40 @@ public:
         m_state ^= m_state >> 17;
         m_state ^= m_state << 5;
         return m_state;
+    }
+
+    // Tags paired like brackets, as the writer writes them (with comments,
+    // declarations and text between), in one case of three spoilt by one
+    // piece of make() or cut short.
+    std::string makeNested(int tags)
+    {
+        using namespace std::string_literals;
+        static const std::string kNames[] = {"a", "b", "ab", "a\tb", "\0"s, "?x", "!-", "k"};
+        static const std::string kFill[] = {"\n\t", " x > y ", "<!-- c -->", "<?xml v?>", "<!--z>", "<?xmlq>", ""};
+        static const std::string kValues[] = {"", "1", " > ", "\n\t\t", "v w", "\0"s, "<!-"};
+        const std::uint32_t names = static_cast<std::uint32_t>(sizeof kNames / sizeof kNames[0]);
+        const std::uint32_t fills = static_cast<std::uint32_t>(sizeof kFill / sizeof kFill[0]);
+        const std::uint32_t values = static_cast<std::uint32_t>(sizeof kValues / sizeof kValues[0]);
+        std::string text;
+        std::vector<std::string> open;
+        for (int i = 0; i < tags; ++i) {
+            const std::string& name = kNames[next() % names];
+            switch (next() % 5) {
+            case 0:
+            case 1: text += "<" + name + ">"; open.push_back(name); break;
+            case 2:
+                if (!open.empty()) text += "</" + open.back() + ">", open.pop_back();
+                break;
+            case 3: text += "<" + name + ">" + kValues[next() % values] + "</" + name + ">"; break;
+            default: text += kFill[next() % fills];
+            }
+        }
+        while (!open.empty()) text += "</" + open.back() + ">", open.pop_back();
+        switch (next() % 6) {
+        case 0: return text.substr(0, next() % (text.size() + 1));
+        case 1: return text.insert(next() % (text.size() + 1), make(1));
+        default: return text;
+        }
     }
 
 private:

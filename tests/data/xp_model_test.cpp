@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <streambuf>
 
@@ -31,6 +32,8 @@ XP_XML_Node roundTrip(const XP_XML_Node& root)
     back.readStream(in);
     return back.getTree().getRoot();
 }
+
+const XP_XML_Node& root(const XP_ParamIO& io) { return io.getTree().getRoot(); }
 
 std::string valueOf(const XP_XML_Node& n, const std::string& key)
 {
@@ -161,6 +164,12 @@ TEST(XmlTreeBuilder, BuildsFromReportsAndFindsByPath)
     // A value with no open node names the root and leaves its contents.
     t.element("V", "dropped", "va");
     EXPECT_EQ("V va k;z;", t.getRoot().getName() + " " + t.getRoot().getAttributes() + " " + keysOf(t.getRoot()));
+
+    XP_XML_Param_Notify g;   // values held by the very sequence that grows
+    g.startNode("G", "");
+    g.element("k", "v", "");
+    for (int i = 0; i < 20; ++i) g.element("k" + std::to_string(i), g.getRoot().beginElements()->second.value, "");
+    EXPECT_EQ("v", g.getRoot().beginElements()[20].second.value);
 }
 
 TEST(XmlTreeBuilder, ManyValuesInOneNodeStayUniqueAndOrdered)
@@ -178,6 +187,66 @@ TEST(XmlTreeBuilder, ManyValuesInOneNodeStayUniqueAndOrdered)
     int i = 0;
     for (auto e = r.beginElements(); e != r.endElements(); ++e, ++i)
         ASSERT_EQ("k" + std::to_string(i) + "=" + std::to_string(2000 + i), e->first + "=" + e->second.value);
+    // Many top-level nodes: each reopens the root and adds to it.
+    std::string tops;
+    for (int j = 0; j < 100; ++j) {
+        const std::string k = "k" + std::to_string(j % 40);
+        tops += "<r><" + k + ">" + std::to_string(j) + "</" + k + "></r>";
+    }
+    std::istringstream topsIn(tops);
+    io.readStream(topsIn);
+    ASSERT_EQ(40u, r.elementCount());
+    EXPECT_EQ("k0=80", r.beginElements()->first + "=" + r.beginElements()->second.value);
+    EXPECT_EQ("k39=79", (r.endElements() - 1)->first + "=" + (r.endElements() - 1)->second.value);
+    // Few keys, alike at both ends.
+    std::istringstream few("<r><x1x>1</x1x><x2x>2</x2x><x1x>3</x1x><x22x>4</x22x><x2x>5</x2x></r>");
+    io.readStream(few);
+    EXPECT_EQ("x1x;x2x;x22x;", keysOf(r));
+    EXPECT_EQ("35", valueOf(r, "x1x") + valueOf(r, "x2x"));
+}
+
+TEST(XmlTreeBuilder, ReadTreesEqualTreesBuiltFromThePlainReading)
+{
+    XP_XML_Param_Notify empty, holding, unnamed;   // reads add to what a tree holds
+    holding.startNode("h", "ha");
+    holding.element("k", "0", "");
+    holding.startNode("a", "");
+    holding.endNode("a", "");
+    holding.endNode("h", "ha");
+    unnamed.getRoot().addElement("a", "0", "");
+    xmltest::TextMaker maker(424242u);
+    int nested = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const std::string text = maker.makeNested(1 + static_cast<int>(maker.next() % 30));
+        const std::vector<xmltest::Event> events = xmltest::reference::readEvents(text);
+        ASSERT_TRUE(events == xmltest::readEvents(text)) << "text: " << text;
+        for (const XP_XML_Param_Notify* start : {&empty, &holding, &unnamed}) {
+            XP_XML_Param_Notify read(*start), expected(*start);
+            xmltest::readInto(read, text);
+            xmltest::feed(expected, events);
+            ASSERT_TRUE(xmltest::sameTree(expected.getRoot(), read.getRoot())) << "text: " << text;
+            EXPECT_EQ(nullptr, read.getCurrent());
+        }
+        if (std::count(text.begin(), text.end(), '<') > 8 && xmltest::brief(events).find("|</") != std::string::npos)
+            ++nested;
+    }
+    EXPECT_GT(nested, 1000);
+}
+
+TEST(XmlTreeBuilder, TextGoingWrongLateGivesTheTreeOfItsRules)
+{
+    // Clean up to the last tag, which loses the second top-level node.
+    XP_ParamIO io;
+    std::istringstream in("<r>\n\t<k>1</k>\n\t<n>\n\t\t<x>2</x>\n\t</n>\n</r>\n<s>\n\t<y>3</y>\n");
+    io.readStream(in);
+    EXPECT_EQ("r k;", root(io).getName() + " " + keysOf(root(io)));
+    ASSERT_EQ(1u, root(io).nodeCount());
+    EXPECT_EQ("2", valueOf(*root(io).findNode("n"), "x"));
+    // A stray end tag at the top: the second node renames the root and adds to it.
+    std::istringstream stray("<r><k>1</k><n><x>2</x></n></r><s><y>3</y></s></r><t><z>4</z></t>");
+    io.readStream(stray);
+    EXPECT_EQ("s k;y;", root(io).getName() + " " + keysOf(root(io)));
+    EXPECT_EQ(&root(io), root(io).findNode("n")->getParent());
 }
 
 TEST(XmlWriter, OneTagOrValuePerLineIndentedWithTabs)

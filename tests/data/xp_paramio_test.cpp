@@ -65,6 +65,10 @@ TEST(XmlParamIO, StreamsAndFiles)
     EXPECT_EQ("Cfg", root(io).getName() + root(io).getAttributes());
     load(io, "");
     EXPECT_EQ("<>\n</>\n", text(io));
+    std::istringstream started("<a><k>1</k></a><b><k>2</k></b>");
+    started.ignore(15);   // reading goes on where the stream stands
+    io.readStream(started);
+    EXPECT_EQ("<b>\n\t<k>2</k>\n</b>\n", text(io));
 
     xmltest::TempDir dir;
     load(io, kBase);

@@ -42,6 +42,7 @@ TEST(XmlReader, DeclarationsAndCommentsAreSkipped)
     // A comment ends at its first ">": the rest reads as a stray "</k>".
     EXPECT_EQ("k=2", readBrief("<!-- a > b --><k>2</k>"));
     EXPECT_EQ("<r>|</r>", readBrief("<r><!-- <k>0</k> --><k>1</k></r>"));
+    EXPECT_EQ("", readBrief("<!--x>v</!--x><k>1</k>"));   // no end tag of its own
     // Other declarations have no end tag: the rest of their level is lost.
     EXPECT_EQ("a=1", readBrief("<a>1</a><!DOCTYPE x><b>2</b>"));
     EXPECT_EQ("<r>|a=1|</r>|c=3", readBrief("<r><a>1</a><!DOCTYPE x><b>2</b></r><c>3</c>"));
@@ -65,6 +66,7 @@ TEST(XmlReader, SelfClosingTagsAndNames)
 {
     EXPECT_EQ("<r>|a=|b={x=\"1\"}|c=|</r>", readBrief("<r><a/><b x=\"1\"/><c /></r>"));
     EXPECT_EQ("k=1", readBrief("</><k>1</k>"));   // "</>" closes itself, unnamed
+    EXPECT_EQ("a=|/a=", readBrief("<a/></a/>"));
     // Only the blank ends a name.
     EXPECT_EQ("a\tb=1|a\nb=2", readBrief("<a\tb>1</a\tb><a\nb>2</a\nb>"));
     EXPECT_EQ("k=1", readBrief("< a>x</><k>1</k>"));   // empty name: read, not reported
