@@ -198,12 +198,14 @@ long VDIAG_FailureDiagnostics::hresult(long hr, const char* module)
     }
     HMODULE library = module ? LoadLibraryExA(module, nullptr, 0) : nullptr;
     const DWORD code = static_cast<DWORD>(hr);
+    // Inserts stay as they are ("%1"): there are no arguments to fill them,
+    // and without the flag FormatMessage would read some all the same.
+    const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
     char text[1024] = {0};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM, library, code, 0, text,
-                                  sizeof text, nullptr);
+    DWORD length = FormatMessageA(flags | FORMAT_MESSAGE_FROM_HMODULE, library, code, 0, text, sizeof text, nullptr);
     if (!length) {
         std::memset(text, 0, sizeof text);
-        length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, text, sizeof text, nullptr);
+        length = FormatMessageA(flags, nullptr, code, 0, text, sizeof text, nullptr);
     }
     if (length) {
         text[sizeof text - 1] = '\0';

@@ -54,8 +54,9 @@ public:
     // failure code (hr < 0) the calling thread's COM error information is set
     // (SetErrorInfo) with the code's text as description: from the message
     // table of the module (loaded by name) and the system's, else the system's
-    // alone, with trailing line breaks removed; "" when neither has it. Success
-    // codes leave the error information alone. Never throws; returns hr.
+    // alone, inserts ("%1") left as they are, trailing line breaks removed;
+    // "" when neither has it. Success codes leave the error information
+    // alone. Never throws; returns hr.
     static long hresult(long hr, const char* module);
     // skip true: returns hr and reports nothing; otherwise hresult(hr, module).
     static long hresultLevelBased(bool skip, long hr, const char* module);
