@@ -37,7 +37,11 @@ unsigned char* VDIAG_TlsMan::getThreadData()
 {
     DWORD index = s_data.index;
     if (index == TLS_OUT_OF_INDEXES) return nullptr;
-    if (void* data = TlsGetValue(index)) return static_cast<unsigned char*>(data);
+    // TlsGetValue clears the last error; callers report theirs after calling us.
+    const DWORD lastError = GetLastError();
+    void* data = TlsGetValue(index);
+    SetLastError(lastError);
+    if (data) return static_cast<unsigned char*>(data);
     Block* block = static_cast<Block*>(std::malloc(sizeof(Block)));
     if (!block) return nullptr;
     block->first = &s_data.templ;
@@ -51,6 +55,7 @@ unsigned char* VDIAG_TlsMan::getThreadData()
     } while (InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&s_data.templ.next), block, head) !=
              head);
     TlsSetValue(index, block->data);
+    SetLastError(lastError);
     return block->data;
 }
 

@@ -210,7 +210,9 @@ TEST(Requests, NestingContextsAndIndentation)
         EXPECT_EQ(processIndent + 4, Diag::getIndent());
     }
     {
+        SetLastError(1234);   // a caller's error survives the thread data's first use
         VDIAG_DiagnosticContext outer;
+        EXPECT_EQ(1234u, GetLastError());
         const unsigned long id = Diag::getRequestId();
         EXPECT_NE(0u, id);
         EXPECT_FALSE(outer.hiddenRqHeader());
