@@ -4,6 +4,7 @@
 #include "VSYST_DumpStream.h"
 #include "V_String.h"
 #include "dllmain/OrvRuntimeInternal.h"
+#include "strings/orv_compare.h"
 
 #include <cstring>
 #include <new>
@@ -14,18 +15,6 @@ namespace {
 
 // Alternatives are split in a local copy of this size; longer texts are cut.
 const size_t kAlternativesBuffer = 1024;
-
-// Byte-wise comparison of unsigned characters, independent of any locale.
-int compareNames(const char* a, const char* b)
-{
-    const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
-    const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
-    while (*x && *x == *y) {
-        ++x;
-        ++y;
-    }
-    return *x < *y ? -1 : (*x > *y ? 1 : 0);
-}
 
 template <class T>
 T* checked(T* p)
@@ -89,13 +78,13 @@ _vsyst_DINodeA::~_vsyst_DINodeA() {}
 _vsyst_DINode* VSYST_DIManager::find(_vsyst_DINode* first, const char* name)
 {
     for (_vsyst_DINode* n = first; n; n = n->m_next)
-        if (compareNames(n->m_name, name) == 0) return n;
+        if (orv::compareUnsigned(n->m_name, name) == 0) return n;
     return nullptr;
 }
 
 void VSYST_DIManager::insertSorted(_vsyst_DINode** head, _vsyst_DINode* node)
 {
-    while (*head && compareNames((*head)->m_name, node->m_name) <= 0) head = &(*head)->m_next;
+    while (*head && orv::compareUnsigned((*head)->m_name, node->m_name) <= 0) head = &(*head)->m_next;
     node->m_next = *head;
     *head = node;
 }
@@ -171,7 +160,7 @@ void VSYST_DIManager::add(const char* group, const char* info, const char* alter
     }
 
     for (_vsyst_DINode** p = &g->m_firstInfo; *p; p = &(*p)->m_next) {
-        if (compareNames((*p)->m_name, info) == 0) {
+        if (orv::compareUnsigned((*p)->m_name, info) == 0) {
             _vsyst_DINode* old = *p;
             *p = old->m_next;
             delete old;
@@ -187,7 +176,7 @@ void VSYST_DIManager::remove(const char* group, const char* info)
     _vsyst_DINodeG* g = static_cast<_vsyst_DINodeG*>(find(*s_root, group));
     if (!g) return;
     for (_vsyst_DINode** p = &g->m_firstInfo; *p; p = &(*p)->m_next) {
-        if (compareNames((*p)->m_name, info) == 0) {
+        if (orv::compareUnsigned((*p)->m_name, info) == 0) {
             _vsyst_DINode* old = *p;
             *p = old->m_next;
             delete old;

@@ -229,12 +229,6 @@ VSYST_CallProhibitedMethod::VSYST_CallProhibitedMethod(const char* className, co
     displayEnd();
 }
 
-VSYST_CallProhibitedMethod::VSYST_CallProhibitedMethod(const VSYST_CallProhibitedMethod& other) : VSYST_Exception(other) {}
-VSYST_CallProhibitedMethod& VSYST_CallProhibitedMethod::operator=(const VSYST_CallProhibitedMethod& other)
-{
-    VSYST_Exception::operator=(other);
-    return *this;
-}
 VSYST_CallProhibitedMethod::~VSYST_CallProhibitedMethod() {}
 
 void VSYST_CallProhibitedMethod::throwDC(const char* className)
@@ -265,12 +259,6 @@ VSYST_OutOfMemory::VSYST_OutOfMemory(const char* file, int line)
     displayEnd();
 }
 
-VSYST_OutOfMemory::VSYST_OutOfMemory(const VSYST_OutOfMemory& other) : VSYST_Exception(other) {}
-VSYST_OutOfMemory& VSYST_OutOfMemory::operator=(const VSYST_OutOfMemory& other)
-{
-    VSYST_Exception::operator=(other);
-    return *this;
-}
 VSYST_OutOfMemory::~VSYST_OutOfMemory() {}
 
 VSYST_OutOfBounds::VSYST_OutOfBounds()
@@ -287,12 +275,6 @@ VSYST_OutOfBounds::VSYST_OutOfBounds(double value, const char* typeName, const c
     displayEnd();
 }
 
-VSYST_OutOfBounds::VSYST_OutOfBounds(const VSYST_OutOfBounds& other) : VSYST_Exception(other) {}
-VSYST_OutOfBounds& VSYST_OutOfBounds::operator=(const VSYST_OutOfBounds& other)
-{
-    VSYST_Exception::operator=(other);
-    return *this;
-}
 VSYST_OutOfBounds::~VSYST_OutOfBounds() {}
 
 VSYST_BadValue::VSYST_BadValue()
@@ -308,12 +290,6 @@ VSYST_BadValue::VSYST_BadValue(const char* file, int line)
     displayEnd();
 }
 
-VSYST_BadValue::VSYST_BadValue(const VSYST_BadValue& other) : VSYST_Exception(other) {}
-VSYST_BadValue& VSYST_BadValue::operator=(const VSYST_BadValue& other)
-{
-    VSYST_Exception::operator=(other);
-    return *this;
-}
 VSYST_BadValue::~VSYST_BadValue() {}
 
 VSYST_WrongDataType::VSYST_WrongDataType()
@@ -330,12 +306,6 @@ VSYST_WrongDataType::VSYST_WrongDataType(const char* required, const char* actua
     displayEnd();
 }
 
-VSYST_WrongDataType::VSYST_WrongDataType(const VSYST_WrongDataType& other) : VSYST_Exception(other) {}
-VSYST_WrongDataType& VSYST_WrongDataType::operator=(const VSYST_WrongDataType& other)
-{
-    VSYST_Exception::operator=(other);
-    return *this;
-}
 VSYST_WrongDataType::~VSYST_WrongDataType() {}
 
 // ---- assertions -------------------------------------------------------------
@@ -371,34 +341,34 @@ VSYST_AssertionFailed::VSYST_AssertionFailed(const char* info, const char* condi
     report(condition, true, file, line);
 }
 
-VSYST_AssertionFailed::VSYST_AssertionFailed(const VSYST_AssertionFailed& other) : VSYST_Exception(other) {}
-VSYST_AssertionFailed& VSYST_AssertionFailed::operator=(const VSYST_AssertionFailed& other)
-{
-    VSYST_Exception::operator=(other);
-    return *this;
-}
 VSYST_AssertionFailed::~VSYST_AssertionFailed() {}
 
-void VSYST_AssertionFailed::endProcess()
+namespace {
+
+// Shows the assertion box and ends the process; a report that could not be
+// written (its flush failed) must not keep the process alive.
+template <class MakeReport>
+void failAssertion(const char* boxText, MakeReport makeReport)
 {
+    try {
+        makeReport();
+    } catch (...) {
+    }
+    V_DbgMsgBox(boxText, 0x50030);
     orv::endProcessAfterAssertion();
 }
+
+}  // namespace
 
 void VSYST_AssertionFailed::doThrowDebug(const char* condition, const char* file, int line)
 {
     char text[4096];
     orv::crtFormat(text, sizeof text, "ASSERTION FAILED !\n  Condition : \"%hs\"\n  File : %hs[%d]\n", condition,
                    file, line);
-    try {
+    failAssertion(text, [&] {
         VSYST_AssertionFailed report(condition, file, line);
         readSwitches();
-        V_DbgMsgBox(text, 0x50030);
-        endProcess();
-    } catch (...) {
-        // A log that cannot be flushed must not keep the process alive.
-        V_DbgMsgBox(text, 0x50030);
-        endProcess();
-    }
+    });
 }
 
 void VSYST_AssertionFailed::doThrowDebugEx(const char* info, const char* condition, const char* file, int line)
@@ -406,15 +376,10 @@ void VSYST_AssertionFailed::doThrowDebugEx(const char* info, const char* conditi
     char text[4096];
     orv::crtFormat(text, sizeof text, "ASSERTION FAILED !\n  Condition : \"%hs\"\n  Info : \"%hs\"\n  File : %hs[%d]\n",
                    condition, info, file, line);
-    try {
+    failAssertion(text, [&] {
         VSYST_AssertionFailed report(info, condition, file, line);
         readSwitches();
-        V_DbgMsgBox(text, 0x50030);
-        endProcess();
-    } catch (...) {
-        V_DbgMsgBox(text, 0x50030);
-        endProcess();
-    }
+    });
 }
 
 void VSYST_AssertionFailed::doThrowDebugEx(const wchar_t* info, const char* condition, const char* file, int line)
@@ -441,10 +406,9 @@ void VSYST_AssertionFailed::doThrowFinal()
 {
     try {
         VSYST_AssertionFailed report;
-        endProcess();
     } catch (...) {
-        endProcess();
     }
+    orv::endProcessAfterAssertion();
 }
 
 // ---- free functions ---------------------------------------------------------

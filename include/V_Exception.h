@@ -69,8 +69,8 @@ public:
 // A forbidden default constructor, copy constructor or assignment was called.
 class ORVCORE_API VSYST_CallProhibitedMethod : public VSYST_Exception {
 public:
-    VSYST_CallProhibitedMethod(const VSYST_CallProhibitedMethod& other);
-    VSYST_CallProhibitedMethod& operator=(const VSYST_CallProhibitedMethod& other);
+    VSYST_CallProhibitedMethod(const VSYST_CallProhibitedMethod& other) = default;
+    VSYST_CallProhibitedMethod& operator=(const VSYST_CallProhibitedMethod& other) = default;
     virtual ~VSYST_CallProhibitedMethod();
     [[noreturn]] static void throwDC(const char* className);   // "default constructor"
     [[noreturn]] static void throwCC(const char* className);   // "copy constructor"
@@ -84,8 +84,8 @@ class ORVCORE_API VSYST_OutOfMemory : public VSYST_Exception {
 public:
     VSYST_OutOfMemory();
     VSYST_OutOfMemory(const char* file, int line);
-    VSYST_OutOfMemory(const VSYST_OutOfMemory& other);
-    VSYST_OutOfMemory& operator=(const VSYST_OutOfMemory& other);
+    VSYST_OutOfMemory(const VSYST_OutOfMemory& other) = default;
+    VSYST_OutOfMemory& operator=(const VSYST_OutOfMemory& other) = default;
     virtual ~VSYST_OutOfMemory();
 };
 
@@ -94,8 +94,8 @@ class ORVCORE_API VSYST_OutOfBounds : public VSYST_Exception {
 public:
     VSYST_OutOfBounds();
     VSYST_OutOfBounds(double value, const char* typeName, const char* file, int line);
-    VSYST_OutOfBounds(const VSYST_OutOfBounds& other);
-    VSYST_OutOfBounds& operator=(const VSYST_OutOfBounds& other);
+    VSYST_OutOfBounds(const VSYST_OutOfBounds& other) = default;
+    VSYST_OutOfBounds& operator=(const VSYST_OutOfBounds& other) = default;
     virtual ~VSYST_OutOfBounds();
 };
 
@@ -104,8 +104,8 @@ class ORVCORE_API VSYST_BadValue : public VSYST_Exception {
 public:
     VSYST_BadValue();
     VSYST_BadValue(const char* file, int line);
-    VSYST_BadValue(const VSYST_BadValue& other);
-    VSYST_BadValue& operator=(const VSYST_BadValue& other);
+    VSYST_BadValue(const VSYST_BadValue& other) = default;
+    VSYST_BadValue& operator=(const VSYST_BadValue& other) = default;
     virtual ~VSYST_BadValue();
 };
 
@@ -114,8 +114,8 @@ class ORVCORE_API VSYST_WrongDataType : public VSYST_Exception {
 public:
     VSYST_WrongDataType();
     VSYST_WrongDataType(const char* required, const char* actual, const char* file, int line);
-    VSYST_WrongDataType(const VSYST_WrongDataType& other);
-    VSYST_WrongDataType& operator=(const VSYST_WrongDataType& other);
+    VSYST_WrongDataType(const VSYST_WrongDataType& other) = default;
+    VSYST_WrongDataType& operator=(const VSYST_WrongDataType& other) = default;
     virtual ~VSYST_WrongDataType();
 };
 
@@ -123,8 +123,8 @@ public:
 // process (the "MFC42" module's ordinal 1100 when loaded, otherwise abort()).
 class ORVCORE_API VSYST_AssertionFailed : public VSYST_Exception {
 public:
-    VSYST_AssertionFailed(const VSYST_AssertionFailed& other);
-    VSYST_AssertionFailed& operator=(const VSYST_AssertionFailed& other);
+    VSYST_AssertionFailed(const VSYST_AssertionFailed& other) = default;
+    VSYST_AssertionFailed& operator=(const VSYST_AssertionFailed& other) = default;
     virtual ~VSYST_AssertionFailed();
 
     static void doThrowDebug(const char* condition, const char* file, int line);
@@ -141,7 +141,6 @@ protected:
 
 private:
     void report(const char* condition, bool withCondition, const char* file, int line);
-    static void endProcess();
 };
 
 // Shows the system-error box for GetLastError() when it is not 0: OK only, or,

@@ -5,6 +5,7 @@
 #include "V_StringPool.h"
 #include "V_String.h"
 #include "dllmain/OrvRuntimeInternal.h"
+#include "strings/orv_compare.h"
 
 #include <cstring>
 #include <new>
@@ -26,17 +27,6 @@ SITable* table()
 {
     orv::siCreateTable();
     return s_table;
-}
-
-int compareNames(const char* a, const char* b)
-{
-    const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
-    const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
-    while (*x && *x == *y) {
-        ++x;
-        ++y;
-    }
-    return *x < *y ? -1 : (*x > *y ? 1 : 0);
 }
 
 V_SIInfo* insertAt(SITable* t, unsigned long p, const char* name)
@@ -106,7 +96,7 @@ V_SIInfo* V_SIFind(const char* name)
     unsigned long lo = 0, hi = t->count - 1;
     for (;;) {
         unsigned long mid = lo + (hi - lo) / 2;
-        int c = compareNames(name, t->records[mid].name);
+        int c = orv::compareUnsigned(name, t->records[mid].name);
         if (c == 0) return &t->records[mid];
         if (c < 0) {
             if (mid == lo) return insertAt(t, mid, name);
