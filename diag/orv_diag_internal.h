@@ -4,6 +4,9 @@
 
 #include "V_String.h"
 
+#include <deque>
+#include <map>
+#include <string>
 #include <typeinfo>
 
 namespace orv {
@@ -31,6 +34,22 @@ void logInsteadOfBox(const char* text);
 
 // Ends the process after an assertion: "MFC42" ordinal 1100, else abort().
 void endProcessAfterAssertion();
+
+// The diagnostic levels of the modules. Slots live in a deque so that growing
+// the table never moves a slot a caller holds a reference to.
+struct DiagLevelTable {
+    std::map<std::string, int> names;   // module name -> slot index
+    std::deque<int> slots;
+    int lastUsed;
+    DiagLevelTable() : slots(100, 0), lastUsed(-1) {}
+};
+
+// Defined among the ordered statics (dllmain/OrvStatics.cpp).
+extern DiagLevelTable g_diagLevels;
+extern const long g_diagRequestSlot;   // offset of the request pointer in the thread data
+
+// True on a Windows 9x platform or when the version cannot be read; asked once.
+bool isWin9xPlatform();
 
 }  // namespace orv
 

@@ -24,6 +24,16 @@ void poolDumpCallback(VSYST_DumpStream& stream, unsigned long alternative);
 bool featureSetRegisterDump();
 void dllListAtExit();
 
+// The diagnostics' work at process attach and detach (diag/VDIAG_FailureDiagnostics.cpp):
+// the console switch, the TLS index and the loading thread's block; then
+// freeing them and closing the standard stream.
+void diagStartup();
+void diagShutdown();
+// Allocates the TLS index (once) and makes the calling thread's block; frees
+// the index and every thread block (diag/VDIAG_TlsMan.cpp).
+void tlsAttach();
+void tlsDetach();
+
 }  // namespace orv
 
 #endif

@@ -2,11 +2,13 @@
 // construction order at load (and the reverse destruction at unload) is fixed
 // by this file rather than by link order. Objects of later services take the
 // places marked for them below.
+#include "VDIAG_FailureDiagnostics.h"
 #include "VSYST_ApplInitExit.h"
 #include "VSYST_DIManager.h"
 #include "VSYST_DumpStream.h"
 #include "V_CapsulatedPointer.h"
 #include "V_StringPool.h"
+#include "diag/orv_diag_internal.h"
 #include "dllmain/OrvRuntimeInternal.h"
 
 #include <vector>
@@ -47,7 +49,12 @@ VSYST_ApplInitExit s_featureSetHandler(32700, &orv::featureSetRegisterDump, null
 
 }  // namespace
 
-// 9. The debug switches; then the place of the diagnostics' thread-local
-//    storage slot and the map of diagnostic levels.
+// 9. The debug switches.
 std::vector<long> V_DebugSettings::values(V_DebugSettings::VFCKE_NumValues, 0L);
 bool V_DebugSettings::s_init = false;
+
+// 10. The diagnostics' thread-local slot, the calling thread's request (a
+//     pointer, null at first), and the table of module levels. The TLS index
+//     itself is allocated at process attach, after all of these.
+const long orv::g_diagRequestSlot = VDIAG_TlsMan::allocSlot(sizeof(void*), nullptr);
+orv::DiagLevelTable orv::g_diagLevels;

@@ -15,6 +15,7 @@
 #include "V_SIManager.h"
 #include "VSYST_DIManager.h"
 #include "VSYST_ApplInitExit.h"
+#include "VDIAG_FailureDiagnostics.h"
 #include "VSYST_RegistryKey.h"
 #include "VSYST_VersionInfo.h"
 
