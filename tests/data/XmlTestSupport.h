@@ -40,14 +40,6 @@ private:
     std::filesystem::path m_path;
 };
 
-inline std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // One report of the reader: 'S' startNode, 'V' element, 'E' endNode.
 struct Event {
     char kind;

@@ -141,17 +141,14 @@ TEST(XmlTreeBuilder, BuildsFromReportsAndFindsByPath)
     EXPECT_EQ("R ra k;", head(t.getRoot()));
     EXPECT_EQ("2", valueOf(t.getRoot(), "k"));
 
-    XP_XML_Param_Notify::Path path;
-    EXPECT_EQ(&t.getRoot(), t.getNode(path));
-    path = {"C"};
-    EXPECT_EQ(nullptr, t.getNode(path));   // the first name is the root's
-    path = {"R", "C", "x"};
-    EXPECT_EQ(nullptr, t.getNode(path));   // values are not nodes
-    path = {"R", "C"};
+    auto at = [&t](XP_XML_Param_Notify::Path path) { return t.getNode(path); };
+    EXPECT_EQ(&t.getRoot(), at({}));
+    EXPECT_EQ(nullptr, at({"C"}));             // the first name is the root's
+    EXPECT_EQ(nullptr, at({"R", "C", "x"}));   // values are not nodes
+    XP_XML_Param_Notify::Path path{"R", "C"};
     EXPECT_EQ(t.getRoot().beginNodes(), t.getNode(path));   // only the first C
     EXPECT_EQ((XP_XML_Param_Notify::Path{"R", "C"}), path);
-    const XP_XML_Param_Notify& ct = t;
-    EXPECT_EQ(t.getRoot().beginNodes(), ct.getNode(path));
+    EXPECT_EQ(t.getRoot().beginNodes(), static_cast<const XP_XML_Param_Notify&>(t).getNode(path));
 
     // A second top-level node renames the root and adds to it.
     t.startNode("S", "sa");

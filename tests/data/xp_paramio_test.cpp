@@ -74,7 +74,8 @@ TEST(XmlParamIO, StreamsAndFiles)
     load(io, kBase);
     const std::string path = dir.file("params.xml");
     io.writeFile(path.c_str());
-    EXPECT_NE(std::string::npos, xmltest::readBytes(path).find("\t\t<Pane>"));
+    std::ifstream file(path);
+    EXPECT_NE(std::string::npos, std::string(std::istreambuf_iterator<char>(file), {}).find("\t\t<Pane>"));
     XP_ParamIO back;
     back.readFile(path.c_str());
     EXPECT_EQ(text(io), text(back));

@@ -17,6 +17,9 @@ typedef std::vector<unsigned char> Bytes;
 
 std::string bytes(const V_STRING& s) { return std::string(s.data(), s.length()); }
 
+// The text and the buffer size: "text/size".
+std::string state(const V_STRING& s) { return bytes(s) + "/" + std::to_string(s.size()); }
+
 Bytes serialize(V_STRING s)
 {
     Bytes buf(64 + s.length(), 0xCC);
@@ -33,35 +36,31 @@ TEST(VString, ConstructorsAndCapacities)
     V_STRING empty;
     EXPECT_EQ(V_STRING::s_null, empty.data());
     EXPECT_STREQ("", empty.data());
-    EXPECT_EQ(0u, empty.length() + empty.size());
-    EXPECT_EQ(0u, V_STRING(empty).length());
+    EXPECT_EQ("/0", state(empty));
+    EXPECT_EQ("", bytes(V_STRING(empty)));
 
     // A new string's buffer is its length plus the NUL; numbers get fixed buffers.
     const V_STRING src("hello world");
     const struct {
-        V_STRING s;
-        std::string text;
-        unsigned size;
+        V_STRING s;   // built in place: a copy would have a buffer of its own size
+        std::string expected;
     } cases[] = {
-        {V_STRING('x', 3), "xxx", 4},
-        {V_STRING('\0', 5), "", 6},
-        {V_STRING("abcdef", 2), "ab", 3},
-        {V_STRING("abc", 100), "abc", 4},
-        {V_STRING(static_cast<const char*>(nullptr)), "", 1},
-        {V_STRING(src, 6), "world", 6},
-        {V_STRING(src, 3, 2), "lo", 3},
-        {V_STRING(src, 11), "", 1},
-        {V_STRING(-5L), "-5", 17},
-        {V_STRING(static_cast<long>(0x80000000u)), "-2147483648", 17},
-        {V_STRING(0xFFFFFFFFul), "4294967295", 17},
-        {V_STRING(1.5), "+1.500000e+000", 21},
-        {V_STRING(-2.5e-10), "-2.500000e-010", 21},
-        {V_STRING(1e100), "+1.000000e+100", 21},
+        {V_STRING('x', 3), "xxx/4"},
+        {V_STRING('\0', 5), "/6"},
+        {V_STRING("abcdef", 2), "ab/3"},
+        {V_STRING("abc", 100), "abc/4"},
+        {V_STRING(static_cast<const char*>(nullptr)), "/1"},
+        {V_STRING(src, 6), "world/6"},
+        {V_STRING(src, 3, 2), "lo/3"},
+        {V_STRING(src, 11), "/1"},
+        {V_STRING(-5L), "-5/17"},
+        {V_STRING(static_cast<long>(0x80000000u)), "-2147483648/17"},
+        {V_STRING(0xFFFFFFFFul), "4294967295/17"},
+        {V_STRING(1.5), "+1.500000e+000/21"},
+        {V_STRING(-2.5e-10), "-2.500000e-010/21"},
+        {V_STRING(1e100), "+1.000000e+100/21"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.text, bytes(c.s));
-        EXPECT_EQ(c.size, c.s.size()) << c.text;
-    }
+    for (const auto& c : cases) EXPECT_EQ(c.expected, state(c.s));
     EXPECT_THROW(V_STRING('a', 0xFFFFFFFFu), VSYST_XLength);
     EXPECT_THROW(V_STRING(src, 12), VSYST_XRange);
 }
@@ -69,27 +68,18 @@ TEST(VString, ConstructorsAndCapacities)
 TEST(VString, BufferRuleGrowsByDoublingAndShrinksOnAssign)
 {
     V_STRING s('a', 9);
-    s.append('b', 2);   // needs 12: doubled to 20
-    EXPECT_EQ(20u, s.size());
+    EXPECT_EQ("aaaaaaaaabb/20", state(s.append('b', 2)));   // needs 12: doubled
     V_STRING t('a', 9);
-    t.append('b', 15);   // needs 25, beyond the double: exactly 25
-    EXPECT_EQ(25u, t.size());
+    EXPECT_EQ(25u, t.append('b', 15).size());   // needs 25, beyond the double: exactly that
 
     V_STRING big('z', 99);
-    big = "ab";
-    EXPECT_EQ(3u, big.size());
-    big = 'q';
-    EXPECT_EQ(2u, big.size());
-    EXPECT_EQ("q", bytes(big));
-    big = '\0';
-    EXPECT_EQ(0u, big.length());
+    EXPECT_EQ("ab/3", state(big = "ab"));
+    EXPECT_EQ("q/2", state(big = 'q'));
+    EXPECT_EQ("/2", state(big = '\0'));
 
     V_STRING r("abcdefgh");
-    r.remove(2, 3);
-    EXPECT_EQ("abfgh", bytes(r));
-    EXPECT_EQ(9u, r.size());
-    r.remove(3);
-    EXPECT_EQ("abf", bytes(r));
+    EXPECT_EQ("abfgh/9", state(r.remove(2, 3)));   // removing never shrinks
+    EXPECT_EQ("abf/9", state(r.remove(3)));
     EXPECT_THROW(r.remove(4), VSYST_XRange);
     EXPECT_EQ("abf", bytes(r));
 }
