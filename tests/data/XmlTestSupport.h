@@ -12,8 +12,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace xmltest {
@@ -38,20 +40,6 @@ private:
     std::filesystem::path m_path;
 };
 
-inline std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline void writeBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 // One report of the reader: 'S' startNode, 'V' element, 'E' endNode.
 struct Event {
     char kind;
@@ -70,12 +58,18 @@ public:
     std::vector<Event> events;
 };
 
+// Reads text with listener; a tree builder adds to what it holds, unlike XP_ParamIO.
+inline void readInto(XP_XmlNotify& listener, const std::string& text)
+{
+    XP_XmlStream s;
+    s.setNotify(&listener);
+    s.parse(text.data(), static_cast<std::int32_t>(text.size()));
+}
+
 inline std::vector<Event> readEvents(const std::string& text)
 {
     Recorder r;
-    XP_XmlStream s;
-    s.setNotify(&r);
-    s.parse(text.data(), static_cast<std::int32_t>(text.size()));
+    readInto(r, text);
     return r.events;
 }
 
@@ -95,14 +89,6 @@ inline std::string brief(const std::vector<Event>& events)
 }
 
 inline std::string readBrief(const std::string& text) { return brief(readEvents(text)); }
-
-// Reads text into tree as XP_ParamIO does, but adding to what tree holds.
-inline void readInto(XP_XML_Param_Notify& tree, const std::string& text)
-{
-    XP_XmlStream s;
-    s.setNotify(&tree);
-    s.parse(text.data(), static_cast<std::int32_t>(text.size()));
-}
 
 // Gives reports to a tree builder through its listener interface.
 inline void feed(XP_XML_Param_Notify& tree, const std::vector<Event>& events)
@@ -139,88 +125,51 @@ inline bool sameTree(const XP_XML_Node& a, const XP_XML_Node& b)
     return true;
 }
 
-// --- The rules, read plainly: fresh searches at every level, recursion. ---
+// The rules read plainly: fresh searches at every level, recursion.
 namespace reference {
 
-// First c in [from, limit), or -1.
-inline long long findChar(const char* d, long long from, long long limit, char c)
+inline void scan(std::string_view d, std::vector<Event>& out)
 {
-    for (long long i = from; i < limit; ++i)
-        if (d[i] == c) return i;
-    return -1;
-}
-
-// First occurrence of pat lying wholly inside [from, limit), or -1.
-inline long long findText(const char* d, long long from, long long limit, const std::string& pat)
-{
-    const long long n = static_cast<long long>(pat.size());
-    for (long long i = from; i + n <= limit; ++i)
-        if (std::string(d + i, static_cast<size_t>(n)) == pat) return i;
-    return -1;
-}
-
-inline void scan(const char* data, long long length, std::vector<Event>& out)
-{
+    constexpr size_t npos = std::string_view::npos;
     for (;;) {
-        if (!data || length <= 0) return;
-        const long long lt = findChar(data, 0, length, '<');
-        if (lt < 0) return;
-        const long long gt = findChar(data, lt, length, '>');
-        if (gt < 0) return;
-        const bool slash = data[gt - 1] == '/';
-        const long long ns = lt + 1;
-        long long ne = slash ? gt - 2 : gt - 1;
-        for (long long i = ns; i <= ne; ++i)
-            if (data[i] == ' ') {
-                ne = i - 1;
-                break;
-            }
-        const std::string name = ne >= ns ? std::string(data + ns, static_cast<size_t>(ne - ns + 1)) : "";
-        const long long tagLength = gt - lt + 1;
-        const long long nameLength = static_cast<long long>(name.size());
-        std::string attrs;
-        if (nameLength >= 1 && tagLength - nameLength > 3) {
-            const long long as = ne + 2, ae = slash ? gt - 2 : gt - 1;
-            if (ae >= as) attrs.assign(data + as, static_cast<size_t>(ae - as + 1));
-        }
+        const size_t lt = d.find('<');
+        const size_t gt = lt == npos ? npos : d.find('>', lt);
+        if (gt == npos) return;
+        const bool slash = d[gt - 1] == '/';
+        const std::string_view tag = d.substr(lt + 1, gt - lt - (slash ? 2 : 1));
+        const std::string name(tag.substr(0, tag.find(' ')));
+        // Attribute text needs a name and one more character beyond its blank.
+        const std::string attrs(!name.empty() && tag.size() >= name.size() + 2 ? tag.substr(name.size() + 1) : "");
         const bool skipped = name.compare(0, 4, "?xml") == 0 || name.compare(0, 3, "!--") == 0;
-        long long position = gt + 1;
-        long long cs = -1, ce = -1;
+        size_t position = gt + 1;
+        std::string_view content;
         if (!slash && !skipped) {
             const std::string endTag = "</" + name + ">", startTag = "<" + name + ">";
-            long long close = findText(data, gt, length, endTag);
-            if (close < 0) return;
-            long long open = findText(data, gt, close, startTag);
-            while (open >= 0) {
-                close = findText(data, close + 1, length, endTag);
-                if (close < 0) return;
-                open = findText(data, open + 1, close, startTag);
+            // Each start tag of the same name inside claims the next end tag.
+            size_t close = d.find(endTag, gt);
+            for (size_t open = gt; close != npos; ++open, close = d.find(endTag, close + 1)) {
+                open = d.substr(0, close).find(startTag, open);
+                if (open == npos) break;
             }
-            const long long closeEnd = close + static_cast<long long>(endTag.size()) - 1;
-            cs = gt + 1;
-            ce = close - 1;
-            const long long next = findChar(data, closeEnd, length, '<');
-            position = next >= 0 ? next : closeEnd;
+            if (close == npos) return;
+            content = d.substr(gt + 1, close - gt - 1);
+            position = close + endTag.size();
         }
-        if (!skipped) {
-            const std::string content = ce >= cs && cs >= 0 ? std::string(data + cs, static_cast<size_t>(ce - cs + 1)) : "";
-            if (content.find('<') == std::string::npos) {
-                if (!name.empty()) out.push_back({'V', name, content, attrs});
-            } else {
-                if (!name.empty()) out.push_back({'S', name, "", attrs});
-                scan(data + cs, ce - cs + 1, out);
-                if (!name.empty()) out.push_back({'E', name, "", attrs});
-            }
+        if (!skipped && content.find('<') == npos) {
+            if (!name.empty()) out.push_back({'V', name, std::string(content), attrs});
+        } else if (!skipped) {
+            if (!name.empty()) out.push_back({'S', name, "", attrs});
+            scan(content, out);
+            if (!name.empty()) out.push_back({'E', name, "", attrs});
         }
-        data += position;
-        length -= position;
+        d.remove_prefix(position);
     }
 }
 
 inline std::vector<Event> readEvents(const std::string& text)
 {
     std::vector<Event> out;
-    scan(text.data(), static_cast<long long>(text.size()), out);
+    scan(text, out);
     return out;
 }
 
@@ -239,9 +188,8 @@ public:
             "<!--", "-->", "<?xml?>", "<!DOCTYPE>", "<", ">", "/", " ", "x", "\n", "\t", "<a b", "</a b>",
             "<//a>", "</a", "<a<b>", "</a<b>", "<\0>"s, "</\0>"s, "<\0>v"s, "<ab>", "</ab>", "<b a>",
         };
-        const std::uint32_t count = static_cast<std::uint32_t>(sizeof kPieces / sizeof kPieces[0]);
         std::string text;
-        for (int i = 0; i < pieces; ++i) text += kPieces[next() % count];
+        for (int i = 0; i < pieces; ++i) text += kPieces[next() % std::size(kPieces)];
         return text;
     }
     std::uint32_t next()
@@ -261,21 +209,18 @@ public:
         static const std::string kNames[] = {"a", "b", "ab", "a\tb", "\0"s, "?x", "!-", "k"};
         static const std::string kFill[] = {"\n\t", " x > y ", "<!-- c -->", "<?xml v?>", "<!--z>", "<?xmlq>", ""};
         static const std::string kValues[] = {"", "1", " > ", "\n\t\t", "v w", "\0"s, "<!-"};
-        const std::uint32_t names = static_cast<std::uint32_t>(sizeof kNames / sizeof kNames[0]);
-        const std::uint32_t fills = static_cast<std::uint32_t>(sizeof kFill / sizeof kFill[0]);
-        const std::uint32_t values = static_cast<std::uint32_t>(sizeof kValues / sizeof kValues[0]);
         std::string text;
         std::vector<std::string> open;
         for (int i = 0; i < tags; ++i) {
-            const std::string& name = kNames[next() % names];
+            const std::string& name = kNames[next() % std::size(kNames)];
             switch (next() % 5) {
             case 0:
             case 1: text += "<" + name + ">"; open.push_back(name); break;
             case 2:
                 if (!open.empty()) text += "</" + open.back() + ">", open.pop_back();
                 break;
-            case 3: text += "<" + name + ">" + kValues[next() % values] + "</" + name + ">"; break;
-            default: text += kFill[next() % fills];
+            case 3: text += "<" + name + ">" + kValues[next() % std::size(kValues)] + "</" + name + ">"; break;
+            default: text += kFill[next() % std::size(kFill)];
             }
         }
         while (!open.empty()) text += "</" + open.back() + ">", open.pop_back();

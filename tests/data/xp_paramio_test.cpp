@@ -74,7 +74,8 @@ TEST(XmlParamIO, StreamsAndFiles)
     load(io, kBase);
     const std::string path = dir.file("params.xml");
     io.writeFile(path.c_str());
-    EXPECT_NE(std::string::npos, xmltest::readBytes(path).find("\t\t<Pane>"));
+    std::ifstream file(path);
+    EXPECT_NE(std::string::npos, std::string(std::istreambuf_iterator<char>(file), {}).find("\t\t<Pane>"));
     XP_ParamIO back;
     back.readFile(path.c_str());
     EXPECT_EQ(text(io), text(back));
@@ -88,96 +89,79 @@ TEST(XmlParamIO, StreamsAndFiles)
     back.writeFile(dir.file("no-folder/out.xml").c_str());
     back.readFile(dir.file("no-folder/out.xml").c_str());
     EXPECT_EQ(text(io), text(back));
-    xmltest::writeBytes(dir.file("empty.xml"), "");
+    std::ofstream(dir.file("empty.xml")).close();
     back.readFile(dir.file("empty.xml").c_str());
     EXPECT_EQ("<>\n</>\n", text(back));
-    back.clear();
-    EXPECT_EQ("<>\n</>\n", text(back));
+    io.clear();
+    EXPECT_EQ("<>\n</>\n", text(io));
 }
 
-TEST(XmlParamIO, TreesDifferingInOneValue)
+// b is kBase changed in one way: a.compare(b) holds at the accesses in `same`
+// and fails at those in `differ`; erasing a place from a alone leaves them
+// different, erasing one from b too makes them equal.
+TEST(XmlParamIO, TreesDifferingInOneWay)
 {
+    std::string renamedRoot = edited("<Cfg>", "<Config>"), renamedChild = edited("<Pen>", "<Brush>");
+    renamedRoot.replace(renamedRoot.find("</Cfg>"), 6, "</Config>");
+    renamedChild.replace(renamedChild.find("</Pen>"), 6, "</Brush>");
+    const std::string grid = edited("</View>", "<Grid><on>1</on></Grid></View>");
+    const struct {
+        std::string b;
+        std::vector<const char*> same, differ;
+        const char *eraseA, *eraseB;   // "": nothing to erase
+    } variants[] = {
+        {edited("<w>5", "<w>6"), {"Cfg:View:zoom", "Cfg:Pen"}, {"", "Cfg:View", "Cfg:View:Pane:w"}, "Cfg:View:Pane:w",
+         "Cfg:View:Pane:w"},
+        // a has no node Grid: the value form finds a "Grid" value in neither.
+        {grid, {"Cfg:View:Pane", "Cfg:View:Grid"}, {"", "Cfg:View"}, "", "Cfg:View:Grid"},
+        // The roots' own names do not count; paths through them must match.
+        {renamedRoot, {""}, {"Cfg", "Cfg:View"}, "Cfg:unit", "Config:unit"},
+        {renamedChild, {"Cfg:View"}, {""}, "Cfg:Pen", "Cfg:Brush"},
+        {"<Cfg><Pen><width>3</width></Pen><scale>2</scale>"
+         "<View><Pane><w>5</w></Pane><zoom>1</zoom></View><unit>mm</unit></Cfg>",
+         {"", "Cfg"}, {}, "Cfg:scale", "Cfg:scale"},
+    };
     XP_ParamIO a, b, pa, pb;
+    for (const auto& v : variants) {
+        SCOPED_TRACE(v.b);
+        load(a, kBase);
+        load(b, v.b);
+        for (const char* access : v.same) EXPECT_TRUE(a.compare(b, access)) << access;
+        for (const char* access : v.differ) EXPECT_FALSE(a.compare(b, access)) << access;
+        EXPECT_EQ(*v.eraseA != 0, a.erase(v.eraseA));
+        EXPECT_FALSE(a.compare(b, ""));
+        EXPECT_TRUE(b.erase(v.eraseB));
+        EXPECT_TRUE(a.compare(b, ""));
+    }
+
     load(a, kBase);
-    load(b, edited("<w>5", "<w>6"));
-    EXPECT_FALSE(a.compare(b, ""));
-    EXPECT_FALSE(a.compare(b, "Cfg:View"));
-    EXPECT_FALSE(a.compare(b, "Cfg:View:Pane:w"));   // the value form
-    EXPECT_TRUE(a.compare(b, "Cfg:View:zoom"));
-    EXPECT_TRUE(a.compare(b, "Cfg:Pen"));
+    load(b, variants[0].b);
     ASSERT_TRUE(a.extract("Cfg:View:Pane", pa));
     ASSERT_TRUE(b.extract("Cfg:View:Pane", pb));
-    EXPECT_EQ("5 6", pa.getTree().getRoot().findElement("w")->value + " " + root(pb).findElement("w")->value);
+    EXPECT_EQ("5 6", root(pa).findElement("w")->value + " " + root(pb).findElement("w")->value);
     EXPECT_FALSE(pa.compare(pb, ""));
-    EXPECT_TRUE(a.erase("Cfg:View:Pane:w"));
-    EXPECT_TRUE(b.erase("Cfg:View:Pane:w"));
-    EXPECT_TRUE(a.compare(b, ""));
-}
 
-TEST(XmlParamIO, TreesDifferingInOneChild)
-{
-    XP_ParamIO a, b, grid;
-    load(a, kBase);
-    load(b, edited("</View>", "<Grid><on>1</on></Grid></View>"));
-    EXPECT_FALSE(a.compare(b, ""));
+    load(b, grid);
     EXPECT_FALSE(b.compare(a, ""));
-    EXPECT_FALSE(a.compare(b, "Cfg:View"));
-    EXPECT_TRUE(a.compare(b, "Cfg:View:Pane"));
-    // a has no node Grid: the value form finds a "Grid" value in neither.
-    EXPECT_TRUE(a.compare(b, "Cfg:View:Grid"));
     EXPECT_FALSE(b.compare(a, "Cfg:View:Grid"));
-    EXPECT_FALSE(a.extract("Cfg:View:Grid", grid));
-    ASSERT_TRUE(b.extract("Cfg:View:Grid", grid));
-    EXPECT_EQ("<Grid>\n\t<on>1</on>\n</Grid>\n", text(grid));
-    EXPECT_EQ(nullptr, root(grid).getParent());
+    EXPECT_FALSE(a.extract("Cfg:View:Grid", pa));
+    ASSERT_TRUE(b.extract("Cfg:View:Grid", pb));
+    EXPECT_EQ("<Grid>\n\t<on>1</on>\n</Grid>\n", text(pb));
+    EXPECT_EQ(nullptr, root(pb).getParent());
     EXPECT_FALSE(a.erase("Cfg:View:Grid"));
-    EXPECT_TRUE(b.erase("Cfg:View:Grid"));
-    EXPECT_TRUE(a.compare(b, ""));
-}
 
-TEST(XmlParamIO, TreesDifferingInNamesOnly)
-{
-    XP_ParamIO a, b, c, va, vb;
-    load(a, kBase);
-    std::string renamed = edited("<Cfg>", "<Config>");
-    load(b, renamed.replace(renamed.find("</Cfg>"), 6, "</Config>"));
-    // The roots' own names do not count; paths through them must match.
-    EXPECT_TRUE(a.compare(b, ""));
-    EXPECT_FALSE(a.compare(b, "Cfg"));
-    EXPECT_FALSE(a.compare(b, "Cfg:View"));
-    EXPECT_FALSE(b.extract("Cfg:View", vb));
-    ASSERT_TRUE(b.extract("Config:View", vb));
-    ASSERT_TRUE(a.extract("Cfg:View", va));
-    EXPECT_TRUE(va.compare(vb, "View"));
+    load(b, renamedRoot);
+    EXPECT_FALSE(b.extract("Cfg:View", pb));
+    ASSERT_TRUE(b.extract("Config:View", pb));
+    ASSERT_TRUE(a.extract("Cfg:View", pa));
+    EXPECT_TRUE(pa.compare(pb, "View"));
     EXPECT_FALSE(b.erase("Cfg:unit"));
-    EXPECT_TRUE(b.erase("Config:unit"));
 
-    // A renamed child is another child.
-    std::string child = edited("<Pen>", "<Brush>");
-    load(c, child.replace(child.find("</Pen>"), 6, "</Brush>"));
-    EXPECT_FALSE(a.compare(c, ""));
-    EXPECT_TRUE(a.compare(c, "Cfg:View"));
-    EXPECT_TRUE(c.erase("Cfg:Brush"));
-    EXPECT_TRUE(a.erase("Cfg:Pen"));
-    EXPECT_TRUE(a.compare(c, ""));
-}
-
-TEST(XmlParamIO, TreesDifferingInOrderOnly)
-{
-    XP_ParamIO a, b, va, vb;
-    load(a, kBase);
-    load(b, "<Cfg><Pen><width>3</width></Pen><scale>2</scale>"
-            "<View><Pane><w>5</w></Pane><zoom>1</zoom></View><unit>mm</unit></Cfg>");
+    load(b, variants[4].b);
     EXPECT_NE(text(a), text(b));
-    EXPECT_TRUE(a.compare(b, ""));
     EXPECT_TRUE(b.compare(a, "Cfg"));
-    ASSERT_TRUE(a.extract("Cfg:View", va));
-    ASSERT_TRUE(b.extract("Cfg:View", vb));
-    EXPECT_TRUE(va.compare(vb, ""));
-    EXPECT_TRUE(a.erase("Cfg:scale"));
-    EXPECT_FALSE(a.compare(b, ""));
-    EXPECT_TRUE(b.erase("Cfg:scale"));
-    EXPECT_TRUE(a.compare(b, ""));
+    ASSERT_TRUE(b.extract("Cfg:View", pb));
+    EXPECT_TRUE(pa.compare(pb, ""));
 }
 
 TEST(XmlParamIO, CompareRules)

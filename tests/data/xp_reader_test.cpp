@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-using xmltest::readBrief;
+#include <algorithm>
 
 TEST(XmlReader, ParseNeedsText)
 {
@@ -28,82 +28,90 @@ TEST(XmlReader, ParseNeedsText)
     EXPECT_EQ(17u, quiet.size());
 }
 
-TEST(XmlReader, ValuesNodesAndTextOutsideTags)
+TEST(XmlReader, ReadingRules)
 {
-    EXPECT_EQ("<r>|k=v|<c>|x=y|</c>|</r>", readBrief("junk<r> a <k>v</k> b <c><x>y</x></c> c </r>tail"));
-    EXPECT_EQ("a=|b=x > y\n\t", readBrief("<a></a><b>x > y\n\t</b>"));
-    EXPECT_EQ("", readBrief("no tags > here"));
-    EXPECT_EQ("", readBrief(""));
+    using namespace std::string_literals;
+    const struct {
+        std::string text, reports;
+    } cases[] = {
+        // Text outside tags is ignored; a tag without tags inside is a value.
+        {"junk<r> a <k>v</k> b <c><x>y</x></c> c </r>tail", "<r>|k=v|<c>|x=y|</c>|</r>"},
+        {"<a></a><b>x > y\n\t</b>", "a=|b=x > y\n\t"},
+        {"no tags > here", ""},
+        {"", ""},
+        // Declarations and comments are skipped; a comment ends at its first ">".
+        {"<?xml version=\"1.0\"?>\n<!-- c --><r><!-- note --><?xml-x?><k>1</k></r>", "<r>|k=1|</r>"},
+        {"<!-- a > b --><k>2</k>", "k=2"},
+        {"<r><!-- <k>0</k> --><k>1</k></r>", "<r>|</r>"},
+        {"<!--x>v</!--x><k>1</k>", ""},
+        // Other declarations have no end tag: the rest of their level is lost.
+        {"<a>1</a><!DOCTYPE x><b>2</b>", "a=1"},
+        {"<r><a>1</a><!DOCTYPE x><b>2</b></r><c>3</c>", "<r>|a=1|</r>|c=3"},
+        // Attribute text: all past the blank, if that is two characters or more.
+        {"<a x=\"1\">v</a>", "a=v{x=\"1\"}"},
+        {"<a  x>v</a>", "a=v{ x}"},
+        {"<a b>v</a>", "a=v{b}"},
+        {"<a >v</a>", "a=v"},
+        {"<a  >v</a>", "a=v{ }"},
+        {"<n p='1' q = \"2\" / z><k>v</k></n>", "<n p='1' q = \"2\" / z>|k=v|</n p='1' q = \"2\" / z>"},
+        // The end tag is the first word's.
+        {"<a b>1</a b>", ""},
+        {"<a b>1</a b><a b>2</a>", "<a b>|</a b>"},
+        // Self-closing tags; only the blank ends a name; empty names are read, not reported.
+        {"<r><a/><b x=\"1\"/><c /></r>", "<r>|a=|b={x=\"1\"}|c=|</r>"},
+        {"</><k>1</k>", "k=1"},
+        {"<a/></a/>", "a=|/a="},
+        {"<a\tb>1</a\tb><a\nb>2</a\nb>", "a\tb=1|a\nb=2"},
+        {"< a>x</><k>1</k>", "k=1"},
+        // Every start tag of the same name claims its own end tag.
+        {"<a><a><b>1</b></a></a>", "<a>|<a>|b=1|</a>|</a>"},
+        {"<a><a><a>x</a></a><a>y</a></a>", "<a>|<a>|a=x|</a>|a=y|</a>"},
+        {"<a><a x>1</a></a><z>9</z>", "<a>|</a>"},   // "<a x>" is no "<a>"
+        // A tag without its end tag loses the rest of its level.
+        {"<r><a>1</a><b>2<c>3</c></r><d>4</d>", "<r>|a=1|</r>|d=4"},
+        {"<a><b>x</a></b>", "<a>|</a>"},
+        {"<a>1</a><b>2</b", "a=1"},
+        {"<a>1</b>", ""},
+        {"<k>1</k></a><m>2</m>", "k=1"},   // a stray end tag ends the level
+        {"<r><k>a\0b</k><\0>z</\0></r>"s, "<r>|k=a\0b|\0=z|</r>"s},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.reports, xmltest::readBrief(c.text)) << c.text;
 }
 
-TEST(XmlReader, DeclarationsAndCommentsAreSkipped)
-{
-    EXPECT_EQ("<r>|k=1|</r>", readBrief("<?xml version=\"1.0\"?>\n<!-- c --><r><!-- note --><?xml-x?><k>1</k></r>"));
-    // A comment ends at its first ">": the rest reads as a stray "</k>".
-    EXPECT_EQ("k=2", readBrief("<!-- a > b --><k>2</k>"));
-    EXPECT_EQ("<r>|</r>", readBrief("<r><!-- <k>0</k> --><k>1</k></r>"));
-    EXPECT_EQ("", readBrief("<!--x>v</!--x><k>1</k>"));   // no end tag of its own
-    // Other declarations have no end tag: the rest of their level is lost.
-    EXPECT_EQ("a=1", readBrief("<a>1</a><!DOCTYPE x><b>2</b>"));
-    EXPECT_EQ("<r>|a=1|</r>|c=3", readBrief("<r><a>1</a><!DOCTYPE x><b>2</b></r><c>3</c>"));
-}
-
-TEST(XmlReader, AttributeText)
-{
-    EXPECT_EQ("a=v{x=\"1\"}", readBrief("<a x=\"1\">v</a>"));
-    EXPECT_EQ("a=v{ x}", readBrief("<a  x>v</a>"));
-    EXPECT_EQ("a=v{b}", readBrief("<a b>v</a>"));
-    // Fewer than two characters between name and ">": no attribute text.
-    EXPECT_EQ("a=v", readBrief("<a >v</a>"));
-    EXPECT_EQ("a=v{ }", readBrief("<a  >v</a>"));
-    EXPECT_EQ("<n p='1' q = \"2\" / z>|k=v|</n p='1' q = \"2\" / z>", readBrief("<n p='1' q = \"2\" / z><k>v</k></n>"));
-    // The second word is attribute text; the end tag is the first word's.
-    EXPECT_EQ("", readBrief("<a b>1</a b>"));
-    EXPECT_EQ("<a b>|</a b>", readBrief("<a b>1</a b><a b>2</a>"));
-}
-
-TEST(XmlReader, SelfClosingTagsAndNames)
-{
-    EXPECT_EQ("<r>|a=|b={x=\"1\"}|c=|</r>", readBrief("<r><a/><b x=\"1\"/><c /></r>"));
-    EXPECT_EQ("k=1", readBrief("</><k>1</k>"));   // "</>" closes itself, unnamed
-    EXPECT_EQ("a=|/a=", readBrief("<a/></a/>"));
-    // Only the blank ends a name.
-    EXPECT_EQ("a\tb=1|a\nb=2", readBrief("<a\tb>1</a\tb><a\nb>2</a\nb>"));
-    EXPECT_EQ("k=1", readBrief("< a>x</><k>1</k>"));   // empty name: read, not reported
-}
-
-TEST(XmlReader, NestingAndMissingEndTags)
-{
-    EXPECT_EQ("<a>|<a>|b=1|</a>|</a>", readBrief("<a><a><b>1</b></a></a>"));
-    EXPECT_EQ("<a>|<a>|a=x|</a>|a=y|</a>", readBrief("<a><a><a>x</a></a><a>y</a></a>"));
-    // "<a x>" is no exact "<a>": the outer a ends at the first "</a>".
-    EXPECT_EQ("<a>|</a>", readBrief("<a><a x>1</a></a><z>9</z>"));
-    // b lacks its end inside r: b and the rest of r are lost.
-    EXPECT_EQ("<r>|a=1|</r>|d=4", readBrief("<r><a>1</a><b>2<c>3</c></r><d>4</d>"));
-    EXPECT_EQ("<a>|</a>", readBrief("<a><b>x</a></b>"));   // no end tag beyond the window
-    EXPECT_EQ("a=1", readBrief("<a>1</a><b>2</b"));
-    EXPECT_EQ("", readBrief("<a>1</b>"));
-    EXPECT_EQ("k=1", readBrief("<k>1</k></a><m>2</m>"));   // a stray end tag ends the level
-}
-
-TEST(XmlReader, NulBytesAreOrdinaryCharacters)
-{
-    const std::string text("<r><k>a\0b</k><\0>z</\0></r>", 25);
-    EXPECT_EQ(std::string("<r>|k=a\0b|\0=z|</r>", 18), readBrief(text));
-}
-
+// Random texts, of loose pieces and of paired tags: the reports are those of
+// the plain reading, and the trees read straight from the text (fresh, or
+// added to a tree holding something) are those built from its reports.
 TEST(XmlReader, AgreesWithThePlainReadingOfTheRules)
 {
+    XP_XML_Param_Notify empty, holding, unnamed;
+    holding.startNode("h", "ha");
+    holding.element("k", "0", "");
+    holding.startNode("a", "");
+    holding.endNode("a", "");
+    holding.endNode("h", "ha");
+    unnamed.getRoot().addElement("a", "0", "");
     xmltest::TextMaker maker(20240607u);
-    int nested = 0;
-    for (int i = 0; i < 20000; ++i) {
-        const std::string text = maker.make(1 + static_cast<int>(maker.next() % 40));
-        const std::vector<xmltest::Event> expected = xmltest::reference::readEvents(text);
-        ASSERT_TRUE(expected == xmltest::readEvents(text)) << "text: " << text << "\nexpected: " << xmltest::brief(expected)
-                                                           << "\nread: " << xmltest::readBrief(text);
-        if (xmltest::brief(expected).find("</") != std::string::npos) ++nested;
+    int loose = 0, paired = 0;   // the texts must nest, not just be noise
+    for (int i = 0; i < 24000; ++i) {
+        const bool pairs = i % 6 == 0;
+        const std::string text = pairs ? maker.makeNested(1 + static_cast<int>(maker.next() % 30))
+                                       : maker.make(1 + static_cast<int>(maker.next() % 40));
+        const std::vector<xmltest::Event> events = xmltest::reference::readEvents(text);
+        ASSERT_TRUE(events == xmltest::readEvents(text)) << "text: " << text << "\nexpected: " << xmltest::brief(events)
+                                                         << "\nread: " << xmltest::readBrief(text);
+        for (const XP_XML_Param_Notify* start : {&empty, &holding, &unnamed}) {
+            XP_XML_Param_Notify read(*start), expected(*start);
+            xmltest::readInto(read, text);
+            xmltest::feed(expected, events);
+            ASSERT_TRUE(xmltest::sameTree(expected.getRoot(), read.getRoot())) << "text: " << text;
+            EXPECT_EQ(nullptr, read.getCurrent());
+        }
+        const bool nests = xmltest::brief(events).find("|</") != std::string::npos;
+        if (pairs && nests && std::count(text.begin(), text.end(), '<') > 8) ++paired;
+        if (!pairs && nests) ++loose;
     }
-    EXPECT_GT(nested, 1000);   // the texts must nest, not just be noise
+    EXPECT_GT(loose, 1000);
+    EXPECT_GT(paired, 1000);
 }
 
 TEST(XmlReader, DeepTextsReadCompletely)

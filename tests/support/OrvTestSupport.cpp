@@ -21,20 +21,28 @@ std::map<std::string, ChildFn>& children()
     return m;
 }
 
-void removeTree(const std::string& dir)
+// Calls fn(name, isFolder) for each entry of dir but "." and "..".
+template <class Fn>
+void forEachEntry(const std::string& dir, Fn fn)
 {
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string n = fd.cFileName;
-            if (n == "." || n == "..") continue;
-            std::string p = dir + "\\" + n;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(p);
-            else { SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL); DeleteFileA(p.c_str()); }
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
+    if (h == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string n = fd.cFileName;
+        if (n != "." && n != "..") fn(n, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+}
+
+void removeTree(const std::string& dir)
+{
+    forEachEntry(dir, [&](const std::string& name, bool folder) {
+        const std::string p = dir + "\\" + name;
+        if (folder) return removeTree(p);
+        SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(p.c_str());
+    });
     RemoveDirectoryA(dir.c_str());
 }
 
@@ -71,22 +79,21 @@ bool drain(HANDLE pipe, std::string& data)
 std::vector<char> buildEnvironment(const std::vector<std::string>& changes)
 {
     std::map<std::string, std::string> vars;   // upper-cased name -> "Name=value"
+    auto key = [](std::string name) {
+        std::transform(name.begin(), name.end(), name.begin(), ::toupper);
+        return name;
+    };
     char* block = GetEnvironmentStringsA();
     for (char* p = block; *p; p += strlen(p) + 1) {
         std::string e = p;
         size_t eq = e.find('=', 1);
-        if (eq == std::string::npos) continue;
-        std::string key = e.substr(0, eq);
-        std::transform(key.begin(), key.end(), key.begin(), ::toupper);
-        vars[key] = e;
+        if (eq != std::string::npos) vars[key(e.substr(0, eq))] = e;
     }
     FreeEnvironmentStringsA(block);
     for (const std::string& c : changes) {
         size_t eq = c.find('=');
-        std::string key = c.substr(0, eq);
-        std::transform(key.begin(), key.end(), key.begin(), ::toupper);
-        if (eq == std::string::npos || eq + 1 == c.size()) vars.erase(key);
-        else vars[key] = c;
+        if (eq == std::string::npos || eq + 1 == c.size()) vars.erase(key(c.substr(0, eq)));
+        else vars[key(c.substr(0, eq))] = c;
     }
     std::vector<char> env;
     for (auto& kv : vars) { env.insert(env.end(), kv.second.begin(), kv.second.end()); env.push_back('\0'); }
@@ -115,14 +122,7 @@ TempDir::~TempDir() { removeTree(m_path); }
 std::vector<std::string> TempDir::list() const
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((m_path + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::string n = fd.cFileName;
-        if (n != "." && n != "..") names.push_back(n);
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
+    forEachEntry(m_path, [&](const std::string& name, bool) { names.push_back(name); });
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -351,11 +351,6 @@ std::string readFile(const std::string& path)
     while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n) data.append(buf, n);
     CloseHandle(h);
     return data;
-}
-
-bool fileExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void writeFile(const std::string& path, const std::string& bytes)

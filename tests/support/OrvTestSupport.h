@@ -109,7 +109,6 @@ public:
     std::string text() const;               // everything written so far
     std::string since(size_t offset) const { return text().substr(offset); }
     size_t size() const { return text().size(); }
-    const TempDir& dir() const { return m_dir; }
 private:
     TempDir m_dir;
     ScopedEnv m_logDir, m_switch;
@@ -126,7 +125,6 @@ std::string processThreadText();
 std::string exePath();              // full path of this executable
 std::string exeDir();               // its folder, no trailing backslash
 std::string readFile(const std::string& path);   // whole file, binary; empty if absent
-bool fileExists(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 
 // Child entry points, run by the test main when invoked with --orv-child NAME.
