@@ -11,23 +11,12 @@ using namespace regtest;
 
 namespace {
 
-// Standard output, CR LF line ends made LF; the exit code is checked by the caller.
-std::string orvtool(const std::vector<std::string>& args, unsigned long* exitCode = nullptr,
-                    const std::vector<std::string>& env = {})
+// orvtool run as a program, CR LF line ends of its standard output made LF.
+orvtest::ChildResult orvtool(const std::vector<std::string>& args, const std::vector<std::string>& env = {})
 {
     orvtest::ChildResult r = orvtest::runProgram(orvtest::exeDir() + "\\orvtool.exe", args, env);
-    if (exitCode) *exitCode = r.exitCode;
-    std::string out;
-    for (char c : r.out)
-        if (c != '\r') out += c;
-    return out;
-}
-
-unsigned long exitOf(const std::vector<std::string>& args)
-{
-    unsigned long code = 0;
-    orvtool(args, &code);
-    return code;
+    r.out.erase(std::remove(r.out.begin(), r.out.end(), '\r'), r.out.end());
+    return r;
 }
 
 }  // namespace
@@ -49,29 +38,29 @@ TEST(OrvtoolReg, WritesReadsListsCopiesAndDeletes)
     };
     for (const Set& s : sets) {
         SCOPED_TRACE(s.name);
-        ASSERT_EQ(0u, exitOf({"reg", "set", key, s.name, s.kind, s.data}));
+        ASSERT_EQ(0u, orvtool({"reg", "set", key, s.name, s.kind, s.data}).exitCode);
         DWORD type = 0;
         std::string data;
         ASSERT_TRUE(readRaw(HKEY_CURRENT_USER, tk.subPath(), s.name, &type, &data));
         EXPECT_EQ(s.type, type);
         EXPECT_EQ(s.raw, data);
-        unsigned long code = 1;
-        EXPECT_EQ(s.shown + std::string("\n"), orvtool({"reg", "get", key, s.name}, &code));
-        EXPECT_EQ(0u, code);
+        orvtest::ChildResult get = orvtool({"reg", "get", key, s.name});
+        EXPECT_EQ(0u, get.exitCode);
+        EXPECT_EQ(s.shown + std::string("\n"), get.out);
     }
     ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, tk.subPath(), "m", REG_MULTI_SZ, std::string("a\0\0", 3)));
-    EXPECT_EQ("tool-x\n", orvtool({"reg", "get", key, "e", "--expand"}, nullptr, {"ORVTEST_TOOL=tool"}));
-    EXPECT_EQ(1u, exitOf({"reg", "get", key, "missing"}));
-    EXPECT_EQ(1u, exitOf({"reg", "get", key, "m"}));   // not a kind of the library
-    EXPECT_EQ(1u, exitOf({"reg", "get", key + "\\nosuch", "s"}));
+    EXPECT_EQ("tool-x\n", orvtool({"reg", "get", key, "e", "--expand"}, {"ORVTEST_TOOL=tool"}).out);
+    EXPECT_EQ(1u, orvtool({"reg", "get", key, "missing"}).exitCode);
+    EXPECT_EQ(1u, orvtool({"reg", "get", key, "m"}).exitCode);   // not a kind of the library
+    EXPECT_EQ(1u, orvtool({"reg", "get", key + "\\nosuch", "s"}).exitCode);
 
-    ASSERT_EQ(0u, exitOf({"reg", "set", key + "\\sub\\deep", "v", "int", "7"}));
+    ASSERT_EQ(0u, orvtool({"reg", "set", key + "\\sub\\deep", "v", "int", "7"}).exitCode);
     // The values in the registry's own order.
-    unsigned long code = 1;
-    std::istringstream list(orvtool({"reg", "list", key}, &code));
-    EXPECT_EQ(0u, code);
+    orvtest::ChildResult list = orvtool({"reg", "list", key});
+    EXPECT_EQ(0u, list.exitCode);
+    std::istringstream in(list.out);
     std::vector<std::string> lines;
-    for (std::string line; std::getline(list, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     std::sort(lines.begin() + std::min<size_t>(2, lines.size()), lines.end());
     EXPECT_EQ((std::vector<std::string>{"HKEY_CURRENT_USER\\" + tk.subPath(), "key\tsub", "value\tb\tbinary\t00ff10",
                                         "value\te\tstring\t%ORVTEST_TOOL%-x", "value\tf\tfloat\t2.5",
@@ -79,18 +68,18 @@ TEST(OrvtoolReg, WritesReadsListsCopiesAndDeletes)
                                         "value\ts\tstring\thello world", "value\tu\tint\t-1"}),
               lines);
 
-    ASSERT_EQ(0u, exitOf({"reg", "copy", key + "\\sub", key + "\\copied"}));
+    ASSERT_EQ(0u, orvtool({"reg", "copy", key + "\\sub", key + "\\copied"}).exitCode);
     std::string data;
     EXPECT_TRUE(readRaw(HKEY_CURRENT_USER, tk.subPath() + "\\copied\\deep", "v", nullptr, &data));
     EXPECT_EQ(bytes({7, 0, 0, 0}), data);
-    EXPECT_EQ(1u, exitOf({"reg", "copy", key + "\\nosuch", key + "\\x"}));
+    EXPECT_EQ(1u, orvtool({"reg", "copy", key + "\\nosuch", key + "\\x"}).exitCode);
 
-    EXPECT_EQ(0u, exitOf({"reg", "delete", key + "\\copied"}));
+    EXPECT_EQ(0u, orvtool({"reg", "delete", key + "\\copied"}).exitCode);
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, tk.subPath() + "\\copied"));
-    EXPECT_EQ(0u, exitOf({"reg", "delete", key, "s"}));
+    EXPECT_EQ(0u, orvtool({"reg", "delete", key, "s"}).exitCode);
     EXPECT_FALSE(readRaw(HKEY_CURRENT_USER, tk.subPath(), "s"));
-    EXPECT_EQ(1u, exitOf({"reg", "delete", key, "s"}));
-    EXPECT_EQ(1u, exitOf({"reg", "delete", key + "\\copied"}));
+    EXPECT_EQ(1u, orvtool({"reg", "delete", key, "s"}).exitCode);
+    EXPECT_EQ(1u, orvtool({"reg", "delete", key + "\\copied"}).exitCode);
 
     // Usage errors change nothing and exit with 2.
     const std::vector<std::vector<std::string>> bad = {
@@ -100,7 +89,7 @@ TEST(OrvtoolReg, WritesReadsListsCopiesAndDeletes)
         {"reg", "set", key, "x", "binary", "zz"}, {"reg", "set", key, "x", "qword", "1"},
         {"reg", "delete", "HKCU"}, {"reg", "list"},
     };
-    for (const auto& args : bad) EXPECT_EQ(2u, exitOf(args)) << args.back();
+    for (const auto& args : bad) EXPECT_EQ(2u, orvtool(args).exitCode) << args.back();
     EXPECT_FALSE(readRaw(HKEY_CURRENT_USER, tk.subPath(), "x"));
 }
 
@@ -117,7 +106,7 @@ TEST(OrvtoolReg, StandardKeysAndTheTour)
 
     // The tour looks at the settings key without creating it.
     orvtest::TempDir logs;
-    const std::string tour = orvtool({"tour"}, nullptr, {"ORV_DIR_LOGFILES=" + logs.path()});
+    const std::string tour = orvtool({"tour"}, {"ORV_DIR_LOGFILES=" + logs.path()}).out;
     EXPECT_NE(std::string::npos,
               tour.find("   registry base:      Brakmar\\OrvTool (from the version resource), version 2.0\n"
                         "   basic key name:     " + base + "\n   settings key:       HKEY_CURRENT_USER\\" + base +
@@ -125,13 +114,13 @@ TEST(OrvtoolReg, StandardKeysAndTheTour)
         << tour;
     EXPECT_EQ(baseExisted, keyExists(HKEY_CURRENT_USER, "Software\\Brakmar\\OrvTool"));
 
-    ASSERT_EQ(0u, exitOf({"reg", "set", "CurrentUserSettings\\OrvCoreTest", "v", "string", "x"}));
+    ASSERT_EQ(0u, orvtool({"reg", "set", "CurrentUserSettings\\OrvCoreTest", "v", "string", "x"}).exitCode);
     EXPECT_TRUE(readRaw(HKEY_CURRENT_USER, base + "\\Settings\\OrvCoreTest", "v"));
-    EXPECT_EQ("x\n", orvtool({"reg", "get", "VSYST_RSK_CurrentUserSettings\\OrvCoreTest", "v"}));
-    const std::string list = orvtool({"reg", "list", "currentusersettings"});
+    EXPECT_EQ("x\n", orvtool({"reg", "get", "VSYST_RSK_CurrentUserSettings\\OrvCoreTest", "v"}).out);
+    const std::string list = orvtool({"reg", "list", "currentusersettings"}).out;
     EXPECT_EQ(0u, list.find("HKEY_CURRENT_USER\\" + base + "\\Settings\n")) << list;
     EXPECT_NE(std::string::npos, list.find("key\tOrvCoreTest\n")) << list;
-    EXPECT_EQ(0u, exitOf({"reg", "delete", "CurrentUserSettings\\OrvCoreTest"}));
+    EXPECT_EQ(0u, orvtool({"reg", "delete", "CurrentUserSettings\\OrvCoreTest"}).exitCode);
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, base + "\\Settings\\OrvCoreTest"));
 
     if (!baseExisted) RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Brakmar\\OrvTool");
