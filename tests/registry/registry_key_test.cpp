@@ -10,7 +10,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <sstream>
 
 using namespace regtest;
 
@@ -32,13 +31,6 @@ template <class F> std::string orThrown(F call)
     } catch (const VSYST_RegistryInvalidKey& e) {
         return "thrown " + text(e.getKeyName());
     }
-}
-
-std::string num(double v)
-{
-    std::ostringstream s;
-    s << v;
-    return s.str();
 }
 
 // One reader's forms (value, flag, then the default and throwing forms) in one
@@ -72,8 +64,9 @@ std::string readings(const VSYST_RegistryKey& k, const char* name)
                   orThrown([&] { return std::to_string(k.getIntValue(name)); })},
                  {"0", "failed", "42", thrown}) +
            " | " +
-           forms({num(k.getFloatValue(name, f)), flag(f), orThrown([&] { return num(k.getFloatValue(name)); })},
-                 {"0", "failed", thrown});
+           forms({std::to_string(k.getFloatValue(name, f)), flag(f),
+                  orThrown([&] { return std::to_string(k.getFloatValue(name)); })},
+                 {"0.000000", "failed", thrown});
 }
 
 // Every value of a key as "name=type:bytes", in name order.
@@ -182,8 +175,8 @@ TEST_F(RegistryKey, EveryKindStoredAndRead)
         {"env", REG_SZ, std::string("%ORVTEST_SHORT%\\x\0", 18), VSYST_RegValString, "%ORVTEST_SHORT%\\x | v\\x | - | -"},
         {"int", REG_DWORD, bytes({0xFE, 0xFF, 0xFF, 0xFF}), VSYST_RegValInt, "- | - | -2 | -"},
         {"max", REG_DWORD, bytes({0xFF, 0xFF, 0xFF, 0x7F}), VSYST_RegValInt, "- | - | 2147483647 | -"},
-        {"float", REG_BINARY, bytes({'F', ':', 0, 0, 0, 0, 0, 0, 0xF8, 0x3F}), VSYST_RegValFloat, "- | - | - | 1.5"},
-        {"neg", REG_BINARY, bytes({'F', ':', 0, 0, 0, 0, 0, 0, 0x04, 0xC0}), VSYST_RegValFloat, "- | - | - | -2.5"},
+        {"float", REG_BINARY, bytes({'F', ':', 0, 0, 0, 0, 0, 0, 0xF8, 0x3F}), VSYST_RegValFloat, "- | - | - | 1.500000"},
+        {"neg", REG_BINARY, bytes({'F', ':', 0, 0, 0, 0, 0, 0, 0x04, 0xC0}), VSYST_RegValFloat, "- | - | - | -2.500000"},
         {"bin", REG_BINARY, bytes({'B', ':', 1, 0, 0xFF, 'B', ':'}), VSYST_RegValBinary, "- | - | - | -"},
         {"nobytes", REG_BINARY, "B:", VSYST_RegValBinary, "- | - | - | -"},
         {"", REG_SZ, std::string("default value\0", 14), VSYST_RegValString, "default value | default value | - | -"},
@@ -257,7 +250,7 @@ TEST_F(RegistryKey, ReadsValuesWrittenByRegTool)
         {"str", "REG_SZ", "written by reg", "written by reg | written by reg | - | -"},
         {"exp", "REG_EXPAND_SZ", "%ORVTEST_SHORT%-x", "- | v-x | - | -"},
         {"dword", "REG_DWORD", "0xfffffffe", "- | - | -2 | -"},
-        {"float", "REG_BINARY", "463A0000000000000440", "- | - | - | 2.5"},
+        {"float", "REG_BINARY", "463A0000000000000440", "- | - | - | 2.500000"},
         {"bin", "REG_BINARY", "423A00010203", "- | - | - | -"},
     };
     for (const Added& a : added) {
