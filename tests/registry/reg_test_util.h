@@ -22,18 +22,33 @@ inline std::string bytes(std::initializer_list<int> list)
     return b;
 }
 
-// Type and bytes of a value; false when it cannot be read.
-inline bool readRaw(HKEY root, const std::string& path, const std::string& name, DWORD& type, std::string& data)
+inline HKEY openRaw(HKEY root, const std::string& path)
 {
-    HKEY k;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    DWORD size = 0;
-    LONG rc = RegQueryValueExA(k, name.c_str(), nullptr, &type, nullptr, &size);
+    HKEY k = nullptr;
+    return RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &k) == ERROR_SUCCESS ? k : nullptr;
+}
+
+inline bool keyExists(HKEY root, const std::string& path)
+{
+    HKEY k = openRaw(root, path);
+    if (k) RegCloseKey(k);
+    return k != nullptr;
+}
+
+// Whether a value can be read; its type and bytes when asked for.
+inline bool readRaw(HKEY root, const std::string& path, const std::string& name, DWORD* type = nullptr,
+                    std::string* data = nullptr)
+{
+    HKEY k = openRaw(root, path);
+    if (!k) return false;
+    DWORD size = 0, t = 0;
+    LONG rc = RegQueryValueExA(k, name.c_str(), nullptr, &t, nullptr, &size);
     std::vector<unsigned char> buf(size + 1);
-    if (rc == ERROR_SUCCESS) rc = RegQueryValueExA(k, name.c_str(), nullptr, &type, buf.data(), &size);
+    if (rc == ERROR_SUCCESS) rc = RegQueryValueExA(k, name.c_str(), nullptr, &t, buf.data(), &size);
     RegCloseKey(k);
     if (rc != ERROR_SUCCESS) return false;
-    data.assign(reinterpret_cast<const char*>(buf.data()), size);
+    if (type) *type = t;
+    if (data) data->assign(reinterpret_cast<const char*>(buf.data()), size);
     return true;
 }
 
@@ -41,12 +56,23 @@ inline bool readRaw(HKEY root, const std::string& path, const std::string& name,
 // class of a RegCreateKeyEx call, an empty one when none is passed.
 inline HKEY openOrCreate(HKEY root, const std::string& path, const char* keyClass = nullptr)
 {
-    HKEY k = nullptr;
-    if (!keyClass && RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &k) == ERROR_SUCCESS) return k;
-    if (RegCreateKeyExA(root, path.c_str(), 0, const_cast<char*>(keyClass), 0, KEY_ALL_ACCESS, nullptr, &k,
-                        nullptr) != ERROR_SUCCESS)
+    HKEY k = keyClass ? nullptr : openRaw(root, path);
+    if (!k && RegCreateKeyExA(root, path.c_str(), 0, const_cast<char*>(keyClass), 0, KEY_ALL_ACCESS, nullptr, &k,
+                              nullptr) != ERROR_SUCCESS)
         return nullptr;
     return k;
+}
+
+// The last name is created relative to its parent: Wine limits the length of
+// the whole path given to one call.
+inline bool createRaw(HKEY root, const std::string& path, const char* keyClass = nullptr)
+{
+    size_t cut = path.rfind('\\');
+    HKEY parent = cut == std::string::npos ? root : openOrCreate(root, path.substr(0, cut));
+    HKEY k = parent ? openOrCreate(parent, path.substr(cut + 1), keyClass) : nullptr;
+    if (parent && parent != root) RegCloseKey(parent);
+    if (k) RegCloseKey(k);
+    return k != nullptr;
 }
 
 inline bool writeRaw(HKEY root, const std::string& path, const std::string& name, DWORD type, const std::string& data)
@@ -59,35 +85,6 @@ inline bool writeRaw(HKEY root, const std::string& path, const std::string& name
     return rc == ERROR_SUCCESS;
 }
 
-// The last name is created relative to its parent: Wine limits the length of
-// the whole path given to one call.
-inline bool createRaw(HKEY root, const std::string& path, const char* keyClass = nullptr)
-{
-    size_t cut = path.rfind('\\');
-    HKEY parent = cut == std::string::npos ? root : openOrCreate(root, path.substr(0, cut));
-    if (!parent) return false;
-    HKEY k = openOrCreate(parent, cut == std::string::npos ? path : path.substr(cut + 1), keyClass);
-    if (parent != root) RegCloseKey(parent);
-    if (!k) return false;
-    RegCloseKey(k);
-    return true;
-}
-
-inline bool keyExists(HKEY root, const std::string& path)
-{
-    HKEY k;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    RegCloseKey(k);
-    return true;
-}
-
-inline HKEY openRaw(HKEY root, const std::string& path)
-{
-    HKEY k = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return nullptr;
-    return k;
-}
-
 // Whether a handle is still open.
 inline bool handleOpen(HKEY k)
 {
@@ -98,8 +95,8 @@ inline bool handleOpen(HKEY k)
 
 inline std::string classOf(HKEY root, const std::string& path)
 {
-    HKEY k;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return "<missing>";
+    HKEY k = openRaw(root, path);
+    if (!k) return "<missing>";
     char buf[2048] = {0};
     DWORD n = sizeof buf - 1;
     RegQueryInfoKeyA(k, buf, &n, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -107,39 +104,25 @@ inline std::string classOf(HKEY root, const std::string& path)
     return buf;
 }
 
-// Names of the values and of the sub-keys of a key, sorted, or for values
-// in the registry's own order.
-inline std::vector<std::string> valueNames(HKEY root, const std::string& path, bool registryOrder = false)
+// Names of the sub-keys or of the values of a key, sorted or in the registry's own order.
+inline std::vector<std::string> namesIn(HKEY root, const std::string& path, bool subKeys, bool sorted = true)
 {
     std::vector<std::string> names;
-    HKEY k;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return names;
-    for (DWORD i = 0;; ++i) {
-        char buf[512];
-        DWORD n = sizeof buf;
-        if (RegEnumValueA(k, i, buf, &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    HKEY k = openRaw(root, path);
+    char buf[512];
+    for (DWORD i = 0, n = sizeof buf; k; ++i, n = sizeof buf) {
+        if ((subKeys ? RegEnumKeyExA(k, i, buf, &n, nullptr, nullptr, nullptr, nullptr)
+                     : RegEnumValueA(k, i, buf, &n, nullptr, nullptr, nullptr, nullptr)) != ERROR_SUCCESS)
+            break;
         names.push_back(buf);
     }
-    RegCloseKey(k);
-    if (!registryOrder) std::sort(names.begin(), names.end());
+    if (k) RegCloseKey(k);
+    if (sorted) std::sort(names.begin(), names.end());
     return names;
 }
 
-inline std::vector<std::string> subKeyNames(HKEY root, const std::string& path)
-{
-    std::vector<std::string> names;
-    HKEY k;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return names;
-    for (DWORD i = 0;; ++i) {
-        char buf[512];
-        DWORD n = sizeof buf;
-        if (RegEnumKeyExA(k, i, buf, &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        names.push_back(buf);
-    }
-    RegCloseKey(k);
-    std::sort(names.begin(), names.end());
-    return names;
-}
+inline std::vector<std::string> valueNames(HKEY root, const std::string& path) { return namesIn(root, path, false); }
+inline std::vector<std::string> subKeyNames(HKEY root, const std::string& path) { return namesIn(root, path, true); }
 
 }  // namespace regtest
 

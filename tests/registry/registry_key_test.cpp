@@ -7,861 +7,550 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <set>
 
 using namespace regtest;
 
 namespace {
 
-// A test key and the library's key object for it.
-struct Fixture {
-    explicit Fixture(const char* name) : tk(name), root(VSYST_RegCurrentUser), key(root, tk.subPath().c_str(), false)
-    {
-    }
-    std::string path(const std::string& sub = "") const { return sub.empty() ? tk.subPath() : tk.subPath() + "\\" + sub; }
-    orvtest::TestRegKey tk;
-    VSYST_RegistryKey root;
-    VSYST_RegistryKey key;
+// Each test works below a test key of its own; key is the library's object for it.
+class RegistryKey : public ::testing::Test {
+protected:
+    std::string path(const std::string& sub = "") const { return tk.subPath() + (sub.empty() ? "" : "\\" + sub); }
+    orvtest::TestRegKey tk{::testing::UnitTest::GetInstance()->current_test_info()->name()};
+    VSYST_RegistryKey root{VSYST_RegCurrentUser}, key{root, tk.subPath().c_str(), false};
 };
 
-std::string doubleBytes(double v)
+// What a call returns, or "thrown <key name>" for VSYST_RegistryInvalidKey.
+template <class F> std::string orThrown(F call)
 {
-    std::string b(sizeof v, '\0');
-    std::memcpy(&b[0], &v, sizeof v);
-    return b;
+    try {
+        return call();
+    } catch (const VSYST_RegistryInvalidKey& e) {
+        return "thrown " + text(e.getKeyName());
+    }
 }
 
-uint64_t bitsOf(double v)
+// One reader's forms (value, flag, then the default and throwing forms) in one
+// text: the value when every form gives it, "-" when every form fails as it should.
+std::string forms(const std::vector<std::string>& got, const std::vector<std::string>& failed)
 {
-    uint64_t u;
-    std::memcpy(&u, &v, sizeof u);
-    return u;
+    std::vector<std::string> same(got.size(), got[0]);
+    same[1] = "ok";
+    if (got == same) return got[0];
+    if (got == failed) return "-";
+    std::string all;
+    for (const std::string& g : got) all += "[" + g + "]";
+    return all;
+}
+
+// Every reader on one value: "string | environment string | integer | float".
+std::string readings(const VSYST_RegistryKey& k, const char* name)
+{
+    const std::string thrown = "thrown " + text(k.getClassName(name));
+    auto flag = [](bool ok) { return ok ? "ok" : "failed"; };
+    bool s = false, e = false, i = false, f = false;
+    return forms({text(k.getStringValue(name, s)), flag(s), text(k.getStringValue(name, "dflt")),
+                  text(k.getStringValue(name, static_cast<const char*>(nullptr))),
+                  orThrown([&] { return text(k.getStringValue(name)); })},
+                 {"", "failed", "dflt", "", thrown}) +
+           " | " +
+           forms({text(k.getEnvStringValue(name, e)), flag(e), orThrown([&] { return text(k.getEnvStringValue(name)); })},
+                 {"", "failed", thrown}) +
+           " | " +
+           forms({std::to_string(k.getIntValue(name, i)), flag(i), std::to_string(k.getIntValue(name, 42L)),
+                  orThrown([&] { return std::to_string(k.getIntValue(name)); })},
+                 {"0", "failed", "42", thrown}) +
+           " | " +
+           forms({std::to_string(k.getFloatValue(name, f)), flag(f),
+                  orThrown([&] { return std::to_string(k.getFloatValue(name)); })},
+                 {"0.000000", "failed", thrown});
+}
+
+// Every value of a key as "name=type:bytes", in name order.
+std::vector<std::string> dump(const std::string& path)
+{
+    std::vector<std::string> all;
+    for (const std::string& n : valueNames(HKEY_CURRENT_USER, path)) {
+        DWORD type = 0;
+        std::string data;
+        readRaw(HKEY_CURRENT_USER, path, n, &type, &data);
+        all.push_back(n + "=" + std::to_string(type) + ":" + data);
+    }
+    return all;
+}
+
+// What an enumeration from index delivers, as "name=value@index after the
+// call": string values, integer values or ("=" alone) sub-keys.
+std::vector<std::string> enumerated(const VSYST_RegistryKey& k, char what, unsigned long index = 0)
+{
+    std::vector<std::string> seen;
+    V_STRING name, value;
+    long number = 0;
+    while (seen.size() < 10) {
+        if (what == 's' ? k.getStringValueByIndex(index, name, value)
+                        : what == 'i' ? k.getIntValueByIndex(index, name, number) : k.getKeyByIndex(index, name))
+            break;
+        const std::string shown = what == 's' ? text(value) : what == 'i' ? std::to_string(number) : "";
+        seen.push_back(text(name) + "=" + shown + "@" + std::to_string(index));
+    }
+    return seen;
 }
 
 }  // namespace
 
-TEST(RegistryKey, InvalidKeyFailsSoftly)
+TEST_F(RegistryKey, InvalidAndBrokenKeysFailSoftly)
 {
-    orvtest::TestRegKey tk("invalid");
-    VSYST_RegistryKey key;
-    EXPECT_FALSE(key.isValid());
-    EXPECT_FALSE(key.setStringValue("s", "x"));
-    EXPECT_FALSE(key.setEnvStringValue("s", "x"));
-    EXPECT_FALSE(key.setIntValue("i", 1));
-    EXPECT_FALSE(key.setFloatValue("f", 1.0));
-    EXPECT_FALSE(key.setBinaryValue("b", "ab", 2));
-
-    bool ok = true;
-    EXPECT_EQ(0, key.getIntValue("i", ok));
-    EXPECT_FALSE(ok);
-    ok = true;
-    EXPECT_EQ("", text(key.getStringValue("s", ok)));
-    EXPECT_FALSE(ok);
-    ok = true;
-    EXPECT_EQ(0.0, key.getFloatValue("f", ok));
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(17, key.getIntValue("i", 17L));
-    EXPECT_EQ("dflt", text(key.getStringValue("s", "dflt")));
-    EXPECT_EQ(VSYST_RegValNone, key.getTypeOf("s"));
-    EXPECT_EQ("<Cannot get class name>", text(key.getClassName()));
-
-    try {
-        key.getStringValue("value");
-        FAIL() << "no exception";
-    } catch (const VSYST_RegistryInvalidKey& e) {
-        EXPECT_EQ("<Cannot get class name>\\value", text(e.getKeyName()));
+    ASSERT_TRUE(key.setIntValue("kept", 1));
+    VSYST_RegistryKey invalid;
+    EXPECT_FALSE(invalid.isValid());
+    // A handle closed behind the key's back.
+    HKEY h = openRaw(HKEY_CURRENT_USER, path());
+    VSYST_RegistryKey broken(h, false);
+    RegCloseKey(h);
+    for (VSYST_RegistryKey* dead : {&invalid, &broken}) {
+        SCOPED_TRACE(dead == &invalid ? "invalid" : "broken");
+        EXPECT_FALSE(dead->setStringValue("s", "x"));
+        EXPECT_FALSE(dead->setEnvStringValue("s", "x"));
+        EXPECT_FALSE(dead->setIntValue("i", 1));
+        EXPECT_FALSE(dead->setFloatValue("f", 1.0));
+        EXPECT_FALSE(dead->setBinaryValue("b", "ab", 2));
+        EXPECT_EQ("- | - | - | -", readings(*dead, "kept"));
+        EXPECT_EQ(VSYST_RegValNone, dead->getTypeOf("kept"));
+        EXPECT_EQ("<Cannot get class name>", text(dead->getClassName()));
+        EXPECT_EQ("thrown <Cannot get class name>\\value", orThrown([&] { return text(dead->getStringValue("value")); }));
+        EXPECT_EQ("thrown <Cannot get class name>", orThrown([&] { return std::to_string(dead->getNumberOfSubKeys()); }));
+        EXPECT_EQ("thrown <Cannot get class name>", orThrown([&] { return std::to_string(dead->getNumberOfValues()); }));
+        EXPECT_FALSE(dead->deleteValue("kept"));
+        EXPECT_FALSE(dead->deleteAllValues());
+        EXPECT_FALSE(dead->deleteAllValuesAndSubKeys());
+        EXPECT_FALSE(dead->deleteAllValuesAndSubKeys("x"));
+        // Enumerations end at once and leave index and name alone.
+        unsigned long index = 0;
+        V_STRING name("unchanged"), value;
+        long number = 5;
+        EXPECT_TRUE(dead->getKeyByIndex(index, name));
+        EXPECT_TRUE(dead->getStringValueByIndex(index, name, value));
+        EXPECT_TRUE(dead->getIntValueByIndex(index, name, number));
+        EXPECT_EQ(0u, index);
+        EXPECT_EQ("unchanged", text(name));
+        // Copies to or from it fail without touching the valid key.
+        EXPECT_FALSE(dead->copyAllValuesTo(key));
+        EXPECT_FALSE(key.copyAllValuesTo(*dead));
+        EXPECT_FALSE(dead->copyAllValuesAndSubKeysTo(key));
     }
-    try {
-        key.getNumberOfSubKeys();
-        FAIL() << "no exception";
-    } catch (const VSYST_RegistryInvalidKey& e) {
-        EXPECT_EQ("<Cannot get class name>", text(e.getKeyName()));
-    }
-    EXPECT_THROW(key.getNumberOfValues(), VSYST_RegistryInvalidKey);
-    EXPECT_THROW(key.getIntValue("i"), VSYST_RegistryInvalidKey);
-    EXPECT_THROW(key.getFloatValue("f"), VSYST_RegistryInvalidKey);
-    EXPECT_THROW(key.getEnvStringValue("e"), VSYST_RegistryInvalidKey);
-
-    EXPECT_FALSE(key.deleteValue("s"));
-    EXPECT_FALSE(key.deleteAllValues());
-    EXPECT_FALSE(key.deleteAllValuesAndSubKeys());
-    EXPECT_FALSE(key.deleteAllValuesAndSubKeys("x"));
-    unsigned long index = 0;
-    V_STRING name("unchanged"), value;
-    long number = 5;
-    EXPECT_TRUE(key.getKeyByIndex(index, name));
-    EXPECT_TRUE(key.getStringValueByIndex(index, name, value));
-    EXPECT_TRUE(key.getIntValueByIndex(index, name, number));
-    EXPECT_EQ(0u, index);
-    EXPECT_EQ("unchanged", text(name));
-    EXPECT_FALSE(key.setValuesBegin());
-    key.setValuesEnd();
-
-    // Copies to or from an invalid key fail without touching the valid one.
-    VSYST_RegistryKey valid(VSYST_RegistryKey(VSYST_RegCurrentUser), tk.subPath().c_str(), false);
-    ASSERT_TRUE(valid.setIntValue("kept", 1));
-    EXPECT_FALSE(key.copyAllValuesTo(valid));
-    EXPECT_FALSE(valid.copyAllValuesTo(key));
-    EXPECT_FALSE(key.copyAllValuesAndSubKeysTo(valid));
-    EXPECT_FALSE(valid.copyAllValuesAndSubKeysTo(key));
-    EXPECT_EQ(std::vector<std::string>{"kept"}, valueNames(HKEY_CURRENT_USER, tk.subPath()));
-
+    EXPECT_FALSE(key.copyAllValuesAndSubKeysTo(invalid));
+    EXPECT_EQ(std::vector<std::string>{"kept"}, valueNames(HKEY_CURRENT_USER, path()));
+    EXPECT_FALSE(invalid.setValuesBegin());
+    invalid.setValuesEnd();
     // A sub-key of an invalid parent is invalid, even with create.
-    VSYST_RegistryKey child(key, "child", true);
-    EXPECT_FALSE(child.isValid());
+    EXPECT_FALSE(VSYST_RegistryKey(invalid, "child", true).isValid());
 }
 
-TEST(RegistryKey, StoredBytesOfEveryKind)
+TEST_F(RegistryKey, EveryKindStoredAndRead)
 {
-    Fixture f("bytes");
-    ASSERT_TRUE(f.key.isValid());
-    ASSERT_TRUE(f.key.setStringValue("str", "abc"));
-    ASSERT_TRUE(f.key.setStringValue("empty", ""));
-    ASSERT_TRUE(f.key.setEnvStringValue("env", "%TEMP%\\x"));
-    ASSERT_TRUE(f.key.setIntValue("int", -2));
-    ASSERT_TRUE(f.key.setIntValue("max", 0x7FFFFFFFL));
-    ASSERT_TRUE(f.key.setFloatValue("float", 1.5));
-    ASSERT_TRUE(f.key.setFloatValue("neg", -2.5));
+    const std::string longText(3000, 'L');
+    orvtest::ScopedEnv shortVar("ORVTEST_SHORT", "v"), longVar("ORVTEST_LONG", longText.c_str());
+    orvtest::ScopedEnv noVar("NO_VAR", nullptr);
+    ASSERT_TRUE(key.setStringValue("str", "abc"));
+    ASSERT_TRUE(key.setStringValue("empty", ""));
+    ASSERT_TRUE(key.setEnvStringValue("env", "%ORVTEST_SHORT%\\x"));
+    ASSERT_TRUE(key.setIntValue("int", -2));
+    ASSERT_TRUE(key.setIntValue("max", 0x7FFFFFFFL));
+    ASSERT_TRUE(key.setFloatValue("float", 1.5));
+    ASSERT_TRUE(key.setFloatValue("neg", -2.5));
     const unsigned char payload[] = {1, 0, 0xFF, 'B', ':'};
-    ASSERT_TRUE(f.key.setBinaryValue("bin", payload, sizeof payload));
-    ASSERT_TRUE(f.key.setBinaryValue("nobytes", nullptr, 0));
-    ASSERT_TRUE(f.key.setStringValue("", "default value"));
+    ASSERT_TRUE(key.setBinaryValue("bin", payload, sizeof payload));
+    ASSERT_TRUE(key.setBinaryValue("nobytes", nullptr, 0));
+    ASSERT_TRUE(key.setStringValue("", "default value"));
 
-    struct Expect { const char* name; DWORD type; std::string data; } expected[] = {
-        {"str", REG_SZ, std::string("abc\0", 4)},
-        {"empty", REG_SZ, std::string("\0", 1)},
-        {"env", REG_SZ, std::string("%TEMP%\\x\0", 9)},
-        {"int", REG_DWORD, bytes({0xFE, 0xFF, 0xFF, 0xFF})},
-        {"max", REG_DWORD, bytes({0xFF, 0xFF, 0xFF, 0x7F})},
-        {"float", REG_BINARY, bytes({'F', ':', 0, 0, 0, 0, 0, 0, 0xF8, 0x3F})},
-        {"neg", REG_BINARY, bytes({'F', ':', 0, 0, 0, 0, 0, 0, 0x04, 0xC0})},
-        {"bin", REG_BINARY, bytes({'B', ':', 1, 0, 0xFF, 'B', ':'})},
-        {"nobytes", REG_BINARY, "B:"},
-        {"", REG_SZ, std::string("default value\0", 14)},
+    // What the library wrote, byte for byte; then values other writers leave.
+    // No conversion between kinds; the tag alone decides a binary value's kind.
+    struct Value { const char* name; DWORD type; std::string data; VSYST_RegistryValueType kind; std::string readings; };
+    const Value written[] = {
+        {"str", REG_SZ, std::string("abc\0", 4), VSYST_RegValString, "abc | abc | - | -"},
+        {"empty", REG_SZ, std::string("\0", 1), VSYST_RegValString, " |  | - | -"},
+        {"env", REG_SZ, std::string("%ORVTEST_SHORT%\\x\0", 18), VSYST_RegValString, "%ORVTEST_SHORT%\\x | v\\x | - | -"},
+        {"int", REG_DWORD, bytes({0xFE, 0xFF, 0xFF, 0xFF}), VSYST_RegValInt, "- | - | -2 | -"},
+        {"max", REG_DWORD, bytes({0xFF, 0xFF, 0xFF, 0x7F}), VSYST_RegValInt, "- | - | 2147483647 | -"},
+        {"float", REG_BINARY, bytes({'F', ':', 0, 0, 0, 0, 0, 0, 0xF8, 0x3F}), VSYST_RegValFloat, "- | - | - | 1.500000"},
+        {"neg", REG_BINARY, bytes({'F', ':', 0, 0, 0, 0, 0, 0, 0x04, 0xC0}), VSYST_RegValFloat, "- | - | - | -2.500000"},
+        {"bin", REG_BINARY, bytes({'B', ':', 1, 0, 0xFF, 'B', ':'}), VSYST_RegValBinary, "- | - | - | -"},
+        {"nobytes", REG_BINARY, "B:", VSYST_RegValBinary, "- | - | - | -"},
+        {"", REG_SZ, std::string("default value\0", 14), VSYST_RegValString, "default value | default value | - | -"},
     };
-    for (const Expect& e : expected) {
+    const Value foreign[] = {
+        {"shortdword", REG_DWORD, bytes({1, 2}), VSYST_RegValInt, "- | - | - | -"},
+        {"longdword", REG_DWORD, bytes({5, 0, 0, 0, 9, 9}), VSYST_RegValInt, "- | - | 5 | -"},
+        {"embedded", REG_SZ, std::string("ab\0cd\0", 6), VSYST_RegValString, "ab | ab | - | -"},
+        {"unterminated", REG_SZ, "xyz", VSYST_RegValString, "xyz | xyz | - | -"},
+        {"expand", REG_EXPAND_SZ, std::string("%ORVTEST_SHORT%\\y\0", 18), VSYST_RegValString, "- | v\\y | - | -"},
+        // Far longer once expanded than twice its stored length: a second expansion.
+        {"long", REG_SZ, std::string("<%ORVTEST_LONG%>\0", 17), VSYST_RegValString,
+         "<%ORVTEST_LONG%> | <" + longText + "> | - | -"},
+        {"undefined", REG_SZ, std::string("%NO_VAR%\0", 9), VSYST_RegValString, "%NO_VAR% | %NO_VAR% | - | -"},
+        {"multi", REG_MULTI_SZ, std::string("a\0b\0\0", 5), VSYST_RegValOther, "- | - | - | -"},
+        {"qword", REG_QWORD, std::string(8, '\1'), VSYST_RegValOther, "- | - | - | -"},
+        {"none", REG_NONE, "abc", VSYST_RegValOther, "- | - | - | -"},
+        {"untagged", REG_BINARY, "C:xx", VSYST_RegValOther, "- | - | - | -"},
+        {"onebyte", REG_BINARY, "F", VSYST_RegValOther, "- | - | - | -"},
+        {"zero", REG_BINARY, "", VSYST_RegValOther, "- | - | - | -"},
+        {"shortfloat", REG_BINARY, "F:" + std::string(7, '\4'), VSYST_RegValFloat, "- | - | - | -"},
+    };
+    for (const Value& v : written) {
+        SCOPED_TRACE(v.name);
         DWORD type = 0;
         std::string data;
-        ASSERT_TRUE(readRaw(HKEY_CURRENT_USER, f.path(), e.name, type, data)) << e.name;
-        EXPECT_EQ(e.type, type) << e.name;
-        EXPECT_EQ(e.data, data) << e.name;
+        ASSERT_TRUE(readRaw(HKEY_CURRENT_USER, path(), v.name, &type, &data));
+        EXPECT_EQ(v.type, type);
+        EXPECT_EQ(v.data, data);
+        EXPECT_EQ(v.kind, key.getTypeOf(v.name));
+        EXPECT_EQ(v.readings, readings(key, v.name));
     }
+    for (const Value& v : foreign) {
+        SCOPED_TRACE(v.name);
+        ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, path(), v.name, v.type, v.data));
+        EXPECT_EQ(v.kind, key.getTypeOf(v.name));
+        EXPECT_EQ(v.readings, readings(key, v.name));
+    }
+    EXPECT_EQ(VSYST_RegValNone, key.getTypeOf("missing"));
+    EXPECT_EQ("- | - | - | -", readings(key, "missing"));
+    // The thrown key name: the class string (empty here), a backslash and the value name.
+    EXPECT_EQ("thrown \\absent", orThrown([&] { return std::to_string(key.getIntValue("absent")); }));
 
     // Out-of-range arguments are refused without writing anything.
-    EXPECT_FALSE(f.key.setBinaryValue("nodata", nullptr, 4));
-    EXPECT_FALSE(f.key.setBinaryValue("huge", payload, 0xFFFFFFFFul));
-    EXPECT_EQ(VSYST_RegValNone, f.key.getTypeOf("nodata"));
-    EXPECT_EQ(VSYST_RegValNone, f.key.getTypeOf("huge"));
+    EXPECT_FALSE(key.setBinaryValue("nodata", nullptr, 4));
+    EXPECT_FALSE(key.setBinaryValue("huge", payload, 0xFFFFFFFFul));
+    EXPECT_EQ(VSYST_RegValNone, key.getTypeOf("nodata"));
+    EXPECT_EQ(VSYST_RegValNone, key.getTypeOf("huge"));
 
-    // Doubles come back bit for bit.
+    // Doubles are stored and come back bit for bit.
     const double samples[] = {0.1, -0.0, DBL_MAX, DBL_MIN / 4, std::numeric_limits<double>::infinity(),
                               std::numeric_limits<double>::quiet_NaN(), 1e300, -123456.789};
     for (double v : samples) {
-        ASSERT_TRUE(f.key.setFloatValue("sample", v));
-        DWORD type = 0;
+        const std::string bits(reinterpret_cast<const char*>(&v), sizeof v);
+        ASSERT_TRUE(key.setFloatValue("sample", v));
         std::string data;
-        ASSERT_TRUE(readRaw(HKEY_CURRENT_USER, f.path(), "sample", type, data));
-        EXPECT_EQ("F:" + doubleBytes(v), data);
+        ASSERT_TRUE(readRaw(HKEY_CURRENT_USER, path(), "sample", nullptr, &data));
+        EXPECT_EQ("F:" + bits, data);
         bool ok = false;
-        EXPECT_EQ(bitsOf(v), bitsOf(f.key.getFloatValue("sample", ok)));
+        const double back = key.getFloatValue("sample", ok);
+        EXPECT_EQ(bits, std::string(reinterpret_cast<const char*>(&back), sizeof back));
         EXPECT_TRUE(ok);
     }
 }
 
-TEST(RegistryKey, ReadsValuesWrittenByRegTool)
+TEST_F(RegistryKey, ReadsValuesWrittenByRegTool)
 {
-    Fixture f("regtool");
-    const std::string reg = "C:\\windows\\system32\\reg.exe";
-    const std::string where = "HKCU\\" + f.path();
-    auto add = [&](const char* name, const char* type, const char* data) {
-        orvtest::ChildResult r = orvtest::runProgram(reg, {"add", where, "/v", name, "/t", type, "/d", data, "/f"});
-        return r.exitCode == 0;
+    orvtest::ScopedEnv env("ORVTEST_SHORT", "v");
+    const std::string reg = "C:\\windows\\system32\\reg.exe", where = "HKCU\\" + path();
+    struct Added { const char* name; const char* type; const char* data; const char* readings; } added[] = {
+        {"str", "REG_SZ", "written by reg", "written by reg | written by reg | - | -"},
+        {"exp", "REG_EXPAND_SZ", "%ORVTEST_SHORT%-x", "- | v-x | - | -"},
+        {"dword", "REG_DWORD", "0xfffffffe", "- | - | -2 | -"},
+        {"float", "REG_BINARY", "463A0000000000000440", "- | - | - | 2.500000"},
+        {"bin", "REG_BINARY", "423A00010203", "- | - | - | -"},
     };
-    ASSERT_TRUE(add("str", "REG_SZ", "written by reg"));
-    ASSERT_TRUE(add("exp", "REG_EXPAND_SZ", "%ORVTEST_REGTOOL%-x"));
-    ASSERT_TRUE(add("dword", "REG_DWORD", "0xfffffffe"));
-    ASSERT_TRUE(add("float", "REG_BINARY", "463A0000000000000440"));     // 2.5
-    ASSERT_TRUE(add("bin", "REG_BINARY", "423A00010203"));
-    ASSERT_TRUE(add("shortfloat", "REG_BINARY", "463A00000000000004"));  // 7 bytes after the tag
-    ASSERT_TRUE(add("untagged", "REG_BINARY", "0102030405"));
-    ASSERT_TRUE(add("multi", "REG_MULTI_SZ", "a\\0b"));
-
-    orvtest::ScopedEnv env("ORVTEST_REGTOOL", "expanded");
-    VSYST_RegistryKey& k = f.key;
-    EXPECT_EQ("written by reg", text(k.getStringValue("str")));
-    EXPECT_EQ("expanded-x", text(k.getEnvStringValue("exp")));
-    EXPECT_EQ("nothing", text(k.getStringValue("exp", "nothing")));   // REG_EXPAND_SZ is no plain string
-    EXPECT_EQ(-2, k.getIntValue("dword"));
-    EXPECT_EQ(2.5, k.getFloatValue("float"));
-    unsigned char buf[8] = {0};
+    for (const Added& a : added) {
+        orvtest::ChildResult r = orvtest::runProgram(reg, {"add", where, "/v", a.name, "/t", a.type, "/d", a.data, "/f"});
+        ASSERT_EQ(0u, r.exitCode) << a.name;
+        EXPECT_EQ(a.readings, readings(key, a.name)) << a.name;
+    }
+    char buf[8] = {0};
     unsigned long size = sizeof buf;
-    EXPECT_TRUE(k.getBinaryValue("bin", buf, &size));
-    EXPECT_EQ(4u, size);
-    EXPECT_EQ(bytes({0, 1, 2, 3}), std::string(reinterpret_cast<char*>(buf), 4));
-
-    bool ok = true;
-    k.getFloatValue("shortfloat", ok);
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(VSYST_RegValFloat, k.getTypeOf("shortfloat"));   // the tag alone decides the kind
-    EXPECT_EQ(VSYST_RegValOther, k.getTypeOf("untagged"));
-    EXPECT_EQ(VSYST_RegValOther, k.getTypeOf("multi"));
-    EXPECT_EQ(VSYST_RegValString, k.getTypeOf("exp"));
-    EXPECT_EQ(VSYST_RegValInt, k.getTypeOf("dword"));
-    EXPECT_EQ(VSYST_RegValBinary, k.getTypeOf("bin"));
+    EXPECT_TRUE(key.getBinaryValue("bin", buf, &size));
+    EXPECT_EQ(bytes({0, 1, 2, 3}), std::string(buf, size));
 
     // And the other way: what the library wrote, reg reads.
-    ASSERT_TRUE(k.setIntValue("fromlib", 0x1234));
+    ASSERT_TRUE(key.setIntValue("fromlib", 0x1234));
     orvtest::ChildResult q = orvtest::runProgram(reg, {"query", where, "/v", "fromlib"});
     EXPECT_EQ(0u, q.exitCode);
     EXPECT_NE(std::string::npos, q.out.find("REG_DWORD")) << q.out;
     EXPECT_NE(std::string::npos, q.out.find("0x1234")) << q.out;
 }
 
-TEST(RegistryKey, ReadersInTheirThreeForms)
+TEST_F(RegistryKey, BinaryReaderProtocol)
 {
-    Fixture f("readers");
-    VSYST_RegistryKey& k = f.key;
-    ASSERT_TRUE(k.setStringValue("s", "text"));
-    ASSERT_TRUE(k.setIntValue("i", -77));
-    ASSERT_TRUE(k.setFloatValue("f", 0.25));
-    ASSERT_TRUE(k.setBinaryValue("b", "xy", 2));
-    // Values the library does not write itself.
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "shortdword", REG_DWORD, bytes({1, 2})));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "longdword", REG_DWORD, bytes({5, 0, 0, 0, 9, 9})));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "embedded", REG_SZ, std::string("ab\0cd\0", 6)));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "unterminated", REG_SZ, "xyz"));
-
-    bool ok = false;
-    EXPECT_EQ("text", text(k.getStringValue("s", ok)));
-    EXPECT_TRUE(ok);
-    EXPECT_EQ("text", text(k.getStringValue("s")));
-    EXPECT_EQ("text", text(k.getStringValue("s", "d")));
-    EXPECT_EQ(-77, k.getIntValue("i", ok));
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(-77, k.getIntValue("i"));
-    EXPECT_EQ(-77, k.getIntValue("i", 3L));
-    EXPECT_EQ(0.25, k.getFloatValue("f", ok));
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(0.25, k.getFloatValue("f"));
-    EXPECT_EQ("ab", text(k.getStringValue("embedded")));    // up to the first NUL
-    EXPECT_EQ("xyz", text(k.getStringValue("unterminated")));
-    EXPECT_EQ(5, k.getIntValue("longdword"));               // the first 4 bytes
-
-    // No conversion between kinds: another kind reads as missing.
-    struct Missing { const char* name; } names[] = {{"i"}, {"f"}, {"b"}, {"nothing"}};
-    for (const Missing& m : names) {
-        ok = true;
-        EXPECT_EQ("", text(k.getStringValue(m.name, ok))) << m.name;
-        EXPECT_FALSE(ok) << m.name;
-        EXPECT_EQ("dflt", text(k.getStringValue(m.name, "dflt"))) << m.name;
-        EXPECT_EQ("", text(k.getStringValue(m.name, static_cast<const char*>(nullptr)))) << m.name;
-        EXPECT_THROW(k.getStringValue(m.name), VSYST_RegistryInvalidKey) << m.name;
-    }
-    for (const char* name : {"s", "f", "b", "shortdword", "nothing"}) {
-        ok = true;
-        EXPECT_EQ(0, k.getIntValue(name, ok)) << name;
-        EXPECT_FALSE(ok) << name;
-        EXPECT_EQ(42, k.getIntValue(name, 42L)) << name;
-        EXPECT_THROW(k.getIntValue(name), VSYST_RegistryInvalidKey) << name;
-    }
-    for (const char* name : {"s", "i", "b", "nothing"}) {
-        ok = true;
-        EXPECT_EQ(0.0, k.getFloatValue(name, ok)) << name;
-        EXPECT_FALSE(ok) << name;
-        EXPECT_THROW(k.getFloatValue(name), VSYST_RegistryInvalidKey) << name;
-    }
-
-    // The thrown key name is the class string (empty for keys made without
-    // one), a backslash and the value name.
-    try {
-        k.getIntValue("absent");
-        FAIL() << "no exception";
-    } catch (const VSYST_RegistryInvalidKey& e) {
-        EXPECT_EQ("\\absent", text(e.getKeyName()));
-        EXPECT_STREQ("common/v_tools/v_etc/registry", e.getFile());
-        EXPECT_GT(e.getLine(), 0);
-    }
-    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, f.path("classy"), "MyClass"));
-    VSYST_RegistryKey classy(k, "classy", false);
-    try {
-        classy.getStringValue("absent");
-        FAIL() << "no exception";
-    } catch (const VSYST_RegistryInvalidKey& e) {
-        EXPECT_EQ("MyClass\\absent", text(e.getKeyName()));
-    }
-}
-
-TEST(RegistryKey, EnvironmentStrings)
-{
-    Fixture f("env");
-    VSYST_RegistryKey& k = f.key;
-    orvtest::ScopedEnv shortVar("ORVTEST_SHORT", "v");
-    const std::string longText(3000, 'L');
-    orvtest::ScopedEnv longVar("ORVTEST_LONG", longText.c_str());
-    char temp[MAX_PATH];
-    ASSERT_GT(GetEnvironmentVariableA("TEMP", temp, sizeof temp), 0u);
-
-    ASSERT_TRUE(k.setEnvStringValue("sz", "%TEMP%\\sub"));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "expand", REG_EXPAND_SZ, std::string("%TEMP%\\sub\0", 11)));
-    // Far longer once expanded than twice its stored length: a second expansion.
-    ASSERT_TRUE(k.setEnvStringValue("long", "<%ORVTEST_LONG%>"));
-    ASSERT_TRUE(k.setEnvStringValue("undefined", "%ORVTEST_NOT_SET_ANYWHERE%"));
-    ASSERT_TRUE(k.setEnvStringValue("plain", "no references"));
-    ASSERT_TRUE(k.setEnvStringValue("empty", ""));
-    ASSERT_TRUE(k.setIntValue("int", 1));
-
-    bool ok = false;
-    EXPECT_EQ(std::string(temp) + "\\sub", text(k.getEnvStringValue("sz", ok)));
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(std::string(temp) + "\\sub", text(k.getEnvStringValue("expand")));
-    EXPECT_EQ("<" + longText + ">", text(k.getEnvStringValue("long")));
-    EXPECT_EQ("%ORVTEST_NOT_SET_ANYWHERE%", text(k.getEnvStringValue("undefined")));
-    EXPECT_EQ("no references", text(k.getEnvStringValue("plain")));
-    EXPECT_EQ("", text(k.getEnvStringValue("empty", ok)));
-    EXPECT_TRUE(ok);
-    // The plain reader leaves references alone.
-    EXPECT_EQ("%TEMP%\\sub", text(k.getStringValue("sz")));
-
-    ok = true;
-    EXPECT_EQ("", text(k.getEnvStringValue("int", ok)));
-    EXPECT_FALSE(ok);
-    EXPECT_THROW(k.getEnvStringValue("missing"), VSYST_RegistryInvalidKey);
-}
-
-TEST(RegistryKey, BinaryReaderProtocol)
-{
-    Fixture f("binary");
-    VSYST_RegistryKey& k = f.key;
-    const unsigned char five[] = {10, 20, 30, 40, 50};
-    ASSERT_TRUE(k.setBinaryValue("five", five, 5));
-    ASSERT_TRUE(k.setBinaryValue("none", five, 0));
-    ASSERT_TRUE(k.setFloatValue("float", 3.0));
-    ASSERT_TRUE(k.setStringValue("str", "abcdefgh"));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "untagged", REG_BINARY, "XY123"));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "onebyte", REG_BINARY, "B"));
-
-    unsigned char buf[16];
-    unsigned long size;
-    auto fill = [&] { std::memset(buf, 0xCC, sizeof buf); };
-    auto zeroUpTo = [&](unsigned n) {
-        for (unsigned i = 0; i < n; ++i)
-            if (buf[i] != 0) return false;
-        return true;
-    };
-
-    // A null buffer asks for the size.
-    size = 100;
-    EXPECT_FALSE(k.getBinaryValue("five", nullptr, &size));
-    EXPECT_EQ(5u, size);
-    size = 0;
-    EXPECT_FALSE(k.getBinaryValue("five", nullptr, &size));
-    EXPECT_EQ(5u, size);
-
-    // Too small: the caller's bytes are zeroed, the size needed reported.
-    fill();
-    size = 4;
-    EXPECT_FALSE(k.getBinaryValue("five", buf, &size));
-    EXPECT_EQ(5u, size);
-    EXPECT_TRUE(zeroUpTo(4));
-    EXPECT_EQ(0xCC, buf[4]);
-
-    // Exactly enough, and more than enough.
-    for (unsigned long capacity : {5ul, 16ul}) {
-        fill();
-        size = capacity;
-        EXPECT_TRUE(k.getBinaryValue("five", buf, &size));
-        EXPECT_EQ(5u, size);
-        EXPECT_EQ(0, std::memcmp(buf, five, 5));
-        EXPECT_EQ(0xCC, buf[5]);
-    }
-    fill();
-    size = 3;
-    EXPECT_TRUE(k.getBinaryValue("none", buf, &size));
-    EXPECT_EQ(0u, size);
-    EXPECT_EQ(0xCC, buf[0]);
-
-    // Not a binary value of the library: false, size 0, and the caller's bytes
-    // zeroed - as far as the capacity for a missing value or another type, as
-    // far as the stored payload for an untagged or float value.
-    struct NotBinary { const char* name; unsigned zeroed; } notBinary[] = {
-        {"missing", 16}, {"str", 16}, {"onebyte", 16}, {"float", 8}, {"untagged", 3}};
-    for (const NotBinary& n : notBinary) {
-        fill();
-        size = sizeof buf;
-        EXPECT_FALSE(k.getBinaryValue(n.name, buf, &size)) << n.name;
-        EXPECT_EQ(0u, size) << n.name;
-        EXPECT_TRUE(zeroUpTo(n.zeroed)) << n.name;
-        if (n.zeroed < sizeof buf) {
-            EXPECT_EQ(0xCC, buf[n.zeroed]) << n.name;
-        }
-    }
-    // The float and the string were only zeroed as far as the capacity reached.
-    fill();
-    size = 3;
-    EXPECT_FALSE(k.getBinaryValue("str", buf, &size));
-    EXPECT_EQ(0u, size);
-    EXPECT_TRUE(zeroUpTo(3));
-    EXPECT_EQ(0xCC, buf[3]);
-
-    EXPECT_FALSE(k.getBinaryValue("five", buf, nullptr));
+    const char five[] = {10, 20, 30, 40, 50};
+    ASSERT_TRUE(key.setBinaryValue("five", five, 5));
+    ASSERT_TRUE(key.setBinaryValue("none", five, 0));
+    ASSERT_TRUE(key.setFloatValue("float", 3.0));
+    ASSERT_TRUE(key.setStringValue("str", "abcdefgh"));
+    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, path(), "untagged", REG_BINARY, "XY123"));
+    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, path(), "onebyte", REG_BINARY, "B"));
     VSYST_RegistryKey invalid;
-    fill();
-    size = 2;
-    EXPECT_FALSE(invalid.getBinaryValue("five", buf, &size));
-    EXPECT_EQ(0u, size);
-    EXPECT_TRUE(zeroUpTo(2));
+
+    // The size passed in (the capacity) and given back, the result, and the start
+    // of the caller's buffer, filled with 0xCC before. Too small: the size needed,
+    // the bytes zeroed. Not a binary value of the library: size 0 and the bytes
+    // zeroed as far as the capacity, or the stored payload of an untagged or float value.
+    struct Case { const VSYST_RegistryKey& key; const char* name; unsigned long in, out; bool ok; std::string buffer; };
+    const Case cases[] = {
+        {key, "five", 4, 5, false, std::string(4, '\0')},   {key, "five", 5, 5, true, std::string(five, 5)},
+        {key, "five", 16, 5, true, std::string(five, 5)},   {key, "none", 3, 0, true, ""},
+        {key, "str", 3, 0, false, std::string(3, '\0')},    {key, "str", 16, 0, false, std::string(16, '\0')},
+        {key, "missing", 16, 0, false, std::string(16, '\0')}, {key, "onebyte", 16, 0, false, std::string(16, '\0')},
+        {key, "float", 16, 0, false, std::string(8, '\0')}, {key, "untagged", 16, 0, false, std::string(3, '\0')},
+        {invalid, "five", 2, 0, false, std::string(2, '\0')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " in " + std::to_string(c.in));
+        char buf[16];
+        std::memset(buf, 0xCC, sizeof buf);
+        unsigned long size = c.in;
+        EXPECT_EQ(c.ok, c.key.getBinaryValue(c.name, buf, &size));
+        EXPECT_EQ(c.out, size);
+        EXPECT_EQ(c.buffer + std::string(sizeof buf - c.buffer.size(), '\xCC'), std::string(buf, sizeof buf));
+    }
+    // A null buffer asks for the size; a null size is refused.
+    for (unsigned long capacity : {0ul, 100ul}) {
+        unsigned long size = capacity;
+        EXPECT_FALSE(key.getBinaryValue("five", nullptr, &size));
+        EXPECT_EQ(5u, size);
+    }
+    char buf[8];
+    EXPECT_FALSE(key.getBinaryValue("five", buf, nullptr));
 }
 
-TEST(RegistryKey, TypeOfEveryKind)
+TEST_F(RegistryKey, OpeningSubKeysClassNamesAndCounts)
 {
-    Fixture f("types");
-    VSYST_RegistryKey& k = f.key;
-    ASSERT_TRUE(k.setStringValue("s", "x"));
-    ASSERT_TRUE(k.setEnvStringValue("e", "%TEMP%"));
-    ASSERT_TRUE(k.setIntValue("i", 1));
-    ASSERT_TRUE(k.setFloatValue("f", 1.0));
-    ASSERT_TRUE(k.setBinaryValue("b", "z", 1));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "x", REG_EXPAND_SZ, std::string("y\0", 2)));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "m", REG_MULTI_SZ, std::string("a\0b\0\0", 5)));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "q", REG_QWORD, std::string(8, '\1')));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "n", REG_NONE, "abc"));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "raw", REG_BINARY, "C:xx"));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "one", REG_BINARY, "F"));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "zero", REG_BINARY, ""));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "tagonly", REG_BINARY, "B:"));
-
-    EXPECT_EQ(VSYST_RegValString, k.getTypeOf("s"));
-    EXPECT_EQ(VSYST_RegValString, k.getTypeOf("e"));
-    EXPECT_EQ(VSYST_RegValString, k.getTypeOf("x"));
-    EXPECT_EQ(VSYST_RegValInt, k.getTypeOf("i"));
-    EXPECT_EQ(VSYST_RegValFloat, k.getTypeOf("f"));
-    EXPECT_EQ(VSYST_RegValBinary, k.getTypeOf("b"));
-    EXPECT_EQ(VSYST_RegValBinary, k.getTypeOf("tagonly"));
-    for (const char* other : {"m", "q", "n", "raw", "one", "zero"}) EXPECT_EQ(VSYST_RegValOther, k.getTypeOf(other)) << other;
-    EXPECT_EQ(VSYST_RegValNone, k.getTypeOf("missing"));
-}
-
-TEST(RegistryKey, OpeningSubKeys)
-{
-    Fixture f("open");
-    // Without create a missing key stays missing.
-    VSYST_RegistryKey missing(f.key, "a\\b", false);
-    EXPECT_FALSE(missing.isValid());
-    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, f.path("a")));
-
-    // With create every missing level is made, without a class string.
-    VSYST_RegistryKey created(f.key, "a\\b", true);
-    ASSERT_TRUE(created.isValid());
-    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, f.path("a\\b")));
-    EXPECT_EQ("", classOf(HKEY_CURRENT_USER, f.path("a\\b")));
+    // Without create a missing key stays missing; with create every missing
+    // level is made, without a class string.
+    EXPECT_FALSE(VSYST_RegistryKey(key, "a\\b", false).isValid());
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, path("a")));
+    VSYST_RegistryKey created(key, "a\\b", true);
+    EXPECT_EQ("", classOf(HKEY_CURRENT_USER, path("a\\b")));
     EXPECT_EQ("", text(created.getClassName()));
     ASSERT_TRUE(created.setStringValue("v", "1"));
-
-    // Existing keys open with or without create; read-only ones cannot be written.
-    VSYST_RegistryKey again(f.key, "a\\b", false);
-    EXPECT_EQ("1", text(again.getStringValue("v")));
-    VSYST_RegistryKey readOnly(f.key, "a\\b", true, VSYST_RegReadOnly);
-    ASSERT_TRUE(readOnly.isValid());
-    EXPECT_EQ("1", text(readOnly.getStringValue("v")));
-    EXPECT_FALSE(readOnly.setStringValue("v", "2"));
-    EXPECT_FALSE(readOnly.setIntValue("w", 2));
-    EXPECT_FALSE(readOnly.deleteValue("v"));
-    EXPECT_FALSE(readOnly.deleteAllValues());   // and it does not loop
-    EXPECT_EQ("1", text(again.getStringValue("v")));
-    // Any access other than 0 means read-only.
-    VSYST_RegistryKey odd(f.key, "a\\b", false, static_cast<VSYST_RegistryAccess>(7));
-    ASSERT_TRUE(odd.isValid());
-    EXPECT_FALSE(odd.setIntValue("w", 2));
-    VSYST_RegistryKey readWrite(f.key, "a\\b", false, VSYST_RegReadWrite);
+    // Existing keys open with or without create; any access other than 0 means read-only.
+    VSYST_RegistryKey readOnly(key, "a\\b", true, VSYST_RegReadOnly);
+    VSYST_RegistryKey odd(key, "a\\b", false, static_cast<VSYST_RegistryAccess>(7));
+    for (const VSYST_RegistryKey* k : {&readOnly, &odd}) {
+        EXPECT_EQ("1", text(k->getStringValue("v")));
+        EXPECT_FALSE(k->setStringValue("v", "2"));
+        EXPECT_FALSE(k->setIntValue("w", 2));
+        EXPECT_FALSE(k->deleteValue("v"));
+        EXPECT_FALSE(k->deleteAllValues());   // and it does not loop
+    }
+    VSYST_RegistryKey readWrite(key, "a\\b", false, VSYST_RegReadWrite);
+    EXPECT_EQ("1", text(readWrite.getStringValue("v")));
     EXPECT_TRUE(readWrite.setIntValue("w", 2));
-
     // A read-only parent still creates sub-keys read-write.
-    VSYST_RegistryKey child(readOnly, "c", true);
-    ASSERT_TRUE(child.isValid());
-    EXPECT_TRUE(child.setIntValue("z", 1));
-    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, f.path("a\\b\\c")));
-}
+    EXPECT_TRUE(VSYST_RegistryKey(readOnly, "c", true).setIntValue("z", 1));
+    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, path("a\\b\\c")));
 
-TEST(RegistryKey, RootKeysAndForeignHandles)
-{
-    Fixture f("roots");
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "v", REG_SZ, std::string("root\0", 5)));
-
-    for (VSYST_RegistryRootKey root : {VSYST_RegCurrentUser, VSYST_RegLocalMachine, VSYST_RegUsers, VSYST_RegClassesRoot}) {
-        VSYST_RegistryKey rw(root);
-        EXPECT_TRUE(rw.isValid()) << root;
-        VSYST_RegistryKey ro(root, VSYST_RegReadOnly);
-        EXPECT_TRUE(ro.isValid()) << root;
-    }
-    VSYST_RegistryKey hkcu(VSYST_RegCurrentUser, VSYST_RegReadOnly);
-    VSYST_RegistryKey viaRoot(hkcu, f.path().c_str(), false);
-    EXPECT_EQ("root", text(viaRoot.getStringValue("v")));
-    EXPECT_FALSE(VSYST_RegistryKey(static_cast<VSYST_RegistryRootKey>(0x12345678ul)).isValid());
-
-    // Duplicating leaves the caller's handle alone.
-    HKEY mine = openRaw(HKEY_CURRENT_USER, f.path());
-    ASSERT_NE(nullptr, mine);
-    {
-        VSYST_RegistryKey dup(mine, true);
-        ASSERT_TRUE(dup.isValid());
-        EXPECT_EQ("root", text(dup.getStringValue("v")));
-    }
-    EXPECT_TRUE(handleOpen(mine));
-    // Adopting hands the handle over: it is closed with the last key holding it.
-    {
-        VSYST_RegistryKey adopted(mine, false);
-        EXPECT_EQ("root", text(adopted.getStringValue("v")));
-        EXPECT_TRUE(handleOpen(mine));
-    }
-    EXPECT_FALSE(handleOpen(mine));
-
-    EXPECT_FALSE(VSYST_RegistryKey(static_cast<HKEY>(nullptr), true).isValid());
-    EXPECT_FALSE(VSYST_RegistryKey(static_cast<HKEY>(nullptr), false).isValid());
-}
-
-TEST(RegistryKey, ClassNamesAndCounts)
-{
-    Fixture f("class");
-    const std::string cls1023(1023, 'k'), cls1024(1024, 'k');
-    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, f.path("named"), "Some Class"));
-    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, f.path("c1023"), cls1023.c_str()));
-    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, f.path("c1024"), cls1024.c_str()));
-
-    EXPECT_EQ("Some Class", text(VSYST_RegistryKey(f.key, "named", false).getClassName()));
-    EXPECT_EQ("Some Class\\v", text(VSYST_RegistryKey(f.key, "named", false).getClassName("v")));
-    EXPECT_EQ(cls1023, text(VSYST_RegistryKey(f.key, "c1023", false).getClassName()));
+    const std::string cls1023(1023, 'k');
+    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("named"), "Some Class"));
+    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("c1023"), cls1023.c_str()));
+    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("c1024"), (cls1023 + "k").c_str()));
+    VSYST_RegistryKey named(key, "named", false);
+    EXPECT_EQ("Some Class", text(named.getClassName()));
+    EXPECT_EQ("Some Class\\v", text(named.getClassName("v")));
+    EXPECT_EQ("thrown Some Class\\absent", orThrown([&] { return text(named.getStringValue("absent")); }));
+    EXPECT_EQ(cls1023, text(VSYST_RegistryKey(key, "c1023", false).getClassName()));
     // One character more than the buffer holds.
-    EXPECT_EQ("<Cannot get class name>", text(VSYST_RegistryKey(f.key, "c1024", false).getClassName()));
-    EXPECT_EQ("\\", text(f.key.getClassName("")));
-
-    EXPECT_EQ(3, f.key.getNumberOfSubKeys());
-    EXPECT_EQ(0, f.key.getNumberOfValues());
-    for (int i = 0; i < 7; ++i) ASSERT_TRUE(f.key.setIntValue(V_STRING(static_cast<long>(i)), i));
-    EXPECT_EQ(7, f.key.getNumberOfValues());
-
-    // A handle that went bad cannot be queried: the counts throw, the class name says so.
-    HKEY h = openRaw(HKEY_CURRENT_USER, f.path());
-    VSYST_RegistryKey broken(h, false);
-    RegCloseKey(h);
-    EXPECT_EQ("<Cannot get class name>", text(broken.getClassName()));
-    try {
-        broken.getNumberOfValues();
-        FAIL() << "no exception";
-    } catch (const VSYST_RegistryInvalidKey& e) {
-        EXPECT_EQ("<Cannot get class name>", text(e.getKeyName()));
-    }
-    EXPECT_THROW(broken.getNumberOfSubKeys(), VSYST_RegistryInvalidKey);
+    EXPECT_EQ("<Cannot get class name>", text(VSYST_RegistryKey(key, "c1024", false).getClassName()));
+    EXPECT_EQ("\\", text(key.getClassName("")));
+    EXPECT_EQ(4, key.getNumberOfSubKeys());
+    EXPECT_EQ(0, key.getNumberOfValues());
+    for (int i = 0; i < 7; ++i) ASSERT_TRUE(key.setIntValue(V_STRING(static_cast<long>(i)), i));
+    EXPECT_EQ(7, key.getNumberOfValues());
 }
 
-TEST(RegistryKey, DeletingValuesAndTrees)
+TEST_F(RegistryKey, DeletingValuesAndTrees)
 {
-    Fixture f("delete");
-    VSYST_RegistryKey& k = f.key;
-    for (const char* n : {"a", "b", "c", "d", ""}) ASSERT_TRUE(k.setStringValue(n, n));
-    EXPECT_TRUE(k.deleteValue("b"));
-    EXPECT_FALSE(k.deleteValue("b"));
-    EXPECT_EQ((std::vector<std::string>{"", "a", "c", "d"}), valueNames(HKEY_CURRENT_USER, f.path()));
-    EXPECT_TRUE(k.deleteAllValues());
-    EXPECT_TRUE(valueNames(HKEY_CURRENT_USER, f.path()).empty());
-    EXPECT_TRUE(k.deleteAllValues());   // nothing left is fine
+    for (const char* n : {"a", "b", "c", "d", ""}) ASSERT_TRUE(key.setStringValue(n, n));
+    EXPECT_TRUE(key.deleteValue("b"));
+    EXPECT_FALSE(key.deleteValue("b"));
+    EXPECT_EQ((std::vector<std::string>{"", "a", "c", "d"}), valueNames(HKEY_CURRENT_USER, path()));
+    EXPECT_TRUE(key.deleteAllValues());
+    EXPECT_TRUE(valueNames(HKEY_CURRENT_USER, path()).empty());
+    EXPECT_TRUE(key.deleteAllValues());   // nothing left is fine
 
     // A tree three levels deep with values at every level.
     for (const char* p : {"t", "t\\x", "t\\x\\deep", "t\\y", "keep"}) {
-        ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(p), "v", REG_SZ, std::string("1\0", 2)));
-        ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(p), "w", REG_DWORD, "1234"));
+        ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, path(p), "v", REG_SZ, std::string("1\0", 2)));
+        ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, path(p), "w", REG_DWORD, "1234"));
     }
-    VSYST_RegistryKey t(k, "t", false);
+    VSYST_RegistryKey t(key, "t", false);
     EXPECT_TRUE(t.deleteAllValuesAndSubKeys());
-    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, f.path("t")));   // the key itself stays
-    EXPECT_TRUE(subKeyNames(HKEY_CURRENT_USER, f.path("t")).empty());
-    EXPECT_TRUE(valueNames(HKEY_CURRENT_USER, f.path("t")).empty());
+    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, path("t")));   // the key itself stays
+    EXPECT_TRUE(subKeyNames(HKEY_CURRENT_USER, path("t")).empty());
+    EXPECT_TRUE(valueNames(HKEY_CURRENT_USER, path("t")).empty());
     EXPECT_TRUE(t.setIntValue("still usable", 1));
-
-    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, f.path("t\\again\\deeper")));
-    EXPECT_TRUE(k.deleteAllValuesAndSubKeys("t"));
-    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, f.path("t")));
-    EXPECT_EQ(std::vector<std::string>{"keep"}, subKeyNames(HKEY_CURRENT_USER, f.path()));
-    EXPECT_FALSE(k.deleteAllValuesAndSubKeys("t"));          // gone already
+    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("t\\again\\deeper")));
+    EXPECT_TRUE(key.deleteAllValuesAndSubKeys("t"));
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, path("t")));
+    EXPECT_EQ(std::vector<std::string>{"keep"}, subKeyNames(HKEY_CURRENT_USER, path()));
+    EXPECT_FALSE(key.deleteAllValuesAndSubKeys("t"));   // gone already
     // An empty name would be this key itself: refused, nothing touched.
-    EXPECT_FALSE(k.deleteAllValuesAndSubKeys(""));
-    EXPECT_EQ((std::vector<std::string>{"v", "w"}), valueNames(HKEY_CURRENT_USER, f.path("keep")));
+    EXPECT_FALSE(key.deleteAllValuesAndSubKeys(""));
+    EXPECT_EQ((std::vector<std::string>{"v", "w"}), valueNames(HKEY_CURRENT_USER, path("keep")));
 
     // Names longer than the buffers end the deletion with false instead of looping.
-    const std::string longValue(200, 'v');
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path("long"), longValue, REG_SZ, std::string("x\0", 2)));
-    VSYST_RegistryKey longKey(k, "long", false);
+    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, path("long"), std::string(200, 'v'), REG_SZ, std::string("x\0", 2)));
+    VSYST_RegistryKey longKey(key, "long", false);
     EXPECT_FALSE(longKey.deleteAllValues());
     EXPECT_FALSE(longKey.deleteAllValuesAndSubKeys());
     // Deleting it by name reports the deletion of the key alone, which values do not prevent.
-    EXPECT_TRUE(k.deleteAllValuesAndSubKeys("long"));
-    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, f.path("long")));
-    const std::string longSub(256, 's');
-    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, f.path("longsub\\" + longSub)));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path("longsub"), "v", REG_SZ, std::string("x\0", 2)));
-    VSYST_RegistryKey longSubKey(k, "longsub", false);
-    EXPECT_FALSE(longSubKey.deleteAllValuesAndSubKeys());
-    EXPECT_TRUE(valueNames(HKEY_CURRENT_USER, f.path("longsub")).empty());   // values went first
+    EXPECT_TRUE(key.deleteAllValuesAndSubKeys("long"));
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, path("long")));
+    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("longsub\\" + std::string(256, 's'))));
+    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, path("longsub"), "v", REG_SZ, std::string("x\0", 2)));
+    EXPECT_FALSE(VSYST_RegistryKey(key, "longsub", false).deleteAllValuesAndSubKeys());
+    EXPECT_TRUE(valueNames(HKEY_CURRENT_USER, path("longsub")).empty());   // values went first
 }
 
-TEST(RegistryKey, CopyingValuesAndTrees)
+TEST_F(RegistryKey, CopyingValuesAndTrees)
 {
-    Fixture f("copy");
     // Source: every registry type, a default value, and a tree with class strings.
-    ASSERT_TRUE(f.key.setStringValue("s", "text"));
-    ASSERT_TRUE(f.key.setIntValue("i", 9));
-    ASSERT_TRUE(f.key.setFloatValue("f", 1.25));
-    ASSERT_TRUE(f.key.setBinaryValue("b", "\0\1", 2));
-    ASSERT_TRUE(f.key.setStringValue("", "default"));
+    ASSERT_TRUE(key.setStringValue("s", "text"));
+    ASSERT_TRUE(key.setIntValue("i", 9));
+    ASSERT_TRUE(key.setFloatValue("f", 1.25));
+    ASSERT_TRUE(key.setBinaryValue("b", "\0\1", 2));
+    ASSERT_TRUE(key.setStringValue("", "default"));
     struct Raw { const char* name; DWORD type; std::string data; } raws[] = {
-        {"x", REG_EXPAND_SZ, std::string("%TEMP%\0", 7)},
-        {"m", REG_MULTI_SZ, std::string("a\0bc\0\0", 6)},
-        {"q", REG_QWORD, bytes({1, 2, 3, 4, 5, 6, 7, 8})},
-        {"n", REG_NONE, ""},
-        {"raw", REG_BINARY, bytes({0, 0xFF})},
+        {"x", REG_EXPAND_SZ, std::string("%TEMP%\0", 7)}, {"m", REG_MULTI_SZ, std::string("a\0bc\0\0", 6)},
+        {"q", REG_QWORD, bytes({1, 2, 3, 4, 5, 6, 7, 8})}, {"n", REG_NONE, ""}, {"raw", REG_BINARY, bytes({0, 0xFF})},
     };
-    for (const Raw& r : raws) ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), r.name, r.type, r.data));
-    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, f.path("sub"), "ClassA"));
-    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, f.path("sub\\inner"), "ClassB"));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path("sub\\inner"), "deep", REG_DWORD, bytes({7, 0, 0, 0})));
-    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, f.path("empty")));
+    for (const Raw& r : raws) ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, path(), r.name, r.type, r.data));
+    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("sub"), "ClassA"));
+    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("sub\\inner"), "ClassB"));
+    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, path("sub\\inner"), "deep", REG_DWORD, bytes({7, 0, 0, 0})));
+    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("empty")));
+    const std::vector<std::string> source = dump(path());
+    ASSERT_EQ(10u, source.size());
 
-    orvtest::TestRegKey values("copy-values"), tree("copy-tree");
-    VSYST_RegistryKey valuesKey(f.root, values.subPath().c_str(), false);
-    VSYST_RegistryKey treeKey(f.root, tree.subPath().c_str(), false);
-
-    auto sameValues = [&](const std::string& from, const std::string& to) {
-        std::vector<std::string> names = valueNames(HKEY_CURRENT_USER, from);
-        if (names != valueNames(HKEY_CURRENT_USER, to)) return false;
-        for (const std::string& n : names) {
-            DWORD t1 = 0, t2 = 0;
-            std::string d1, d2;
-            if (!readRaw(HKEY_CURRENT_USER, from, n, t1, d1) || !readRaw(HKEY_CURRENT_USER, to, n, t2, d2)) return false;
-            if (t1 != t2 || d1 != d2) return false;
-        }
-        return true;
-    };
-
-    EXPECT_TRUE(f.key.copyAllValuesTo(valuesKey));
-    EXPECT_EQ(10u, valueNames(HKEY_CURRENT_USER, values.subPath()).size());
-    EXPECT_TRUE(sameValues(f.path(), values.subPath()));
+    orvtest::TestRegKey values("copy-values"), tree("copy-tree"), viaHandles("copy-handles");
+    VSYST_RegistryKey valuesKey(root, values.subPath().c_str(), false);
+    EXPECT_TRUE(key.copyAllValuesTo(valuesKey));
+    EXPECT_EQ(source, dump(values.subPath()));
     EXPECT_TRUE(subKeyNames(HKEY_CURRENT_USER, values.subPath()).empty());
-
-    EXPECT_TRUE(f.key.copyAllValuesAndSubKeysTo(treeKey));
-    EXPECT_TRUE(sameValues(f.path(), tree.subPath()));
-    EXPECT_EQ((std::vector<std::string>{"empty", "sub"}), subKeyNames(HKEY_CURRENT_USER, tree.subPath()));
-    EXPECT_TRUE(sameValues(f.path("sub\\inner"), tree.subPath() + "\\sub\\inner"));
-    EXPECT_EQ("ClassA", classOf(HKEY_CURRENT_USER, tree.subPath() + "\\sub"));
-    EXPECT_EQ("ClassB", classOf(HKEY_CURRENT_USER, tree.subPath() + "\\sub\\inner"));
-    EXPECT_EQ("", classOf(HKEY_CURRENT_USER, tree.subPath() + "\\empty"));
+    // Tree copies between key objects, and between handles no key object
+    // holds, which are closed when the copy returns.
+    HKEY from = openRaw(HKEY_CURRENT_USER, path()), to = openRaw(HKEY_CURRENT_USER, viaHandles.subPath());
+    ASSERT_TRUE(from && to);
+    EXPECT_TRUE(key.copyAllValuesAndSubKeysTo(VSYST_RegistryKey(root, tree.subPath().c_str(), false)));
+    EXPECT_TRUE(VSYST_RegistryKey::copyAllValuesAndSubKeysTo(from, to));
+    EXPECT_FALSE(handleOpen(from));
+    EXPECT_FALSE(handleOpen(to));
+    for (const std::string& copy : {tree.subPath(), viaHandles.subPath()}) {
+        SCOPED_TRACE(copy);
+        EXPECT_EQ(source, dump(copy));
+        EXPECT_EQ((std::vector<std::string>{"empty", "sub"}), subKeyNames(HKEY_CURRENT_USER, copy));
+        EXPECT_EQ(dump(path("sub\\inner")), dump(copy + "\\sub\\inner"));
+        EXPECT_EQ("ClassA", classOf(HKEY_CURRENT_USER, copy + "\\sub"));
+        EXPECT_EQ("ClassB", classOf(HKEY_CURRENT_USER, copy + "\\sub\\inner"));
+        EXPECT_EQ("", classOf(HKEY_CURRENT_USER, copy + "\\empty"));
+    }
+    // A handle some key object holds survives. With a null handle there is no
+    // copy, and the other handle is still taken over.
+    HKEY held = openRaw(HKEY_CURRENT_USER, path()), other = openRaw(HKEY_CURRENT_USER, viaHandles.subPath());
+    VSYST_RegistryKey holder(held, false);
+    EXPECT_TRUE(VSYST_RegistryKey::copyAllValuesAndSubKeysTo(held, other));
+    EXPECT_TRUE(handleOpen(held));
+    EXPECT_FALSE(handleOpen(other));
+    EXPECT_EQ("text", text(holder.getStringValue("s")));
+    HKEY lone = openRaw(HKEY_CURRENT_USER, path());
+    EXPECT_FALSE(VSYST_RegistryKey::copyAllValuesAndSubKeysTo(lone, nullptr));
+    EXPECT_FALSE(handleOpen(lone));
+    EXPECT_FALSE(VSYST_RegistryKey::copyAllValuesAndSubKeysTo(nullptr, nullptr));
 
     // Copying over existing values replaces them; others stay.
     ASSERT_TRUE(valuesKey.setStringValue("s", "old"));
     ASSERT_TRUE(valuesKey.setStringValue("only-here", "1"));
-    EXPECT_TRUE(f.key.copyAllValuesTo(valuesKey));
+    EXPECT_TRUE(key.copyAllValuesTo(valuesKey));
     EXPECT_EQ("text", text(valuesKey.getStringValue("s")));
     EXPECT_EQ("1", text(valuesKey.getStringValue("only-here")));
-
-    // A value name longer than the buffer stops the copy with false.
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path("sub"), std::string(200, 'n'), REG_SZ, std::string("x\0", 2)));
-    VSYST_RegistryKey sub(f.key, "sub", false);
-    EXPECT_FALSE(sub.copyAllValuesTo(valuesKey));
-
-    // A read-only target: the writes fail.
-    VSYST_RegistryKey readOnlyTarget(f.root, values.subPath().c_str(), false, VSYST_RegReadOnly);
-    EXPECT_FALSE(f.key.copyAllValuesTo(readOnlyTarget));
-}
-
-TEST(RegistryKey, CopyingATreeIntoItselfEnds)
-{
-    Fixture f("selfcopy");
-    ASSERT_TRUE(f.key.setIntValue("v", 1));
-    VSYST_RegistryKey inside(f.key, "inside", true);
-    ASSERT_TRUE(inside.isValid());
-    // Each level copied creates the next one below it; the copy must give up.
-    EXPECT_FALSE(f.key.copyAllValuesAndSubKeysTo(inside));
+    // A value name longer than the buffer stops the copy with false, and so does a read-only target.
+    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, path("sub"), std::string(200, 'n'), REG_SZ, std::string("x\0", 2)));
+    EXPECT_FALSE(VSYST_RegistryKey(key, "sub", false).copyAllValuesTo(valuesKey));
+    EXPECT_FALSE(key.copyAllValuesTo(VSYST_RegistryKey(root, values.subPath().c_str(), false, VSYST_RegReadOnly)));
+    // A target inside the source: each level copied creates the next one below it; the copy gives up.
+    VSYST_RegistryKey loop(key, "loop", true), inside(loop, "inside", true);
+    ASSERT_TRUE(loop.setIntValue("v", 1));
+    EXPECT_FALSE(loop.copyAllValuesAndSubKeysTo(inside));
     EXPECT_EQ(1, inside.getIntValue("v"));
-    EXPECT_TRUE(f.key.deleteAllValuesAndSubKeys("inside"));
+    EXPECT_TRUE(key.deleteAllValuesAndSubKeys("loop"));
 }
 
-TEST(RegistryKey, StaticCopyClosesAdoptedHandles)
+TEST_F(RegistryKey, EnumerationByIndex)
 {
-    Fixture f("staticcopy");
-    orvtest::TestRegKey target("staticcopy-target");
-    ASSERT_TRUE(f.key.setStringValue("s", "v"));
-    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, f.path("sub"), "Cls"));
+    ASSERT_TRUE(key.setStringValue("a", "first"));
+    ASSERT_TRUE(key.setIntValue("b", 22));
+    ASSERT_TRUE(key.setStringValue("c", "third"));
+    ASSERT_TRUE(key.setFloatValue("d", 1.0));
+    ASSERT_TRUE(key.setIntValue("e", -5));
+    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, path(), "f", REG_EXPAND_SZ, std::string("x\0", 2)));
+    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, path(), "g", REG_SZ, ""));   // no bytes at all
+    // The indexes follow the registry's own order of the values.
+    ASSERT_EQ((std::vector<std::string>{"a", "b", "c", "d", "e", "f", "g"}),
+              namesIn(HKEY_CURRENT_USER, path(), false, false));
+    EXPECT_EQ((std::vector<std::string>{"a=first@1", "c=third@3", "g=@7"}), enumerated(key, 's'));
+    EXPECT_EQ((std::vector<std::string>{"b=22@2", "e=-5@5"}), enumerated(key, 'i'));
+    EXPECT_TRUE(enumerated(key, 'i', 100).empty());   // starting beyond the end
 
-    // Handles no key object holds are closed when the copy returns.
-    HKEY from = openRaw(HKEY_CURRENT_USER, f.path());
-    HKEY to = openRaw(HKEY_CURRENT_USER, target.subPath());
-    ASSERT_TRUE(from && to);
-    EXPECT_TRUE(VSYST_RegistryKey::copyAllValuesAndSubKeysTo(from, to));
-    EXPECT_FALSE(handleOpen(from));
-    EXPECT_FALSE(handleOpen(to));
-    EXPECT_EQ("Cls", classOf(HKEY_CURRENT_USER, target.subPath() + "\\sub"));
-    DWORD type;
-    std::string data;
-    EXPECT_TRUE(readRaw(HKEY_CURRENT_USER, target.subPath(), "s", type, data));
+    const std::string longName(256, 'z');
+    for (const std::string& sub : {std::string("k1"), std::string("k2"), std::string("k3"), longName})
+        ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path(sub)));
+    EXPECT_EQ((std::vector<std::string>{"k1=@1", "k2=@2", "k3=@3", longName + "=@4"}), enumerated(key, 'k'));
 
-    // A handle some key object holds survives.
-    HKEY held = openRaw(HKEY_CURRENT_USER, f.path());
-    VSYST_RegistryKey holder(held, false);
-    HKEY other = openRaw(HKEY_CURRENT_USER, target.subPath());
-    EXPECT_TRUE(VSYST_RegistryKey::copyAllValuesAndSubKeysTo(held, other));
-    EXPECT_TRUE(handleOpen(held));
-    EXPECT_FALSE(handleOpen(other));
-    EXPECT_EQ("v", text(holder.getStringValue("s")));
-
-    // A null handle: no copy, and the other handle is still taken over.
-    HKEY lone = openRaw(HKEY_CURRENT_USER, f.path());
-    EXPECT_FALSE(VSYST_RegistryKey::copyAllValuesAndSubKeysTo(lone, nullptr));
-    EXPECT_FALSE(handleOpen(lone));
-    EXPECT_FALSE(VSYST_RegistryKey::copyAllValuesAndSubKeysTo(nullptr, nullptr));
+    // A value name longer than the enumeration buffer ends the enumeration;
+    // the integer beyond it is never reached.
+    VSYST_RegistryKey longNames(key, "k1", false);
+    ASSERT_TRUE(longNames.setStringValue("a", "1"));
+    ASSERT_TRUE(longNames.setStringValue(("b" + std::string(199, 'x')).c_str(), "2"));
+    ASSERT_TRUE(longNames.setStringValue("c", "3"));
+    ASSERT_TRUE(longNames.setIntValue("d", 4));
+    EXPECT_EQ(std::vector<std::string>{"a=1@1"}, enumerated(longNames, 's'));
+    EXPECT_TRUE(enumerated(longNames, 'i').empty());
 }
 
-TEST(RegistryKey, EnumerationByIndex)
+TEST_F(RegistryKey, RootKeysHandlesAndTheirAccounting)
 {
-    Fixture f("enum");
-    VSYST_RegistryKey& k = f.key;
-    ASSERT_TRUE(k.setStringValue("a", "first"));
-    ASSERT_TRUE(k.setIntValue("b", 22));
-    ASSERT_TRUE(k.setStringValue("c", "third"));
-    ASSERT_TRUE(k.setFloatValue("d", 1.0));
-    ASSERT_TRUE(k.setIntValue("e", -5));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "f", REG_EXPAND_SZ, std::string("x\0", 2)));
-    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, f.path(), "g", REG_SZ, ""));   // no bytes at all
-
-    // The registry's own order of the values, to know the indexes.
-    std::vector<std::string> order = valueNames(HKEY_CURRENT_USER, f.path(), true);
-    ASSERT_EQ((std::vector<std::string>{"a", "b", "c", "d", "e", "f", "g"}), order);
-
-    unsigned long index = 0;
-    V_STRING name, value;
-    EXPECT_FALSE(k.getStringValueByIndex(index, name, value));
-    EXPECT_EQ("a", text(name));
-    EXPECT_EQ("first", text(value));
-    EXPECT_EQ(1u, index);
-    EXPECT_FALSE(k.getStringValueByIndex(index, name, value));
-    EXPECT_EQ("c", text(name));
-    EXPECT_EQ("third", text(value));
-    EXPECT_EQ(3u, index);
-    EXPECT_FALSE(k.getStringValueByIndex(index, name, value));
-    EXPECT_EQ("g", text(name));
-    EXPECT_EQ("", text(value));
-    EXPECT_EQ(7u, index);
-    EXPECT_TRUE(k.getStringValueByIndex(index, name, value));
-
-    index = 0;
-    long number = 0;
-    EXPECT_FALSE(k.getIntValueByIndex(index, name, number));
-    EXPECT_EQ("b", text(name));
-    EXPECT_EQ(22, number);
-    EXPECT_EQ(2u, index);
-    EXPECT_FALSE(k.getIntValueByIndex(index, name, number));
-    EXPECT_EQ("e", text(name));
-    EXPECT_EQ(-5, number);
-    EXPECT_EQ(5u, index);
-    EXPECT_TRUE(k.getIntValueByIndex(index, name, number));
-    // Starting beyond the end.
-    index = 100;
-    EXPECT_TRUE(k.getIntValueByIndex(index, name, number));
-
-    for (const char* sub : {"k1", "k2", "k3"}) ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, f.path(sub)));
-    ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, f.path(std::string(256, 'z'))));
-    std::set<std::string> keys;
-    index = 0;
-    while (!k.getKeyByIndex(index, name)) {
-        keys.insert(text(name));
-        ASSERT_LT(index, 10u);
+    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, path(), "v", REG_SZ, std::string("root\0", 5)));
+    for (VSYST_RegistryRootKey r : {VSYST_RegCurrentUser, VSYST_RegLocalMachine, VSYST_RegUsers, VSYST_RegClassesRoot}) {
+        EXPECT_TRUE(VSYST_RegistryKey(r).isValid()) << r;
+        EXPECT_TRUE(VSYST_RegistryKey(r, VSYST_RegReadOnly).isValid()) << r;
     }
-    EXPECT_EQ((std::set<std::string>{"k1", "k2", "k3", std::string(256, 'z')}), keys);
-    EXPECT_EQ(4u, index);
-}
+    VSYST_RegistryKey hkcu(VSYST_RegCurrentUser, VSYST_RegReadOnly);
+    EXPECT_EQ("root", text(VSYST_RegistryKey(hkcu, path().c_str(), false).getStringValue("v")));
+    EXPECT_FALSE(VSYST_RegistryKey(static_cast<VSYST_RegistryRootKey>(0x12345678ul)).isValid());
+    EXPECT_FALSE(VSYST_RegistryKey(static_cast<HKEY>(nullptr), true).isValid());
+    EXPECT_FALSE(VSYST_RegistryKey(static_cast<HKEY>(nullptr), false).isValid());
 
-TEST(RegistryKey, EnumerationEndsOnFailures)
-{
-    Fixture f("enumfail");
-    VSYST_RegistryKey& k = f.key;
-    // The middle value's name is longer than the enumeration buffer.
-    ASSERT_TRUE(k.setStringValue("a", "1"));
-    ASSERT_TRUE(k.setStringValue(("b" + std::string(199, 'x')).c_str(), "2"));
-    ASSERT_TRUE(k.setStringValue("c", "3"));
-    ASSERT_TRUE(k.setIntValue("d", 4));
-
-    std::vector<std::string> seen;
-    unsigned long index = 0;
-    V_STRING name, value;
-    int calls = 0;
-    while (!k.getStringValueByIndex(index, name, value) && ++calls < 10) seen.push_back(text(name) + "=" + text(value));
-    EXPECT_EQ(std::vector<std::string>{"a=1"}, seen);
-
-    index = 0;
-    long number = 0;
-    calls = 0;
-    // The integer lies beyond the long name: the enumeration ends before it.
-    while (!k.getIntValueByIndex(index, name, number) && ++calls < 10) {}
-    EXPECT_EQ(0, calls);
-
-    // A handle closed behind the key's back ends every enumeration at once.
-    HKEY h = openRaw(HKEY_CURRENT_USER, f.path());
-    VSYST_RegistryKey broken(h, false);
-    RegCloseKey(h);
-    index = 0;
-    name = "kept";
-    EXPECT_TRUE(broken.getKeyByIndex(index, name));
-    EXPECT_TRUE(broken.getStringValueByIndex(index, name, value));
-    EXPECT_TRUE(broken.getIntValueByIndex(index, name, number));
-    EXPECT_EQ(0u, index);
-    EXPECT_EQ("kept", text(name));
-    EXPECT_FALSE(broken.deleteAllValues());
-    EXPECT_FALSE(broken.deleteAllValuesAndSubKeys());
-    EXPECT_FALSE(broken.copyAllValuesTo(k));
-    EXPECT_FALSE(broken.copyAllValuesAndSubKeysTo(k));
-    EXPECT_EQ(VSYST_RegValNone, broken.getTypeOf("a"));
-}
-
-TEST(RegistryKey, HandleAccounting)
-{
-    Fixture f("handles");
-    HKEY h1 = openRaw(HKEY_CURRENT_USER, f.path());
-    HKEY h2 = openRaw(HKEY_CURRENT_USER, f.path());
+    // Duplicating leaves the caller's handle alone; an adopted one is closed
+    // with the last key holding it, and only once.
+    HKEY h1 = openRaw(HKEY_CURRENT_USER, path()), h2 = openRaw(HKEY_CURRENT_USER, path());
     ASSERT_TRUE(h1 && h2 && h1 != h2);
-
+    EXPECT_EQ("root", text(VSYST_RegistryKey(h1, true).getStringValue("v")));
     std::unique_ptr<VSYST_RegistryKey> first(new VSYST_RegistryKey(h1, false));
+    EXPECT_EQ("root", text(first->getStringValue("v")));
     std::vector<VSYST_RegistryKey> copies;
     for (int i = 0; i < 50; ++i) copies.push_back(*first);   // reallocations copy and destroy too
     first.reset();
-    EXPECT_TRUE(handleOpen(h1));
-
-    VSYST_RegistryKey second(h2, false);
-    VSYST_RegistryKey invalid;
+    VSYST_RegistryKey second(h2, false), invalid;
     for (size_t i = 0; i < copies.size(); i += 2) copies[i] = second;
-    copies[1] = copies[1];                                    // self-assignment changes nothing
+    copies[1] = copies[1];   // self-assignment changes nothing
     copies[3] = invalid;
-    copies[3] = copies[5];                                    // h1 again
-    EXPECT_TRUE(handleOpen(h1));
+    copies[3] = copies[5];   // h1 again
     for (size_t i = 1; i < copies.size(); i += 2) {
         EXPECT_TRUE(handleOpen(h1)) << i;
         copies[i] = second;
     }
-    // The last holder of h1 has let go: closed.
     EXPECT_FALSE(handleOpen(h1));
     EXPECT_TRUE(handleOpen(h2));
 
     // Open handles until one reuses h1's value; a second close of h1 would hit it.
     std::vector<HKEY> fresh;
-    for (int i = 0; i < 8; ++i) fresh.push_back(openRaw(HKEY_CURRENT_USER, f.path()));
-
+    for (int i = 0; i < 8; ++i) fresh.push_back(openRaw(HKEY_CURRENT_USER, path()));
     {
-        VSYST_RegistryKey copy(second);
-        VSYST_RegistryKey assigned;
+        VSYST_RegistryKey copy(second), assigned;
         assigned = copy;
         assigned = invalid;
-        VSYST_RegistryKey invalidCopy(invalid);
-        EXPECT_FALSE(invalidCopy.isValid());
+        EXPECT_FALSE(VSYST_RegistryKey(invalid).isValid());
     }
     copies.clear();
     EXPECT_TRUE(handleOpen(h2));
@@ -872,15 +561,13 @@ TEST(RegistryKey, HandleAccounting)
         EXPECT_TRUE(handleOpen(k));
         RegCloseKey(k);
     }
-
     // Keys opened by name share nothing: each closes its own handle.
     {
-        VSYST_RegistryKey a(f.key, "", false), b(f.key, "", false);
-        EXPECT_TRUE(a.isValid() && b.isValid());
+        VSYST_RegistryKey a(key, "", false), b(key, "", false);
         VSYST_RegistryKey c(a);
         a = b;
         EXPECT_TRUE(c.setIntValue("x", 1));
         EXPECT_TRUE(a.setIntValue("y", 1));
     }
-    EXPECT_EQ(2, f.key.getNumberOfValues());
+    EXPECT_EQ(3, key.getNumberOfValues());
 }

@@ -16,63 +16,65 @@ namespace {
 const char kOwnBasic[] = "Software\\OrvCoreTest\\StdKeyApp\\3.4";
 const char kGenericBasic[] = "Software\\Brakmar\\T.R.I.O.N.(R) Platform\\Generic Application\\2.178";
 
-// HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE and HKEY_USERS of this process lead
-// below the test key while the object lives.
-class RootOverride {
-public:
-    explicit RootOverride(const orvtest::TestRegKey& tk)
+// A private test key to which HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE and
+// HKEY_USERS of this process lead (its sub-keys cu, lm and u) while it lives.
+struct RootOverride {
+    explicit RootOverride(const char* name) : tk(name)
     {
-        const HKEY roots[3] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS};
         const char* names[3] = {"cu", "lm", "u"};
         for (int i = 0; i < 3; ++i) {
-            m_roots[i] = roots[i];
-            m_keys[i] = nullptr;
-            RegCreateKeyExA(tk.handle(), names[i], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_keys[i], nullptr);
+            keys[i] = openOrCreate(tk.handle(), names[i]);
+            ok = keys[i] && RegOverridePredefKey(roots[i], keys[i]) == ERROR_SUCCESS && ok;
         }
-        for (int i = 0; i < 3; ++i) m_ok = (m_keys[i] && RegOverridePredefKey(m_roots[i], m_keys[i]) == ERROR_SUCCESS) && m_ok;
     }
     ~RootOverride()
     {
         for (int i = 0; i < 3; ++i) {
-            RegOverridePredefKey(m_roots[i], nullptr);
-            if (m_keys[i]) RegCloseKey(m_keys[i]);
+            RegOverridePredefKey(roots[i], nullptr);
+            if (keys[i]) RegCloseKey(keys[i]);
         }
     }
-    RootOverride(const RootOverride&) = delete;
-    RootOverride& operator=(const RootOverride&) = delete;
-
-    bool ok() const { return m_ok; }
     // Where a redirected root really is.
-    HKEY of(HKEY root) const
-    {
-        for (int i = 0; i < 3; ++i)
-            if (m_roots[i] == root) return m_keys[i];
-        return nullptr;
-    }
-    bool empty() const
-    {
-        for (HKEY k : m_keys)
-            if (!subKeyNames(k, "").empty()) return false;
-        return true;
-    }
-
-private:
-    HKEY m_roots[3];
-    HKEY m_keys[3];
-    bool m_ok = true;
+    HKEY of(HKEY root) const { return keys[std::find(roots, roots + 3, root) - roots]; }
+    orvtest::TestRegKey tk;
+    const HKEY roots[3] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS};
+    HKEY keys[3] = {};
+    bool ok = true;
 };
 
-struct Expected {
-    VSYST_RegistryStandardKey key;
-    HKEY root;
-    std::string path;
-};
+HMODULE loadTestModule(const char* name) { return LoadLibraryA((orvtest::exeDir() + "\\" + name).c_str()); }
 
-// The table, spelled out independently of the library.
-std::vector<Expected> standardKeys(const std::string& basic)
+}  // namespace
+
+TEST(StandardKeys, ExecutableWithItsOwnRegistryBase)
 {
-    const std::string platform = "Software\\Brakmar\\T.R.I.O.N.(R) Platform";
-    return {
+    VSYST_VersionInfo self(true);
+    EXPECT_EQ("OrvCoreTest\\StdKeyApp", text(self.getRegBase()));
+    EXPECT_FALSE(self.isDefaultRegBase());
+    EXPECT_EQ(kOwnBasic, text(VSYST_RegistryKey::getBasicKeyName()));
+    EXPECT_EQ("OrvCoreTest\\StdKeyApp\\3.4", text(VSYST_RegistryKey::getBasicKeyNameSoftware()));
+
+    // The real current user's settings key, at the place the basic key name gives.
+    const std::string app = "Software\\OrvCoreTest\\StdKeyApp";
+    RegDeleteTreeA(HKEY_CURRENT_USER, app.c_str());
+    EXPECT_FALSE(VSYST_RegistryKey(VSYST_RSK_CurrentUserSettings, false).isValid());
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, app));
+    EXPECT_TRUE(VSYST_RegistryKey(VSYST_RSK_CurrentUserSettings, true).setStringValue("where", "here"));
+    std::string data;
+    EXPECT_TRUE(readRaw(HKEY_CURRENT_USER, app + "\\3.4\\Settings", "where", nullptr, &data));
+    EXPECT_EQ(std::string("here\0", 5), data);
+    EXPECT_EQ("here", text(VSYST_RegistryKey(VSYST_RSK_CurrentUserSettings, false).getStringValue("where", "")));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_CURRENT_USER, app.c_str()));
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\OrvCoreTest");   // when no other test uses it
+}
+
+TEST(StandardKeys, EveryStandardKeyOpensItsPlace)
+{
+    RootOverride roots("stdkeys-table");
+    ASSERT_TRUE(roots.ok);
+    // The table, spelled out independently of the library.
+    const std::string basic = kOwnBasic, platform = "Software\\Brakmar\\T.R.I.O.N.(R) Platform";
+    struct Expected { VSYST_RegistryStandardKey key; HKEY root; std::string path; } table[] = {
         {VSYST_RSK_LocalMachineCompany, HKEY_LOCAL_MACHINE, "Software\\Brakmar"},
         {VSYST_RSK_LocalMachineBase, HKEY_LOCAL_MACHINE, basic},
         {VSYST_RSK_LocalMachineSettings, HKEY_LOCAL_MACHINE, basic + "\\Settings"},
@@ -88,114 +90,49 @@ std::vector<Expected> standardKeys(const std::string& basic)
         {VSYST_RSK_CurrentUserExplorer, HKEY_CURRENT_USER, platform + "\\Explorer"},
         {VSYST_RSK_CurrentUserExplorerSettings, HKEY_CURRENT_USER, platform + "\\Explorer\\Settings"},
     };
-}
-
-HMODULE loadTestModule(const char* name)
-{
-    return LoadLibraryA((orvtest::exeDir() + "\\" + name).c_str());
-}
-
-}  // namespace
-
-TEST(StandardKeys, ExecutableWithItsOwnRegistryBase)
-{
-    VSYST_VersionInfo self(true);
-    EXPECT_EQ("OrvCoreTest\\StdKeyApp", text(self.getRegBase()));
-    EXPECT_FALSE(self.isDefaultRegBase());
-    EXPECT_EQ(kOwnBasic, text(VSYST_RegistryKey::getBasicKeyName()));
-    EXPECT_EQ("OrvCoreTest\\StdKeyApp\\3.4", text(VSYST_RegistryKey::getBasicKeyNameSoftware()));
-
-    // The real current user's settings key, at the place the basic key name gives.
-    const std::string settings = std::string(kOwnBasic) + "\\Settings";
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\OrvCoreTest\\StdKeyApp");
-    {
-        VSYST_RegistryKey absent(VSYST_RSK_CurrentUserSettings, false);
-        EXPECT_FALSE(absent.isValid());
-        EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Software\\OrvCoreTest\\StdKeyApp"));
-
-        VSYST_RegistryKey key(VSYST_RSK_CurrentUserSettings, true);
-        ASSERT_TRUE(key.isValid());
-        EXPECT_TRUE(key.setStringValue("where", "here"));
-        DWORD type = 0;
-        std::string data;
-        EXPECT_TRUE(readRaw(HKEY_CURRENT_USER, settings, "where", type, data));
-        EXPECT_EQ(std::string("here\0", 5), data);
-        VSYST_RegistryKey again(VSYST_RSK_CurrentUserSettings, false);
-        EXPECT_EQ("here", text(again.getStringValue("where")));
+    // Nothing is opened or created without create; values outside the table
+    // open nothing even with it.
+    const V_STRING sub("sub");
+    for (const Expected& e : table) {
+        EXPECT_FALSE(VSYST_RegistryKey(e.key, false).isValid()) << e.path;
+        EXPECT_FALSE(VSYST_RegistryKey(e.key, false, VSYST_RegReadOnly).isValid()) << e.path;
+        EXPECT_FALSE(VSYST_RegistryKey(e.key, false, &sub).isValid()) << e.path;
+        EXPECT_FALSE(VSYST_RegistryKey(e.key, false, sub, VSYST_RegReadOnly).isValid()) << e.path;
     }
-    EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\OrvCoreTest\\StdKeyApp"));
-    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Software\\OrvCoreTest\\StdKeyApp"));
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\OrvCoreTest");   // when no other test uses it
-}
+    for (int value : {9, 0x0FFF, 0x1005, -1, 0x7FFFFFFF}) {
+        EXPECT_FALSE(VSYST_RegistryKey(static_cast<VSYST_RegistryStandardKey>(value), true).isValid()) << value;
+        EXPECT_FALSE(VSYST_RegistryKey(static_cast<VSYST_RegistryStandardKey>(value), true, sub).isValid()) << value;
+    }
+    for (HKEY k : roots.keys) EXPECT_TRUE(subKeyNames(k, "").empty());
 
-TEST(StandardKeys, EveryStandardKeyOpensItsPlace)
-{
-    orvtest::TestRegKey tk("stdkeys-table");
-    RootOverride roots(tk);
-    ASSERT_TRUE(roots.ok());
-    for (const Expected& e : standardKeys(kOwnBasic)) {
-        VSYST_RegistryKey key(e.key, true);
-        ASSERT_TRUE(key.isValid()) << e.path;
-        // Created, with every missing parent, exactly there.
-        EXPECT_TRUE(keyExists(roots.of(e.root), e.path)) << e.path;
+    // Created, with every missing parent, exactly there; found again without
+    // create, read-only when asked.
+    for (const Expected& e : table) {
         const std::string marker = "marker-" + std::to_string(e.key);
-        ASSERT_TRUE(key.setIntValue(marker.c_str(), e.key)) << e.path;
-        DWORD type = 0;
-        std::string data;
-        EXPECT_TRUE(readRaw(roots.of(e.root), e.path, marker, type, data)) << e.path;
-        // Found again without create, read-only or not.
+        ASSERT_TRUE(VSYST_RegistryKey(e.key, true).setIntValue(marker.c_str(), e.key)) << e.path;
+        EXPECT_TRUE(readRaw(roots.of(e.root), e.path, marker)) << e.path;
         VSYST_RegistryKey again(e.key, false, VSYST_RegReadOnly);
         EXPECT_EQ(e.key, again.getIntValue(marker.c_str(), -1L)) << e.path;
         EXPECT_FALSE(again.setIntValue("x", 1)) << e.path;
     }
 }
 
-TEST(StandardKeys, NothingIsCreatedWithoutCreate)
+TEST(StandardKeys, SubKeysAccessAndTheNonSpecificBase)
 {
-    orvtest::TestRegKey tk("stdkeys-nocreate");
-    RootOverride roots(tk);
-    ASSERT_TRUE(roots.ok());
-    for (const Expected& e : standardKeys(kOwnBasic)) {
-        EXPECT_FALSE(VSYST_RegistryKey(e.key, false).isValid()) << e.path;
-        EXPECT_FALSE(VSYST_RegistryKey(e.key, false, VSYST_RegReadOnly).isValid()) << e.path;
-        V_STRING sub("sub");
-        EXPECT_FALSE(VSYST_RegistryKey(e.key, false, &sub).isValid()) << e.path;
-        EXPECT_FALSE(VSYST_RegistryKey(e.key, false, sub, VSYST_RegReadOnly).isValid()) << e.path;
-    }
-    EXPECT_TRUE(roots.empty());
-
-    // Values outside the table open nothing, even with create.
-    for (int value : {9, 0x0FFF, 0x1005, -1, 0x7FFFFFFF}) {
-        auto key = static_cast<VSYST_RegistryStandardKey>(value);
-        EXPECT_FALSE(VSYST_RegistryKey(key, true).isValid()) << value;
-        V_STRING sub("sub");
-        EXPECT_FALSE(VSYST_RegistryKey(key, true, sub).isValid()) << value;
-    }
-    EXPECT_TRUE(roots.empty());
-}
-
-TEST(StandardKeys, SubKeysAndAccess)
-{
-    orvtest::TestRegKey tk("stdkeys-sub");
-    RootOverride roots(tk);
-    ASSERT_TRUE(roots.ok());
+    RootOverride roots("stdkeys-sub");
+    ASSERT_TRUE(roots.ok);
     HKEY cu = roots.of(HKEY_CURRENT_USER);
     const std::string settings = std::string(kOwnBasic) + "\\Settings";
-
     V_STRING sub("Tools\\Grid");
-    VSYST_RegistryKey grid(VSYST_RSK_CurrentUserSettings, true, &sub);
-    ASSERT_TRUE(grid.isValid());
+    ASSERT_TRUE(VSYST_RegistryKey(VSYST_RSK_CurrentUserSettings, true, &sub).setIntValue("size", 10));
     EXPECT_TRUE(keyExists(cu, settings + "\\Tools\\Grid"));
-    ASSERT_TRUE(grid.setIntValue("size", 10));
-
-    // The reference form reaches the same key; a null pointer means no sub-key.
+    // The reference form reaches the same key; a null pointer means no sub-key,
+    // and an empty sub-key still adds the separator: the same key with a trailing backslash.
     EXPECT_EQ(10, VSYST_RegistryKey(VSYST_RSK_CurrentUserSettings, false, sub).getIntValue("size", 0L));
     ASSERT_TRUE(writeRaw(cu, settings, "top", REG_DWORD, bytes({1, 0, 0, 0})));
     EXPECT_EQ(1, VSYST_RegistryKey(VSYST_RSK_CurrentUserSettings, false, static_cast<const V_STRING*>(nullptr))
                      .getIntValue("top", 0L));
-    // An empty sub-key still adds the separator: the same key with a trailing backslash.
     EXPECT_EQ(1, VSYST_RegistryKey(VSYST_RSK_CurrentUserSettings, false, V_STRING()).getIntValue("top", 0L));
-
     // Read-only when asked, for every form.
     VSYST_RegistryKey ro1(VSYST_RSK_CurrentUserSettings, false, &sub, VSYST_RegReadOnly);
     VSYST_RegistryKey ro2(VSYST_RSK_CurrentUserSettings, true, sub, VSYST_RegReadOnly);
@@ -203,54 +140,33 @@ TEST(StandardKeys, SubKeysAndAccess)
         EXPECT_EQ(10, k->getIntValue("size", 0L));
         EXPECT_FALSE(k->setIntValue("size", 11));
     }
-    VSYST_RegistryKey rw(VSYST_RSK_CurrentUserSettings, false, sub, VSYST_RegReadWrite);
-    EXPECT_TRUE(rw.setIntValue("size", 12));
-
+    EXPECT_TRUE(VSYST_RegistryKey(VSYST_RSK_CurrentUserSettings, false, sub, VSYST_RegReadWrite).setIntValue("size", 12));
     // A missing key created on a read-only request comes back writable:
     // creation always asks for read and write.
     V_STRING fresh("Fresh");
-    VSYST_RegistryKey created(VSYST_RSK_CurrentUserSettings, true, &fresh, VSYST_RegReadOnly);
-    ASSERT_TRUE(created.isValid());
-    EXPECT_TRUE(created.setIntValue("v", 1));
+    EXPECT_TRUE(VSYST_RegistryKey(VSYST_RSK_CurrentUserSettings, true, &fresh, VSYST_RegReadOnly).setIntValue("v", 1));
     EXPECT_TRUE(keyExists(cu, settings + "\\Fresh"));
-
     // Sub-keys of the other roots land below the right root.
     V_STRING other("Other");
     EXPECT_TRUE(VSYST_RegistryKey(VSYST_RSK_DefaultUserSettings, true, other).isValid());
     EXPECT_TRUE(keyExists(roots.of(HKEY_USERS), ".DEFAULT\\" + settings + "\\Other"));
     EXPECT_TRUE(VSYST_RegistryKey(VSYST_RSK_LocalMachinePlatform, true, other).isValid());
     EXPECT_TRUE(keyExists(roots.of(HKEY_LOCAL_MACHINE), "Software\\Brakmar\\T.R.I.O.N.(R) Platform\\Other"));
-}
 
-TEST(StandardKeys, NonSpecificRegistryBase)
-{
-    orvtest::TestRegKey tk("stdkeys-nonspecific");
-    RootOverride roots(tk);
-    ASSERT_TRUE(roots.ok());
-    HKEY cu = roots.of(HKEY_CURRENT_USER);
-
+    // A non-specific base moves the keys opened after it; one opened before keeps its place.
     VSYST_RegistryKey before(VSYST_RSK_CurrentUserSettings, true);
-    ASSERT_TRUE(before.isValid());
-
     VSYST_RegistryKey::setNonSpecificRegBase("Software\\X\\Y");
     EXPECT_EQ("Software\\X\\Y", text(VSYST_RegistryKey::getBasicKeyName()));
     EXPECT_EQ("X\\Y", text(VSYST_RegistryKey::getBasicKeyNameSoftware()));
-    VSYST_RegistryKey after(VSYST_RSK_CurrentUserSettings, true);
-    ASSERT_TRUE(after.isValid());
+    EXPECT_TRUE(VSYST_RegistryKey(VSYST_RSK_CurrentUserSettings, true).isValid());
     EXPECT_TRUE(keyExists(cu, "Software\\X\\Y\\Settings"));
     EXPECT_TRUE(VSYST_RegistryKey(VSYST_RSK_DefaultUserSettings, true).isValid());
     EXPECT_TRUE(keyExists(roots.of(HKEY_USERS), ".DEFAULT\\Software\\X\\Y\\Settings"));
-
-    // A key opened before the change keeps its place.
     ASSERT_TRUE(before.setIntValue("old", 1));
-    DWORD type;
-    std::string data;
-    EXPECT_TRUE(readRaw(cu, std::string(kOwnBasic) + "\\Settings", "old", type, data));
-
+    EXPECT_TRUE(readRaw(cu, settings, "old"));
     // Null changes nothing.
     VSYST_RegistryKey::setNonSpecificRegBase(nullptr);
     EXPECT_EQ("Software\\X\\Y", text(VSYST_RegistryKey::getBasicKeyName()));
-
     // Short paths: nothing after the first nine characters, and no reading past the end.
     for (const char* shortPath : {"Soft", "Software\\", "S"}) {
         VSYST_RegistryKey::setNonSpecificRegBase(shortPath);
@@ -259,7 +175,6 @@ TEST(StandardKeys, NonSpecificRegistryBase)
     }
     VSYST_RegistryKey::setNonSpecificRegBase("Software\\Z");
     EXPECT_EQ("Z", text(VSYST_RegistryKey::getBasicKeyNameSoftware()));
-
     // An empty path gives the executable's own name back.
     VSYST_RegistryKey::setNonSpecificRegBase("");
     EXPECT_EQ(kOwnBasic, text(VSYST_RegistryKey::getBasicKeyName()));
@@ -267,22 +182,24 @@ TEST(StandardKeys, NonSpecificRegistryBase)
 
 TEST(StandardKeys, RegistryBaseModuleBeforeFirstUse)
 {
-    HMODULE full = loadTestModule("vi_full.dll");
-    HMODULE v800 = loadTestModule("vi_v800.dll");
-    ASSERT_TRUE(full && v800);
+    RootOverride roots("stdkeys-module");
+    ASSERT_TRUE(roots.ok);
+    HMODULE full = loadTestModule("vi_full.dll"), v800 = loadTestModule("vi_v800.dll");
+    HMODULE none = loadTestModule("vi_none.dll");
+    ASSERT_TRUE(full && v800 && none);
+    // Without force, a module set before any key is opened decides that key's place.
     EXPECT_EQ(nullptr, VSYST_RegistryKey::setNonSpecificRegBaseModule(full, false));
+    EXPECT_TRUE(VSYST_RegistryKey(VSYST_RSK_CurrentUserSession, true).isValid());
+    EXPECT_TRUE(keyExists(roots.of(HKEY_CURRENT_USER), "Software\\Brakmar\\VITest\\7.1\\Session"));
     EXPECT_EQ("Software\\Brakmar\\VITest\\7.1", text(VSYST_RegistryKey::getBasicKeyName()));
     // Once a module is set (and the name computed), only force changes it.
     EXPECT_EQ(full, VSYST_RegistryKey::setNonSpecificRegBaseModule(v800, false));
     EXPECT_EQ("Software\\Brakmar\\VITest\\7.1", text(VSYST_RegistryKey::getBasicKeyName()));
     EXPECT_EQ(full, VSYST_RegistryKey::setNonSpecificRegBaseModule(v800, true));
     EXPECT_EQ("Software\\Brakmar\\VITest\\8.0", text(VSYST_RegistryKey::getBasicKeyName()));
-    // A module without a version resource gives the generic base.
-    HMODULE none = loadTestModule("vi_none.dll");
-    ASSERT_NE(nullptr, none);
+    // A module without a version resource gives the generic base; forcing null goes back to the executable.
     EXPECT_EQ(v800, VSYST_RegistryKey::setNonSpecificRegBaseModule(none, true));
     EXPECT_EQ(kGenericBasic, text(VSYST_RegistryKey::getBasicKeyName()));
-    // Forcing null goes back to the executable.
     EXPECT_EQ(none, VSYST_RegistryKey::setNonSpecificRegBaseModule(nullptr, true));
     EXPECT_EQ(kOwnBasic, text(VSYST_RegistryKey::getBasicKeyName()));
 }
@@ -305,18 +222,4 @@ TEST(StandardKeys, RegistryBaseModuleAfterFirstUse)
     EXPECT_EQ("Software\\Fixed", text(VSYST_RegistryKey::getBasicKeyName()));
     VSYST_RegistryKey::setNonSpecificRegBase("");
     EXPECT_EQ(kOwnBasic, text(VSYST_RegistryKey::getBasicKeyName()));
-}
-
-TEST(StandardKeys, ModuleSetBeforeAnyKeyIsOpened)
-{
-    // Without force, a module set before the first standard key decides that key's place.
-    orvtest::TestRegKey tk("stdkeys-module");
-    RootOverride roots(tk);
-    ASSERT_TRUE(roots.ok());
-    HMODULE full = loadTestModule("vi_full.dll");
-    ASSERT_NE(nullptr, full);
-    VSYST_RegistryKey::setNonSpecificRegBaseModule(full, false);
-    VSYST_RegistryKey key(VSYST_RSK_CurrentUserSession, true);
-    ASSERT_TRUE(key.isValid());
-    EXPECT_TRUE(keyExists(roots.of(HKEY_CURRENT_USER), "Software\\Brakmar\\VITest\\7.1\\Session"));
 }

@@ -1,5 +1,5 @@
-// VSYST_VersionInfo against modules with version resources compiled by windres
-// (see CMakeLists.txt for what each one holds).
+// VSYST_VersionInfo, and orvtool version, against modules with version
+// resources compiled by windres (see CMakeLists.txt for what each one holds).
 #include "VSYST_VersionInfo.h"
 #include "diag/orv_fake_mfc42.h"
 #include "support/OrvTestSupport.h"
@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -15,7 +16,10 @@ std::string module(const char* file) { return orvtest::exeDir() + "\\" + file; }
 
 std::string text(const V_STRING& s) { return std::string(s.data(), s.length()); }
 
-const char kGenericBase[] = "Brakmar\\T.R.I.O.N.(R) Platform\\Generic Application";
+const std::string kGenericBase = "Brakmar\\T.R.I.O.N.(R) Platform\\Generic Application";
+const std::string kGeneric = "Generic Application||" + kGenericBase + "|generic|";
+const std::string kStage = "2004.0.0.0|ZovIdiv FT||Brakmar\\ZovIdiv FT|generic|none";
+const std::string kFull = "7.1.3.12|VIFull|ModA,ModB|Brakmar\\VITest|own|resource";
 
 // Every field of an object, for compact comparisons.
 std::string describe(const VSYST_VersionInfo& vi)
@@ -27,48 +31,61 @@ std::string describe(const VSYST_VersionInfo& vi)
 
 }  // namespace
 
-TEST(VersionInfo, CompleteResourceWithStrings)
+TEST(VersionInfo, WhatEachModuleGives)
 {
-    VSYST_VersionInfo vi(module("vi_full.dll").c_str(), true);
-    // The product version, not the file version (9.8.7.6).
-    EXPECT_EQ(7, vi.getMajorRelease());
-    EXPECT_EQ(1, vi.getMinorRelease());
-    EXPECT_EQ(3, vi.getUpdateRelease());
-    EXPECT_EQ(12, vi.getBuildRelease());
-    EXPECT_EQ("7.1.3.12|VIFull|ModA,ModB|Brakmar\\VITest|own|resource", describe(vi));
-    EXPECT_EQ("Brakmar\\VITest\\7.1", text(vi.getRegBaseVersion('\\')));
-    EXPECT_EQ("Brakmar\\VITest/7.1", text(vi.getRegBaseVersion('/')));
-    EXPECT_EQ("7.1.3.12-full", text(vi.getProductVersionString()));
+    // A file is read where it is built, or from a copy under another name.
+    struct Case { const char* file; bool strings; std::string expected; const char* copyAs = nullptr; } cases[] = {
+        // The product version, not the file version (9.8.7.6). Without the
+        // strings the numbers still come from the resource; the rest stays generic.
+        {"vi_full.dll", true, kFull},
+        {"vi_full.dll", false, "7.1.3.12|" + kGeneric + "resource"},
+        // No RegBase: generic major, minor, name and base; update and build and
+        // the run info stay, and the numbers count as read from the resource.
+        {"vi_noregbase.dll", true, "2.178.3.12|Generic Application|ModA|" + kGenericBase + "|generic|resource"},
+        // No translation table or no InternalName: generic, and not from the resource.
+        {"vi_notrans.dll", true, "2.178.3.12|" + kGeneric + "none"},
+        {"vi_nointernal.dll", true, "2.178.3.12|" + kGeneric + "none"},
+        {"vi_none.dll", true, "2.178.0.0|" + kGeneric + "none"},
+        {"no_such_module.dll", true, "2.178.0.0|" + kGeneric + "none"},
+        // Larger than the 8000 bytes read: RegBase beyond them is not seen, within
+        // them it is; with the translation table beyond them no string counts.
+        // The numbers lie at the start and are read either way.
+        {"vi_bigfirst.dll", true, "2.178.3.12|" + kGeneric + "resource"},
+        {"vi_biglast.dll", true, "7.1.3.12|VIBig||Brakmar\\VITest|own|resource"},
+        {"vi_bigtail.dll", true, "2.178.3.12|" + kGeneric + "none"},
+        {"vi_bigtail.dll", false, "7.1.3.12|" + kGeneric + "resource"},
+        // Stage modules are known by file name: any case, any extension, any
+        // folder; names that merely resemble them are generic. A complete
+        // resource wins over the name; without RegBase the stage values stand in.
+        {"QSTAGED.EXE", true, kStage},
+        {"vi_none.dll", true, kStage, "qmainx.dll"},
+        {"vi_none.dll", true, kStage, "QStage.ocx"},
+        {"vi_none.dll", true, kStage, "qstaged"},
+        {"vi_none.dll", true, "2.178.0.0|" + kGeneric + "none", "qstaged.exe.bak"},
+        {"vi_none.dll", true, "2.178.0.0|" + kGeneric + "none", "qstagedx.dll"},
+        {"vi_full.dll", true, kFull, "qmainx.dll"},
+        {"vi_noregbase.dll", true, "2004.0.3.12|ZovIdiv FT|ModA|Brakmar\\ZovIdiv FT|generic|resource", "qstage.dll"},
+    };
+    orvtest::TempDir dir;
+    for (const Case& c : cases) {
+        const std::string file = c.copyAs ? dir.file(c.copyAs) : module(c.file);
+        ASSERT_TRUE(!c.copyAs || CopyFileA(module(c.file).c_str(), file.c_str(), FALSE)) << file;
+        EXPECT_EQ(c.expected, describe(VSYST_VersionInfo(file.c_str(), c.strings))) << file;
+    }
+    // Entries before the cut are still read.
+    EXPECT_EQ("7.1.3.12-big", text(VSYST_VersionInfo(module("vi_bigfirst.dll").c_str(), true).getProductVersionString()));
 
-    const char* expected[] = {"7", "7.1", "7.1.3", "7.1.3.12"};
-    for (int f = 0; f < 8; ++f)
-        EXPECT_EQ(expected[f & 3], text(vi.getVersionString(static_cast<VSYST_VersionInfo::VSF>(f)))) << f;
-    for (int f : {8, 9, -1, 0x7FFFFFFF, -0x7FFFFFFF - 1})
-        EXPECT_EQ("", text(vi.getVersionString(static_cast<VSYST_VersionInfo::VSF>(f)))) << f;
-
-    // Without the strings the numbers still come from the resource; the rest stays generic.
-    VSYST_VersionInfo numbers(module("vi_full.dll").c_str(), false);
-    EXPECT_EQ(std::string("7.1.3.12|Generic Application||") + kGenericBase + "|generic|resource", describe(numbers));
-}
-
-TEST(VersionInfo, ModuleHandlesAndTheExecutable)
-{
     HMODULE h = LoadLibraryA(module("vi_full.dll").c_str());
     ASSERT_NE(nullptr, h);
-    EXPECT_EQ("7.1.3.12|VIFull|ModA,ModB|Brakmar\\VITest|own|resource", describe(VSYST_VersionInfo(h, true)));
-    EXPECT_EQ(std::string("7.1.3.12|Generic Application||") + kGenericBase + "|generic|resource",
-              describe(VSYST_VersionInfo(h, false)));
+    EXPECT_EQ(kFull, describe(VSYST_VersionInfo(h, true)));
+    EXPECT_EQ("7.1.3.12|" + kGeneric + "resource", describe(VSYST_VersionInfo(h, false)));
     FreeLibrary(h);
-
-    // A null module leaves every field at its initial value.
-    VSYST_VersionInfo none(static_cast<HINSTANCE>(nullptr), true);
-    EXPECT_EQ("0.0.0.0||||generic|none", describe(none));
-
+    // A null module or path leaves every field at its initial value, or gives the generic ones.
+    EXPECT_EQ("0.0.0.0||||generic|none", describe(VSYST_VersionInfo(static_cast<HINSTANCE>(nullptr), true)));
+    EXPECT_EQ("2.178.0.0|" + kGeneric + "none", describe(VSYST_VersionInfo(static_cast<const char*>(nullptr), true)));
     // This test program has no version resource of its own.
-    EXPECT_EQ(std::string("2.178.0.0|Generic Application||") + kGenericBase + "|generic|none",
-              describe(VSYST_VersionInfo(true)));
-    EXPECT_EQ(std::string("2.178.0.0|Generic Application||") + kGenericBase + "|generic|none",
-              describe(VSYST_VersionInfo()));
+    EXPECT_EQ("2.178.0.0|" + kGeneric + "none", describe(VSYST_VersionInfo(true)));
+    EXPECT_EQ("2.178.0.0|" + kGeneric + "none", describe(VSYST_VersionInfo()));
 }
 
 TEST(VersionInfo, ModuleHandleWhoseNameCannotBeFetched)
@@ -82,7 +99,7 @@ TEST(VersionInfo, ModuleHandleWhoseNameCannotBeFetched)
     HMODULE mfc = loadFakeMfc42();
     ASSERT_NE(nullptr, mfc);
     VSYST_VersionInfo vi(reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x10)), true);
-    EXPECT_EQ(std::string("2.178.0.0|Generic Application||") + kGenericBase + "|generic|none", describe(vi));
+    EXPECT_EQ("2.178.0.0|" + kGeneric + "none", describe(vi));
     std::vector<std::string> boxes = fakeMfc42Calls(record);
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ(0u, boxes[0].find("1200|16|0|")) << boxes[0];
@@ -94,92 +111,35 @@ TEST(VersionInfo, ModuleHandleWhoseNameCannotBeFetched)
     FreeLibrary(mfc);
 }
 
-TEST(VersionInfo, PartialResourcesFallBackToGenericValues)
+TEST(VersionInfo, NumbersComparisonsAndRunInfo)
 {
-    // No RegBase: generic major, minor, name and base; update and build and
-    // the run info stay, and the numbers count as read from the resource.
-    EXPECT_EQ(std::string("2.178.3.12|Generic Application|ModA|") + kGenericBase + "|generic|resource",
-              describe(VSYST_VersionInfo(module("vi_noregbase.dll").c_str(), true)));
-    // No translation table or no InternalName: generic, and not from the resource.
-    EXPECT_EQ(std::string("2.178.3.12|Generic Application||") + kGenericBase + "|generic|none",
-              describe(VSYST_VersionInfo(module("vi_notrans.dll").c_str(), true)));
-    EXPECT_EQ(std::string("2.178.3.12|Generic Application||") + kGenericBase + "|generic|none",
-              describe(VSYST_VersionInfo(module("vi_nointernal.dll").c_str(), true)));
-    // No resource at all, a missing file, a null path.
-    EXPECT_EQ(std::string("2.178.0.0|Generic Application||") + kGenericBase + "|generic|none",
-              describe(VSYST_VersionInfo(module("vi_none.dll").c_str(), true)));
-    EXPECT_EQ(std::string("2.178.0.0|Generic Application||") + kGenericBase + "|generic|none",
-              describe(VSYST_VersionInfo(module("no_such_module.dll").c_str(), true)));
-    EXPECT_EQ(std::string("2.178.0.0|Generic Application||") + kGenericBase + "|generic|none",
-              describe(VSYST_VersionInfo(static_cast<const char*>(nullptr), true)));
-}
+    VSYST_VersionInfo full(module("vi_full.dll").c_str(), true);
+    EXPECT_EQ("Brakmar\\VITest\\7.1", text(full.getRegBaseVersion('\\')));
+    EXPECT_EQ("Brakmar\\VITest/7.1", text(full.getRegBaseVersion('/')));
+    const char* expected[] = {"7", "7.1", "7.1.3", "7.1.3.12"};
+    for (int f = 0; f < 8; ++f)
+        EXPECT_EQ(expected[f & 3], text(full.getVersionString(static_cast<VSYST_VersionInfo::VSF>(f)))) << f;
+    for (int f : {8, 9, -1, 0x7FFFFFFF, -0x7FFFFFFF - 1})
+        EXPECT_EQ("", text(full.getVersionString(static_cast<VSYST_VersionInfo::VSF>(f)))) << f;
 
-TEST(VersionInfo, StageModulesAreKnownByFileName)
-{
-    VSYST_VersionInfo staged(module("QSTAGED.EXE").c_str(), true);
-    EXPECT_EQ("2004.0.0.0|ZovIdiv FT||Brakmar\\ZovIdiv FT|generic|none", describe(staged));
-    EXPECT_EQ("Brakmar\\ZovIdiv FT\\2004.0", text(staged.getRegBaseVersion('\\')));
+    // The numbers as read, printed as signed 16-bit values.
+    VSYST_VersionInfo high(module("vi_high.dll").c_str(), true);
+    EXPECT_EQ(40000, high.getMajorRelease());
+    EXPECT_EQ(65535, high.getMinorRelease());
+    EXPECT_EQ(32768, high.getUpdateRelease());
+    EXPECT_EQ(1, high.getBuildRelease());
+    EXPECT_EQ("-25536.-1.-32768.1", text(high.getVersionString(VSYST_VersionInfo::VSF_Full)));
+    EXPECT_EQ("-25536", text(high.getVersionString(VSYST_VersionInfo::VSF_Major)));
+    EXPECT_EQ("Brakmar\\VITest\\-25536.-1", text(high.getRegBaseVersion('\\')));
 
-    // Any case, any extension, any folder; names that merely resemble them are generic.
-    orvtest::TempDir dir;
-    struct Case { const char* source; const char* copy; const char* expected; } cases[] = {
-        {"vi_none.dll", "qmainx.dll", "2004.0.0.0|ZovIdiv FT||Brakmar\\ZovIdiv FT|generic|none"},
-        {"vi_none.dll", "QStage.ocx", "2004.0.0.0|ZovIdiv FT||Brakmar\\ZovIdiv FT|generic|none"},
-        {"vi_none.dll", "qstaged", "2004.0.0.0|ZovIdiv FT||Brakmar\\ZovIdiv FT|generic|none"},
-        {"vi_none.dll", "qstaged.exe.bak", "2.178.0.0|Generic Application||Brakmar\\T.R.I.O.N.(R) Platform\\Generic Application|generic|none"},
-        {"vi_none.dll", "qstagedx.dll", "2.178.0.0|Generic Application||Brakmar\\T.R.I.O.N.(R) Platform\\Generic Application|generic|none"},
-        // A complete resource wins over the name; a missing RegBase gives the stage values.
-        {"vi_full.dll", "qmainx.dll", "7.1.3.12|VIFull|ModA,ModB|Brakmar\\VITest|own|resource"},
-        {"vi_noregbase.dll", "qstage.dll", "2004.0.3.12|ZovIdiv FT|ModA|Brakmar\\ZovIdiv FT|generic|resource"},
-    };
-    for (const Case& c : cases) {
-        std::string copy = dir.file(c.copy);
-        ASSERT_TRUE(CopyFileA(module(c.source).c_str(), copy.c_str(), FALSE)) << c.copy;
-        EXPECT_EQ(c.expected, describe(VSYST_VersionInfo(copy.c_str(), true))) << c.copy;
-        DeleteFileA(copy.c_str());
-    }
-}
-
-TEST(VersionInfo, ResourceLargerThanTheBlockIsReadInPart)
-{
-    // RegBase lies beyond the first 8000 bytes: it is not seen.
-    VSYST_VersionInfo cut(module("vi_bigfirst.dll").c_str(), true);
-    EXPECT_EQ(std::string("2.178.3.12|Generic Application||") + kGenericBase + "|generic|resource", describe(cut));
-    EXPECT_EQ("7.1.3.12-big", text(cut.getProductVersionString()));
-    // RegBase within the first 8000 bytes, the long entry after it.
-    VSYST_VersionInfo whole(module("vi_biglast.dll").c_str(), true);
-    EXPECT_EQ("7.1.3.12|VIBig||Brakmar\\VITest|own|resource", describe(whole));
-    // The translation table after the long strings is out of reach: nothing of the strings counts.
-    VSYST_VersionInfo tail(module("vi_bigtail.dll").c_str(), true);
-    EXPECT_EQ(std::string("2.178.3.12|Generic Application||") + kGenericBase + "|generic|none", describe(tail));
-    // The numbers lie at the start and are read either way.
-    EXPECT_EQ(std::string("7.1.3.12|Generic Application||") + kGenericBase + "|generic|resource",
-              describe(VSYST_VersionInfo(module("vi_bigtail.dll").c_str(), false)));
-}
-
-TEST(VersionInfo, NumbersPrintAsSigned16Bit)
-{
-    VSYST_VersionInfo vi(module("vi_high.dll").c_str(), true);
-    EXPECT_EQ(40000, vi.getMajorRelease());
-    EXPECT_EQ(65535, vi.getMinorRelease());
-    EXPECT_EQ(32768, vi.getUpdateRelease());
-    EXPECT_EQ("-25536.-1.-32768.1", text(vi.getVersionString(VSYST_VersionInfo::VSF_Full)));
-    EXPECT_EQ("-25536", text(vi.getVersionString(VSYST_VersionInfo::VSF_Major)));
-    EXPECT_EQ("Brakmar\\VITest\\-25536.-1", text(vi.getRegBaseVersion('\\')));
-}
-
-TEST(VersionInfo, Comparisons)
-{
     VSYST_VersionInfo v7_1_3_12(module("vi_full.dll").c_str(), false);
     VSYST_VersionInfo v7_1_3_99(module("vi_v713.dll").c_str(), false);
     VSYST_VersionInfo v7_1_5(module("vi_v715.dll").c_str(), false);
     VSYST_VersionInfo v7_0_2(module("vi_v702.dll").c_str(), false);
     VSYST_VersionInfo v8_0_0(module("vi_v800.dll").c_str(), false);
-
     EXPECT_TRUE(v7_1_3_12 == v7_1_3_99);   // the build is not compared
     EXPECT_FALSE(v7_1_3_12 == v7_1_5);
     EXPECT_FALSE(v7_1_3_12 == v8_0_0);
-
     EXPECT_TRUE(v7_1_3_12 <= v7_1_5);
     EXPECT_FALSE(v7_1_5 <= v7_1_3_12);
     EXPECT_TRUE(v7_1_3_12 <= v7_1_3_99);
@@ -189,21 +149,14 @@ TEST(VersionInfo, Comparisons)
     EXPECT_FALSE(v8_0_0 <= v7_1_3_12);
     EXPECT_FALSE(v7_0_2 <= v7_1_3_12);
     EXPECT_FALSE(v7_1_3_12 <= v7_0_2);
-}
 
-TEST(VersionInfo, CheckRunInfo)
-{
-    VSYST_VersionInfo vi(module("vi_full.dll").c_str(), true);
-    EXPECT_EQ(VSYST_VersionInfo::CS_Contained, vi.checkRunInfo("ModB"));
-    EXPECT_EQ(VSYST_VersionInfo::CS_Contained, vi.checkRunInfo("A,Mo"));
-    EXPECT_EQ(VSYST_VersionInfo::CS_Contained, vi.checkRunInfo(""));
-    EXPECT_EQ(VSYST_VersionInfo::CS_NotContained, vi.checkRunInfo("ModC"));
-    EXPECT_EQ(VSYST_VersionInfo::CS_NotContained, vi.checkRunInfo("moda"));   // case matters
-    EXPECT_EQ(VSYST_VersionInfo::CS_NotContained, vi.checkRunInfo("ModA,ModB,"));
-
-    VSYST_VersionInfo without(module("vi_full.dll").c_str(), false);
-    EXPECT_EQ(VSYST_VersionInfo::CS_NoRunInfo, without.checkRunInfo("ModB"));
-    EXPECT_EQ(VSYST_VersionInfo::CS_NoRunInfo, without.checkRunInfo(""));
+    // Contained as a substring, case sensitive; without the strings there is no run info.
+    for (const char* part : {"ModB", "A,Mo", ""})
+        EXPECT_EQ(VSYST_VersionInfo::CS_Contained, full.checkRunInfo(part)) << part;
+    for (const char* part : {"ModC", "moda", "ModA,ModB,"})
+        EXPECT_EQ(VSYST_VersionInfo::CS_NotContained, full.checkRunInfo(part)) << part;
+    EXPECT_EQ(VSYST_VersionInfo::CS_NoRunInfo, v7_1_3_12.checkRunInfo("ModB"));
+    EXPECT_EQ(VSYST_VersionInfo::CS_NoRunInfo, v7_1_3_12.checkRunInfo(""));
 }
 
 TEST(VersionInfo, ProductVersionTextIsProcessWide)
@@ -227,4 +180,29 @@ TEST(VersionInfo, ProductVersionTextIsProcessWide)
     VSYST_VersionInfo quiet(module("vi_full.dll").c_str(), false);
     VSYST_VersionInfo notrans(module("vi_notrans.dll").c_str(), true);
     EXPECT_EQ("7.1.3.12-noregbase", text(quiet.getProductVersionString()));
+}
+
+TEST(OrvtoolVersion, ShowsWhatTheLibraryReads)
+{
+    auto orvtool = [](const std::vector<std::string>& args, unsigned long exitCode) {
+        orvtest::ChildResult r = orvtest::runProgram(orvtest::exeDir() + "\\orvtool.exe", args);
+        EXPECT_EQ(exitCode, r.exitCode) << r.err;
+        r.out.erase(std::remove(r.out.begin(), r.out.end(), '\r'), r.out.end());
+        return r.out;
+    };
+    const std::string full = module("vi_full.dll"), staged = module("QSTAGED.EXE");
+    EXPECT_EQ("file:             " + full + "\nproduct version:  7.1.3.12 (from the version resource)\n"
+              "product text:     7.1.3.12-full\ninternal name:    VIFull\nrun info:         ModA,ModB\n"
+              "registry base:    Brakmar\\VITest (own)\nbasic key name:   Software\\Brakmar\\VITest\\7.1\n"
+              "run info check:   contained\n",
+              orvtool({"version", full, "--run-info", "ModB"}, 0));
+    EXPECT_EQ("file:             " + staged + "\nproduct version:  2004.0.0.0 (generic)\nproduct text:     2004.0.0\n"
+              "internal name:    ZovIdiv FT\nrun info:         \nregistry base:    Brakmar\\ZovIdiv FT (generic)\n"
+              "basic key name:   Software\\Brakmar\\ZovIdiv FT\\2004.0\nrun info check:   no run info\n",
+              orvtool({"version", staged, "--run-info", "x"}, 0));
+    const std::string missing = orvtool({"version", module("no_such.dll")}, 1);
+    EXPECT_NE(std::string::npos, missing.find("registry base:    " + kGenericBase + " (generic)\n")) << missing;
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"version"}, {"version", full, "--run-info"},
+                                                {"version", full, "--other", "x"}})
+        EXPECT_EQ("", orvtool(bad, 2)) << bad.back();
 }
