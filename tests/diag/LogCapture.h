@@ -1,5 +1,6 @@
 // Exact text checks: line feeds as a dump stream writes them, what is written
-// to a dump stream as a debugger sees it, and the debug-info registry.
+// to a dump stream as a debugger sees it, the debug-info registry, and system
+// error texts.
 #ifndef ORV_TEST_LOGCAPTURE_H
 #define ORV_TEST_LOGCAPTURE_H
 
@@ -49,6 +50,16 @@ inline std::string diWalk()
         }
     }
     return r;
+}
+
+// The system's text for a Win32 error code, without its final line break.
+inline std::string systemText(unsigned long code)
+{
+    char buf[1024] = {0};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buf, sizeof buf,
+                   nullptr);
+    std::string s = buf;
+    return s.substr(0, s.find_last_not_of("\r\n") + 1);
 }
 
 }  // namespace orvtest
