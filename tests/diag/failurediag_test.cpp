@@ -2,6 +2,7 @@
 // the thread's COM error information, the event log, requests, indentation, TLS.
 #include "VDIAG_FailureDiagnostics.h"
 #include "VSYST_DumpStream.h"
+#include "diag/LogCapture.h"
 #include "support/OrvTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 
 using Diag = VDIAG_FailureDiagnostics;
 using orvtest::StdLogCapture;
+using orvtest::systemText;
 
 namespace {
 
@@ -32,14 +34,6 @@ std::string takeErrorInfo()
     WideCharToMultiByte(CP_ACP, 0, text ? text : L"", -1, buf, sizeof buf, nullptr, nullptr);
     SysFreeString(text);
     return buf;
-}
-
-std::string systemText(DWORD code)
-{
-    char buf[1024] = {0};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buf, sizeof buf, nullptr);
-    std::string s = buf;
-    return s.substr(0, s.find_last_not_of("\r\n") + 1);
 }
 
 }  // namespace
