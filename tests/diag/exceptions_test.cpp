@@ -218,20 +218,48 @@ TEST(Exceptions, SystemErrorBoxGoesThroughOrvMessageBoxAndCancelEndsTheProcess)
     EXPECT_EQ((std::vector<std::string>{located, "1100"}), fakeMfc42Calls(rec));
 }
 
-// argv: the assertion's form, and whether to load the "MFC42" stand-in.
+// argv: the assertion's form or "all", and whether to load the "MFC42" stand-in.
 ORV_TEST_CHILD(assertion)
 {
     VSYST_DumpStream::openStdStream();
     if (!std::strcmp(argv[1], "load") && !loadFakeMfc42()) return 90;
-    const char* form = argv[0];
-    if (!std::strcmp(form, "plain")) VSYST_AssertionFailed::doThrowDebug("c1", "m.cpp", 1);
-    else if (!std::strcmp(form, "narrow")) VSYST_AssertionFailed::doThrowDebugEx("info8", "c2", "m.cpp", 2);
-    else if (!std::strcmp(form, "wide")) VSYST_AssertionFailed::doThrowDebugEx(L"info16", "c3", "m.cpp", 3);
-    else if (!std::strcmp(form, "string")) VSYST_AssertionFailed::doThrowDebugEx(V_STRING("infoV"), "c4", "m.cpp", 4);
-    else if (!std::strcmp(form, "final")) VSYST_AssertionFailed::doThrowFinal();
-    std::printf("returned");
+    const std::pair<const char*, std::function<void()>> forms[] = {
+        {"plain", [] { VSYST_AssertionFailed::doThrowDebug("c1", "m.cpp", 1); }},
+        {"narrow", [] { VSYST_AssertionFailed::doThrowDebugEx("info8", "c2", "m.cpp", 2); }},
+        {"wide", [] { VSYST_AssertionFailed::doThrowDebugEx(L"info16", "c3", "m.cpp", 3); }},
+        {"string", [] { VSYST_AssertionFailed::doThrowDebugEx(V_STRING("infoV"), "c4", "m.cpp", 4); }},
+        {"final", [] { VSYST_AssertionFailed::doThrowFinal(); }},
+    };
+    for (const auto& [name, fail] : forms)
+        if (!std::strcmp(argv[0], name) || !std::strcmp(argv[0], "all")) {
+            fail();
+            std::printf("%s|", name);
+        }
     return 0;
 }
+
+namespace {
+
+struct AssertionRun {
+    unsigned long exitCode;
+    std::string out, log;
+    std::vector<std::string> calls;
+};
+
+AssertionRun runAssertion(const char* form, bool load, const char* exitCode)
+{
+    orvtest::TempDir dir;
+    const std::string rec = dir.file("calls.txt");
+    orvtest::ChildResult r = orvtest::runChild("assertion", {form, load ? "load" : "none"},
+                                               {"ORV_FAKE_MFC42_LOG=" + rec, "ORV_DIR_LOGFILES=" + dir.path(),
+                                                "ORV_STDLOGFILE=1", std::string("ORV_FAKE_MFC42_EXIT=") + exitCode});
+    AssertionRun run{r.exitCode, r.out, "", fakeMfc42Calls(rec)};
+    for (const std::string& name : dir.list())
+        if (name != "calls.txt") run.log += orvtest::readFile(dir.file(name));
+    return run;
+}
+
+}  // namespace
 
 TEST(Assertions, EndTheProcessThroughOrdinal1100OrAbort)
 {
@@ -242,28 +270,22 @@ TEST(Assertions, EndTheProcessThroughOrdinal1100OrAbort)
         {"string", "condition \"c4\" is FALSE\r\n        Additional info:\r\ninfoV\r\n\r\n"},
         {"final", "!ASSERT VIOLATION\r\n!ASSERT    [ Process: "},
     };
-    // Should ordinal 1100 return, the assertion returns to its caller; without
-    // the module abort() ends the process with status 3.
-    const struct { const char* exitEnv; bool load; unsigned long exitCode; const char* out; } ends[] = {
-        {"44", true, 44, ""},
-        {"", true, 0, "returned"},
-        {"", false, 3, ""},
-    };
-    for (const auto& f : forms)
-        for (const auto& e : ends) {
-            SCOPED_TRACE(std::string(f.form) + (e.load ? " exit=" + std::string(e.exitEnv) : " without MFC42"));
-            orvtest::TempDir dir;
-            const std::string rec = dir.file("calls.txt");
-            orvtest::ChildResult r = orvtest::runChild(
-                "assertion", {f.form, e.load ? "load" : "none"},
-                {"ORV_FAKE_MFC42_LOG=" + rec, "ORV_DIR_LOGFILES=" + dir.path(), "ORV_STDLOGFILE=1",
-                 std::string("ORV_FAKE_MFC42_EXIT=") + e.exitEnv});
-            EXPECT_EQ(e.exitCode, r.exitCode);
-            EXPECT_EQ(e.out, r.out);
-            EXPECT_EQ(e.load ? std::vector<std::string>{"1100"} : std::vector<std::string>{}, fakeMfc42Calls(rec));
-            std::string log;
-            for (const std::string& name : dir.list())
-                if (name != "calls.txt") log += orvtest::readFile(dir.file(name));
-            EXPECT_NE(std::string::npos, log.find(f.expect)) << log;
-        }
+    // Should ordinal 1100 return, each assertion returns to its caller.
+    const AssertionRun returned = runAssertion("all", true, "");
+    EXPECT_EQ(0u, returned.exitCode);
+    EXPECT_EQ("plain|narrow|wide|string|final|", returned.out);
+    EXPECT_EQ(std::vector<std::string>(5, "1100"), returned.calls);
+    for (const auto& f : forms) {
+        EXPECT_NE(std::string::npos, returned.log.find(f.expect)) << f.form;
+        const AssertionRun ended = runAssertion(f.form, true, "44");
+        EXPECT_EQ(44u, ended.exitCode) << f.form;
+        EXPECT_EQ("", ended.out) << f.form;
+        EXPECT_EQ(std::vector<std::string>{"1100"}, ended.calls) << f.form;
+        EXPECT_NE(std::string::npos, ended.log.find(f.expect)) << f.form << "\n" << ended.log;
+    }
+    // Without the module abort() ends the process with status 3.
+    const AssertionRun aborted = runAssertion("plain", false, "");
+    EXPECT_EQ(3u, aborted.exitCode);
+    EXPECT_TRUE(aborted.calls.empty());
+    EXPECT_NE(std::string::npos, aborted.log.find(forms[0].expect)) << aborted.log;
 }
