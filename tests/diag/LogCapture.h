@@ -1,13 +1,42 @@
-// Exact text checks: line feeds as a dump stream writes them, what is written
-// to a dump stream as a debugger sees it, and the debug-info registry.
+// Exact text checks: the library's debugger output, line feeds as a dump stream
+// writes them, what is written to a dump stream as a debugger sees it, the
+// debug-info registry, and system error texts.
 #ifndef ORV_TEST_LOGCAPTURE_H
 #define ORV_TEST_LOGCAPTURE_H
 
-#include "diag/orv_debug_capture.h"
 #include "VSYST_DIManager.h"
 #include "VSYST_DumpStream.h"
 
+#include <windows.h>
+
 #include <string>
+#include <vector>
+
+// Captures the library's debugger output in-process: OutputDebugStringA raises
+// DBG_PRINTEXCEPTION_C, which a vectored handler sees before any debugger would.
+class DebugCapture {
+public:
+    DebugCapture() { s_pieces.clear(); m_handle = AddVectoredExceptionHandler(1, handler); }
+    ~DebugCapture() { RemoveVectoredExceptionHandler(m_handle); }
+    const std::vector<std::string>& pieces() const { return s_pieces; }
+    std::string all() const
+    {
+        std::string r;
+        for (const std::string& p : s_pieces) r += p;
+        return r;
+    }
+
+private:
+    static LONG CALLBACK handler(EXCEPTION_POINTERS* e)
+    {
+        if (e->ExceptionRecord->ExceptionCode != DBG_PRINTEXCEPTION_C) return EXCEPTION_CONTINUE_SEARCH;
+        const ULONG_PTR* info = e->ExceptionRecord->ExceptionInformation;
+        s_pieces.emplace_back(reinterpret_cast<const char*>(info[1]), static_cast<size_t>(info[0]) - 1);
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    static inline std::vector<std::string> s_pieces;
+    void* m_handle;
+};
 
 namespace orvtest {
 
@@ -49,6 +78,16 @@ inline std::string diWalk()
         }
     }
     return r;
+}
+
+// The system's text for a Win32 error code, without its final line break.
+inline std::string systemText(unsigned long code)
+{
+    char buf[1024] = {0};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buf, sizeof buf,
+                   nullptr);
+    std::string s = buf;
+    return s.substr(0, s.find_last_not_of("\r\n") + 1);
 }
 
 }  // namespace orvtest

@@ -7,19 +7,7 @@
 
 #include <windows.h>
 
-namespace {
-
 const char kPlatformKey[] = "Software\\Brakmar\\T.R.I.O.N.(R) Platform";
-
-void setValue(DWORD type, const std::string& text)
-{
-    HKEY k;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kPlatformKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
-    RegSetValueExA(k, "LogFilePath", 0, type, reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(k);
-}
-
-}  // namespace
 
 ORV_TEST_CHILD(openStdLog)
 {
@@ -30,32 +18,26 @@ ORV_TEST_CHILD(openStdLog)
     return 0;
 }
 
-TEST(LogFilePath, RegistryValueSwitchesTheLogOnAndWins)
+TEST(LogFilePath, PlainNonEmptyStringSwitchesTheLogOnAndWins)
 {
     orvtest::TempDir regDir, envDir;
     orvtest::RegValueRestorer restore(HKEY_CURRENT_USER, kPlatformKey, "LogFilePath");
-    setValue(REG_SZ, regDir.path());
-
-    orvtest::ChildResult r = orvtest::runChild("openStdLog", {}, {"ORV_STDLOGFILE=", "ORV_DIR_LOGFILES=" + envDir.path()});
-    ASSERT_EQ(0u, r.exitCode);
-    ASSERT_EQ(1u, regDir.list().size());
-    EXPECT_TRUE(envDir.list().empty());
-    EXPECT_EQ(regDir.path() + "\\" + regDir.list()[0], r.out);
-    std::string text = orvtest::readFile(r.out);
-    EXPECT_NE(std::string::npos, text.find("logged\r\n"));
-    EXPECT_NE(std::string::npos, text.find("APPLICATION DUMP FINISHED AT : "));
-}
-
-TEST(LogFilePath, OnlyPlainNonEmptyStringsCount)
-{
-    orvtest::TempDir regDir, envDir;
-    orvtest::RegValueRestorer restore(HKEY_CURRENT_USER, kPlatformKey, "LogFilePath");
-    for (DWORD type : {static_cast<DWORD>(REG_EXPAND_SZ), static_cast<DWORD>(REG_SZ)}) {
-        setValue(type, type == REG_SZ ? std::string() : regDir.path());
-        orvtest::ChildResult r = orvtest::runChild("openStdLog", {}, {"ORV_STDLOGFILE=", "ORV_DIR_LOGFILES=" + envDir.path()});
+    const struct { DWORD type; std::string value; bool counts; } cases[] = {
+        {REG_EXPAND_SZ, regDir.path(), false},
+        {REG_SZ, "", false},
+        {REG_SZ, regDir.path(), true},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, kPlatformKey, "LogFilePath", c.type, c.value.c_str(),
+                                                 static_cast<DWORD>(c.value.size() + 1)));
+        orvtest::ChildResult r =
+            orvtest::runChild("openStdLog", {}, {"ORV_STDLOGFILE=", "ORV_DIR_LOGFILES=" + envDir.path()});
         ASSERT_EQ(0u, r.exitCode);
-        EXPECT_EQ("", r.out) << "type " << type;
-        EXPECT_TRUE(regDir.list().empty());
-        EXPECT_TRUE(envDir.list().empty());
+        EXPECT_TRUE(envDir.list().empty()) << c.type;
+        ASSERT_EQ(c.counts ? 1u : 0u, regDir.list().size()) << c.type;
+        EXPECT_EQ(c.counts ? regDir.file(regDir.list()[0]) : "", r.out);
+        const std::string text = orvtest::readFile(r.out);
+        EXPECT_EQ(c.counts, text.find("logged\r\n") != std::string::npos);
+        EXPECT_EQ(c.counts, text.find("APPLICATION DUMP FINISHED AT : ") != std::string::npos);
     }
 }

@@ -1,6 +1,7 @@
 // Message boxes: the "MFC42" path, the MessageBoxA fallbacks and their titles,
 // the permission, and the countdown panel (its calls to the system observed
 // and steered through the library's import table, so no 20-second wait).
+#include "V_Exception.h"
 #include "V_MsgBox.h"
 #include "VSYST_DumpStream.h"
 #include "diag/orv_fake_mfc42.h"
@@ -19,13 +20,13 @@ using orvtest::IatHook;
 namespace {
 
 const char kDll[] = "OrvCore_Rudaru20.dll";
-const char kFallbackTitle[] = "Brakmar AG - T.R.I.O.N.\xAE";
+const std::string kFallbackTitle = "Brakmar AG - T.R.I.O.N.\xAE";
 
-struct BoxCall { std::string text, title; UINT type; };
-std::vector<BoxCall> s_boxes;
+// "text|title|type" of each MessageBoxA call.
+std::vector<std::string> s_boxes;
 int WINAPI fakeMessageBoxA(HWND, LPCSTR text, LPCSTR title, UINT type)
 {
-    s_boxes.push_back({text ? text : "", title ? title : "", type});
+    s_boxes.push_back(std::string(text) + "|" + title + "|" + std::to_string(type));
     return IDRETRY;
 }
 
@@ -35,7 +36,7 @@ BOOL WINAPI fakeBeep(DWORD freq, DWORD ms) { s_beeps.emplace_back(freq, ms); ret
 DWORD WINAPI consoleTitle(LPSTR buf, DWORD size) { lstrcpynA(buf, "My Console", static_cast<int>(size)); return 10; }
 DWORD WINAPI noModuleName(HMODULE, LPSTR, DWORD) { SetLastError(ERROR_INVALID_HANDLE); return 0; }
 
-std::string expectedDebugTitle(const std::string& name)
+std::string debugTitle(const std::string& name)
 {
     char buf[512];
     DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
@@ -45,9 +46,9 @@ std::string expectedDebugTitle(const std::string& name)
 
 // ---- countdown panel observation -------------------------------------------
 struct PanelLog {
-    int dcs = 0, deleted = 0, cycles = 0, pressAtCycle = -1;
+    int dcs = 0, deleted = 0, pressAtCycle = -1;
     bool cursorInside = true;
-    std::vector<DWORD> sleeps;
+    std::vector<DWORD> sleeps;   // one a cycle
     std::vector<RECT> fills;
     std::vector<std::pair<std::string, UINT>> texts;
     std::vector<COLORREF> textColours;
@@ -59,10 +60,11 @@ COLORREF (WINAPI* s_realSetTextColor)(HDC, COLORREF);
 
 HDC WINAPI countCreateDC(LPCSTR a, LPCSTR b, LPCSTR c, const DEVMODEA* d) { ++s_panel.dcs; return s_realCreateDC(a, b, c, d); }
 BOOL WINAPI countDeleteDC(HDC dc) { ++s_panel.deleted; return s_realDeleteDC(dc); }
-VOID WINAPI noSleep(DWORD ms) { s_panel.sleeps.push_back(ms); ++s_panel.cycles; }
+VOID WINAPI noSleep(DWORD ms) { s_panel.sleeps.push_back(ms); }
 SHORT WINAPI button(int key)
 {
-    return key == VK_LBUTTON && s_panel.cycles == s_panel.pressAtCycle ? static_cast<SHORT>(0x8000) : 0;
+    const bool pressed = key == VK_LBUTTON && static_cast<int>(s_panel.sleeps.size()) == s_panel.pressAtCycle;
+    return pressed ? static_cast<SHORT>(0x8000) : 0;
 }
 BOOL WINAPI cursor(LPPOINT pt)
 {
@@ -104,7 +106,7 @@ struct PanelHooks {
 
 }  // namespace
 
-TEST(MsgBox, Mfc42OrdinalShowsTheBox)
+TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitle)
 {
     orvtest::TempDir dir;
     std::string rec = dir.file("calls.txt");
@@ -118,129 +120,96 @@ TEST(MsgBox, Mfc42OrdinalShowsTheBox)
     EXPECT_TRUE(s_boxes.empty());
     FreeLibrary(mfc);
 
-    // Once the module is gone the fallback takes over.
-    EXPECT_EQ(IDRETRY, OrvMessageBox("after", MB_OK, 0));
-    ASSERT_EQ(1u, s_boxes.size());
-    EXPECT_EQ("after", s_boxes[0].text);
-}
-
-TEST(MsgBox, FallbackTitles)
-{
-    s_boxes.clear();
-    IatHook box(kDll, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(fakeMessageBoxA));
+    // Once the module is gone MessageBoxA takes over, titled after the console
+    // when there is one. The debug box names the executable, process and thread.
     EXPECT_EQ(IDRETRY, OrvMessageBox("no console", MB_OK, 0));
     {
         IatHook title(kDll, "kernel32.dll", "GetConsoleTitleA", reinterpret_cast<void*>(consoleTitle));
         OrvMessageBox("with console", MB_OKCANCEL, 0);
     }
-    ASSERT_EQ(2u, s_boxes.size());
-    EXPECT_EQ(kFallbackTitle, s_boxes[0].title);
-    EXPECT_EQ("My Console", s_boxes[1].title);
-    EXPECT_EQ(static_cast<UINT>(MB_OKCANCEL), s_boxes[1].type);
-
-    // The debug box names the executable, process and thread.
     EXPECT_EQ(IDRETRY, V_DbgMsgBox("dbg", MB_ICONSTOP));
-    EXPECT_EQ(expectedDebugTitle("test_msgbox.exe"), s_boxes[2].title);
-    EXPECT_EQ("dbg", s_boxes[2].text);
     {
         IatHook name(kDll, "kernel32.dll", "GetModuleFileNameA", reinterpret_cast<void*>(noModuleName));
         V_DbgMsgBox("dbg2", 0);
     }
-    EXPECT_EQ(expectedDebugTitle(kFallbackTitle), s_boxes[3].title);
+    const std::vector<std::string> expected = {"no console|" + kFallbackTitle + "|0", "with console|My Console|1",
+                                               "dbg|" + debugTitle("test_msgbox.exe") + "|16",
+                                               "dbg2|" + debugTitle(kFallbackTitle) + "|0"};
+    EXPECT_EQ(expected, s_boxes);
 }
 
 TEST(MsgBox, PermissionReplacesBoxesByALogLineAndTwoBeeps)
 {
     orvtest::StdLogCapture log;
-    s_boxes.clear();
     IatHook box(kDll, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(fakeMessageBoxA));
     IatHook beep(kDll, "kernel32.dll", "Beep", reinterpret_cast<void*>(fakeBeep));
     EXPECT_TRUE(V_CanUseMsgBoxes());
     EXPECT_EQ(IDRETRY, V_MsgBox("shown", MB_OK, 0));
-    EXPECT_EQ(1u, s_boxes.size());
-    EXPECT_TRUE(s_beeps.empty());
+    V_Exception::MsgBox("warned");
+    const UINT warning = MB_ICONEXCLAMATION | MB_SETFOREGROUND | MB_TOPMOST;
+    EXPECT_EQ((std::vector<std::string>{"shown|" + kFallbackTitle + "|0",
+                                        "warned|" + kFallbackTitle + "|" + std::to_string(warning)}),
+              s_boxes);
 
-    V_SetCanUseMsgBoxes(false);
+    V_Exception::setCanUseMsgBoxes(false);
+    EXPECT_FALSE(V_CanUseMsgBoxes());
     size_t at = log.size();
     EXPECT_EQ(0, V_MsgBox("logged", MB_OK, 0));
-    EXPECT_EQ("(!MSGBOX!)logged\r\n", log.since(at));
-    EXPECT_EQ(1u, s_boxes.size());
-    std::vector<std::pair<DWORD, DWORD>> twice = {{1000, 100}, {1000, 100}};
-    EXPECT_EQ(twice, s_beeps);
+    V_Exception::MsgBox("m");
+    EXPECT_EQ("(!MSGBOX!)logged\r\n(!MSGBOX!)m\r\n", log.since(at));
+    EXPECT_EQ(2u, s_boxes.size());
+    EXPECT_EQ((std::vector<std::pair<DWORD, DWORD>>(4, {1000, 100})), s_beeps);
     V_SetCanUseMsgBoxes(true);
+    EXPECT_TRUE(V_CanUseMsgBoxes());
 }
 
-TEST(CountdownPanel, RunsEightyCyclesAndReleasesEveryDC)
-{
-    V_SetCanUseMsgBoxes(false);
-    PanelHooks hooks;
-    EXPECT_EQ(0, V_DbgMsgBox("panel text", MB_OK));
-    V_SetCanUseMsgBoxes(true);
-
-    EXPECT_EQ(80, s_panel.cycles);
-    EXPECT_EQ(std::vector<DWORD>(80, 250), s_panel.sleeps);
-    EXPECT_EQ(80, s_panel.dcs);
-    EXPECT_EQ(80, s_panel.deleted);
-
-    RECT desk;
-    GetWindowRect(GetDesktopWindow(), &desk);
-    int cx = (desk.left + desk.right) / 2, cy = (desk.top + desk.bottom) / 2;
-    ASSERT_EQ(80u, s_panel.fills.size());
-    EXPECT_EQ(cx - 256, s_panel.fills[0].left);
-    EXPECT_EQ(cy - 128, s_panel.fills[0].top);
-    EXPECT_EQ(cx + 256, s_panel.fills[0].right);
-    EXPECT_EQ(cy + 128, s_panel.fills[0].bottom);
-
-    ASSERT_EQ(160u, s_panel.texts.size());
-    EXPECT_EQ(expectedDebugTitle("test_msgbox.exe") + "\npanel text", s_panel.texts[0].first);
-    EXPECT_EQ(static_cast<UINT>(DT_WORDBREAK | DT_NOPREFIX), s_panel.texts[0].second);
-    const char* countdown = "Click on the red area to continue working!\nAutomatic continuing in %s seconds!\n";
-    char expect[200];
-    std::snprintf(expect, sizeof expect, countdown, "20.0");
-    EXPECT_EQ(expect, s_panel.texts[1].first);
-    EXPECT_EQ(static_cast<UINT>(DT_WORDBREAK | DT_NOPREFIX | DT_BOTTOM), s_panel.texts[1].second);
-    std::snprintf(expect, sizeof expect, countdown, "19.25");   // counter 77
-    EXPECT_EQ(expect, s_panel.texts[7].first);
-    std::snprintf(expect, sizeof expect, countdown, "1.0");     // counter 4
-    EXPECT_EQ(expect, s_panel.texts[153].first);
-    std::snprintf(expect, sizeof expect, countdown, "0.25");    // the last cycle
-    EXPECT_EQ(expect, s_panel.texts[159].first);
-    ASSERT_GE(s_panel.textColours.size(), 2u);
-    EXPECT_EQ(RGB(255, 255, 255), s_panel.textColours[0]);
-    EXPECT_EQ(RGB(255, 255, 0), s_panel.textColours[1]);
-}
-
-TEST(CountdownPanel, ClickInTheRedAreaEndsIt)
+TEST(CountdownPanel, RunsEightyCyclesUnlessClickedInTheRedArea)
 {
     V_SetCanUseMsgBoxes(false);
     {
         PanelHooks hooks;
-        s_panel.pressAtCycle = 3;
-        s_panel.cursorInside = false;   // a click elsewhere does nothing
-        EXPECT_EQ(0, V_DbgMsgBox("outside", MB_OK));
-        EXPECT_EQ(80, s_panel.cycles);
+        EXPECT_EQ(0, V_DbgMsgBox("panel text", MB_OK));
+        EXPECT_EQ(std::vector<DWORD>(80, 250), s_panel.sleeps);
+        EXPECT_EQ(80, s_panel.dcs);
+        EXPECT_EQ(80, s_panel.deleted);
+
+        RECT desk;
+        GetWindowRect(GetDesktopWindow(), &desk);
+        const int cx = (desk.left + desk.right) / 2, cy = (desk.top + desk.bottom) / 2;
+        const RECT red = {cx - 256, cy - 128, cx + 256, cy + 128};
+        ASSERT_EQ(80u, s_panel.fills.size());
+        EXPECT_TRUE(EqualRect(&red, &s_panel.fills[0]));
+
+        ASSERT_EQ(160u, s_panel.texts.size());
+        EXPECT_EQ(debugTitle("test_msgbox.exe") + "\npanel text", s_panel.texts[0].first);
+        EXPECT_EQ(static_cast<UINT>(DT_WORDBREAK | DT_NOPREFIX), s_panel.texts[0].second);
+        EXPECT_EQ(static_cast<UINT>(DT_WORDBREAK | DT_NOPREFIX | DT_BOTTOM), s_panel.texts[1].second);
+        // The first cycle, counter 77, counter 4 and the last cycle.
+        const std::pair<int, const char*> counts[] = {{1, "20.0"}, {7, "19.25"}, {153, "1.0"}, {159, "0.25"}};
+        for (const auto& [index, seconds] : counts) {
+            char expect[200];
+            std::snprintf(expect, sizeof expect,
+                          "Click on the red area to continue working!\nAutomatic continuing in %s seconds!\n", seconds);
+            EXPECT_EQ(expect, s_panel.texts[index].first);
+        }
+        ASSERT_GE(s_panel.textColours.size(), 2u);
+        EXPECT_EQ(RGB(255, 255, 255), s_panel.textColours[0]);
+        EXPECT_EQ(RGB(255, 255, 0), s_panel.textColours[1]);
     }
-    {
+    // A click elsewhere does nothing; one in the red area ends the panel, the
+    // DC of that cycle released too. Long texts are cut.
+    for (bool inside : {false, true}) {
         PanelHooks hooks;
         s_panel.pressAtCycle = 3;
-        EXPECT_EQ(0, V_DbgMsgBox("inside", MB_OK));
-        EXPECT_EQ(3, s_panel.cycles);
-        EXPECT_EQ(3, s_panel.dcs);
-        EXPECT_EQ(3, s_panel.deleted) << "the DC of the clicked cycle is released too";
+        s_panel.cursorInside = inside;
+        EXPECT_EQ(0, V_DbgMsgBox(std::string(5000, 'w').c_str(), MB_OK));
+        const int cycles = inside ? 3 : 80;
+        EXPECT_EQ(static_cast<size_t>(cycles), s_panel.sleeps.size()) << inside;
+        EXPECT_EQ(cycles, s_panel.dcs) << inside;
+        EXPECT_EQ(cycles, s_panel.deleted) << inside;
+        EXPECT_EQ(1023u, s_panel.texts.at(0).first.size());
     }
     V_SetCanUseMsgBoxes(true);
-}
-
-TEST(CountdownPanel, LongTextsAreCut)
-{
-    V_SetCanUseMsgBoxes(false);
-    PanelHooks hooks;
-    s_panel.pressAtCycle = 1;
-    std::string huge(5000, 'w');
-    V_DbgMsgBox(huge.c_str(), MB_OK);
-    V_SetCanUseMsgBoxes(true);
-    ASSERT_FALSE(s_panel.texts.empty());
-    EXPECT_EQ(1023u, s_panel.texts[0].first.size());
 }
 
 // ---- run under a real X server by gui-check.sh -----------------------------
