@@ -30,12 +30,13 @@ if [ ! -f "$prefix/.orv-ready" ]; then
     fi
   ) 9>"$prefix.lock"
 fi
-# A wine session (its server, the system services and the desktop process it
-# starts) inherits the standard handles of the process that starts it and lives
-# on for a while; a
-# session started by a test would keep ctest waiting on that test's output
-# pipe. So the session is started here, detached from our output, and kept
-# alive for a minute so that each test process starts in ~0.1 s.
+# A wine session (its server, the system services and the desktop process)
+# inherits the standard handles of the process that starts it and lives on for
+# a while; a session started by a test would keep ctest waiting on that test's
+# output pipe. So the session is started here, detached from our output. The
+# desktop process ends as soon as no program uses the desktop, and the next
+# test with a window would start it again with its own handles, so the build's
+# session keeper holds the desktop while programs run.
 # A running server works in a folder named after the prefix's device and inode.
 server_tag=$(printf 'server-%x-%x' "$(stat -c %d "$prefix")" "$(stat -c %i "$prefix")")
 running() {
@@ -45,21 +46,34 @@ running() {
   done
   return 1
 }
-if [ -z "${ORV_NO_SESSION:-}" ] && ! running; then
+keeper="$(dirname "$prefix")/bin/orv_session_keeper.exe"
+keeper_state="$prefix.keeper"
+keeping() {
+  local p
+  [ -f "$keeper" ] || return 0
+  p=$(head -n1 "$keeper_state" 2>/dev/null) || return 1
+  [ -n "$p" ] && grep -aq orv_session_keeper "/proc/$p/cmdline" 2>/dev/null && [ -s "$keeper_state.out" ]
+}
+if [ -z "${ORV_NO_SESSION:-}" ] && { ! running || { [ -z "${ORV_DISPLAY:-}" ] && ! keeping; }; }; then
   (
     flock 9
     if ! running; then
       # Not with the lock's descriptor: the session would hold the lock for
       # its whole life and every other test would wait for it.
       "$server" -p60 </dev/null >/dev/null 2>&1 9>&- || true
-      if [ -z "${ORV_DISPLAY:-}" ]; then
-        # Also start the (headless) desktop process now, which the first
-        # window of a test would otherwise start with the test's handles.
-        # Without a display driver the box returns at once.
-        "$wine" rundll32.exe user32.dll,MessageBoxA </dev/null >/dev/null 2>&1 9>&- || true
-      else
-        "$wine" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
+    fi
+    if [ -n "${ORV_DISPLAY:-}" ]; then
+      "$wine" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
+    elif [ -f "$keeper" ]; then
+      if ! keeping; then
+        rm -f "$keeper_state.out"
+        setsid "$wine" "$keeper" </dev/null >"$keeper_state.out" 2>/dev/null 9>&- &
+        echo $! >"$keeper_state"
+        for _ in $(seq 100); do [ -s "$keeper_state.out" ] && break; sleep 0.1; done
       fi
+    else
+      # Without the keeper (not built yet): start the desktop process at least.
+      "$wine" rundll32.exe user32.dll,MessageBoxA </dev/null >/dev/null 2>&1 9>&- || true
     fi
   ) 9>"$prefix.lock"
 fi
