@@ -1,12 +1,14 @@
 // V_STRING: buffer rule, comparisons, substrings, formatting, archive records, hashing.
 #include "V_String.h"
 #include "V_ASArchive.h"
+#include "support/OrvTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <oleauto.h>
 
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -63,6 +65,19 @@ TEST(VString, ConstructorsAndCapacities)
     for (const auto& c : cases) EXPECT_EQ(c.expected, state(c.s));
     EXPECT_THROW(V_STRING('a', 0xFFFFFFFFu), VSYST_XLength);
     EXPECT_THROW(V_STRING(src, 12), VSYST_XRange);
+}
+
+static void* refuseMemory(size_t, const std::nothrow_t&) noexcept { return nullptr; }
+
+TEST(VString, RefusedMemoryThrowsAndKeepsTheText)
+{
+    V_STRING s("kept");
+    orvtest::IatHook hook{"OrvCore_Rudaru20.dll", "libstdc++-6.dll",
+                          sizeof(void*) == 8 ? "_ZnayRKSt9nothrow_t" : "_ZnajRKSt9nothrow_t",
+                          reinterpret_cast<void*>(&refuseMemory)};
+    EXPECT_THROW(s.append('x', 100), VSYST_XMemory);
+    EXPECT_THROW(V_STRING("new text"), VSYST_XMemory);
+    EXPECT_EQ("kept", bytes(s));
 }
 
 TEST(VString, BufferRuleGrowsByDoublingAndShrinksOnAssign)
