@@ -10,7 +10,7 @@ scripts/bootstrap.sh
 case "$cmd" in
   tour)
     cmake --preset win64 >/dev/null
-    cmake --build --preset win64 --target orvtool
+    cmake --build --preset win64 --target orvtool orv_session_keeper
     exec cmake/wine-run.sh "$PWD/build/win64/wineprefix" build/win64/bin/orvtool.exe tour
     ;;
   test)
