@@ -1,7 +1,5 @@
-// A host that loads OrvCore_Rudaru20.dll at run time (it is not linked to it),
-// as a CAD host loads its modules: it writes to the log before and after
-// doInit, then unloads the library. Log text on the console reaches standard
-// output; what the debugger would see, and the TLS checks, go to standard error.
+// Loads OrvCore_Rudaru20.dll at run time, logs before and after doInit and unloads
+// it. Console log text goes to standard output; debugger text and TLS checks to standard error.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
