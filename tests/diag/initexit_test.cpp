@@ -173,10 +173,46 @@ const LateCase kLateCases[] = {
     {"noInit", 100, nullptr, 0x1000, "-1 ", true},
 };
 
-TEST(ApplInitExit, LateHandlersRunAtOnceAndExitFromTheirDestructor)
+namespace {
+
+// Each records the debug-info entries it finds.
+bool initAbove() { return record("+above: " + orvtest::diWalk(), true); }
+bool initEqual() { return record("+equal: " + orvtest::diWalk(), true); }
+void termAbove() { record("-above: " + orvtest::diWalk(), 0); }
+void termEqual() { record("-equal: " + orvtest::diWalk(), 0); }
+
+std::string handlerLine(const char* dscr, int priority)
 {
-    orvtest::ScopedEnv trace("ORVFT_TRACE_APPLINITEXIT", nullptr);   // reported at any level
+    return "\tHandler for \"" + std::string(dscr) + "\" (Priority=" + std::to_string(priority) + ")\n";
+}
+
+}  // namespace
+
+TEST(ApplInitExit, LibraryHandlersRegisterTheSystemEntriesInTheirPlaceAndLateHandlersRunAtOnce)
+{
+    orvtest::ScopedEnv trace("ORVFT_TRACE_APPLINITEXIT", nullptr);   // late handlers report at any level
+    AIE above("above", 32701, initAbove, termAbove);
+    AIE equal("equal", 32700, initEqual, termEqual);
+    const std::string pool =
+        "Dump string pool data: char based strings start tracing stop tracing wchar_t based strings; ";
+    EXPECT_EQ("[System] " + pool, orvtest::diWalk());   // from the first guard at load
+
+    // Equal priority runs after the library's three handlers of 32700 and, at
+    // doExit, before the one that empties the registry.
     ASSERT_TRUE(AIE::doInit());
+    const std::string all = "[System] Dump all registrated Debug-Info Callbacks; Dump all registrated Static-Data "
+                            "Instances; Dump current feature set; Dump registrated initialization handlers; " + pool;
+    EXPECT_EQ("+above: [System] Dump registrated initialization handlers; " + pool + "+equal: " + all, g_calls);
+    const std::string lib32700 = handlerLine(kNoDscr, 32700);
+    EXPECT_EQ(crlf("\nStarting ZANDrel-FT init/exit handler dump\n" + handlerLine("above", 32701) + lib32700 +
+                   lib32700 + lib32700 + handlerLine("equal", 32700) + handlerLine(kNoDscr, 32000) +
+                   "Ending ZANDrel-FT init/exit handler dump\n\n"),
+              orvtest::diCall("System", "Dump registrated initialization handlers"));
+    EXPECT_EQ(crlf("\nVSYST_FeatureSet : start of dump of all available features\n"
+                   "VSYST_FeatureSet : end of dump of all available features\n\n"),
+              orvtest::diCall("System", "Dump current feature set"));
+
+    // Late handlers run at once and exit from their destructor.
     {
         const std::string dump = written(AIE::dump);
         AIE late("late", 32700, init<1>, term<1>);
@@ -199,50 +235,9 @@ TEST(ApplInitExit, LateHandlersRunAtOnceAndExitFromTheirDestructor)
             reports += "ERROR in VSYST_ApplInitExit::~VSYST_ApplInitExit\n\tCalling exit-function for \"" + dscr +
                        "\"\n\n";
     }
-    AIE::doExit();
-    EXPECT_EQ(crlf(reports + kExitCount0), debugger.all());
-}
-
-namespace {
-
-// Each records the debug-info entries it finds.
-bool initAbove() { return record("+above: " + orvtest::diWalk(), true); }
-bool initEqual() { return record("+equal: " + orvtest::diWalk(), true); }
-void termAbove() { record("-above: " + orvtest::diWalk(), 0); }
-void termEqual() { record("-equal: " + orvtest::diWalk(), 0); }
-
-std::string handlerLine(const char* dscr, int priority)
-{
-    return "\tHandler for \"" + std::string(dscr) + "\" (Priority=" + std::to_string(priority) + ")\n";
-}
-
-}  // namespace
-
-TEST(ApplInitExit, LibraryHandlersRegisterTheSystemEntriesInTheirPlace)
-{
-    AIE above("above", 32701, initAbove, termAbove);
-    AIE equal("equal", 32700, initEqual, termEqual);
-    const std::string pool =
-        "Dump string pool data: char based strings start tracing stop tracing wchar_t based strings; ";
-    EXPECT_EQ("[System] " + pool, orvtest::diWalk());   // from the first guard at load
-
-    // Equal priority runs after the library's three handlers of 32700 and, at
-    // doExit, before the one that empties the registry.
-    ASSERT_TRUE(AIE::doInit());
-    const std::string all = "[System] Dump all registrated Debug-Info Callbacks; Dump all registrated Static-Data "
-                            "Instances; Dump current feature set; Dump registrated initialization handlers; " + pool;
-    EXPECT_EQ("+above: [System] Dump registrated initialization handlers; " + pool + "+equal: " + all, g_calls);
-    const std::string lib32700 = handlerLine(kNoDscr, 32700);
-    EXPECT_EQ(crlf("\nStarting ZANDrel-FT init/exit handler dump\n" + handlerLine("above", 32701) + lib32700 +
-                   lib32700 + lib32700 + handlerLine("equal", 32700) + handlerLine(kNoDscr, 32000) +
-                   "Ending ZANDrel-FT init/exit handler dump\n\n"),
-              orvtest::diCall("System", "Dump registrated initialization handlers"));
-    EXPECT_EQ(crlf("\nVSYST_FeatureSet : start of dump of all available features\n"
-                   "VSYST_FeatureSet : end of dump of all available features\n\n"),
-              orvtest::diCall("System", "Dump current feature set"));
-
     g_calls.clear();
     AIE::doExit();
     EXPECT_EQ("-equal: " + all + "-above: ", g_calls);
+    EXPECT_EQ(crlf(reports + kExitCount0), debugger.all());
     EXPECT_EQ(nullptr, VSYST_DIManager::firstGroup());
 }
