@@ -19,8 +19,6 @@ HMODULE loadClient() { return LoadLibraryA((orvtest::exeDir() + "\\orvtest_clien
 
 long counter(const char* name) { return V_SIFind(name)->value1; }
 
-void hostDump(VSYST_DumpStream& stream, unsigned long) { stream << "host"; }
-
 }  // namespace
 
 TEST(ClientModule, RegistriesSurviveTheModulesUnload)
@@ -42,7 +40,7 @@ TEST(ClientModule, RegistriesSurviveTheModulesUnload)
     VSYST_ApplInitExit::doExit();
     EXPECT_EQ(1, counter("orvtest.client.exits"));
     EXPECT_EQ("", orvtest::diCall("Client", "Client state"));
-    VSYST_DIManager::add("Host", "kept", nullptr, &hostDump);
+    VSYST_DIManager::add("Host", "kept", nullptr, [](VSYST_DumpStream& s, unsigned long) { s << "host"; });
 
     ASSERT_TRUE(FreeLibrary(client));
     EXPECT_EQ(nullptr, GetModuleHandleA("orvtest_client.dll"));

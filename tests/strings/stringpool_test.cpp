@@ -32,6 +32,20 @@ protected:
 typedef ::testing::Types<V_StringPool_CHAR, V_StringPool_WCHAR> PoolTypes;
 TYPED_TEST_SUITE(StringPool, PoolTypes);
 
+std::string names()
+{
+    std::string r;
+    for (unsigned long i = 0; i < V_SICount(); ++i) r += std::string(V_SIAt(i)->name) + "|";
+    return r;
+}
+
+V_SIInfo* record(unsigned k)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "rec%04u", k);
+    return V_SIFind(name);
+}
+
 }  // namespace
 
 TYPED_TEST(StringPool, TextsFollowEachOtherLongTextsGetBlocksOfTheirOwnAndTheTableGrows)
@@ -102,9 +116,9 @@ TYPED_TEST(StringPool, TextsFollowEachOtherLongTextsGetBlocksOfTheirOwnAndTheTab
     EXPECT_EQ(where, bases);
 }
 
-TEST(StringPoolEntry, DumpsThePoolsFillForItsFirstTwoAlternatives)
+TEST(StringPoolEntry, DumpsThePoolsFillAndOnlyTheFirstGuardSetsUpAndOnlyTheLastTakesDown)
 {
-    V_StringPool_CHAR::allocCopy("hello");
+    const char* text = V_StringPool_CHAR::allocCopy("hello");
     V_StringPool_CHAR::allocCopy(std::string(40000, 'x').c_str());
     auto entry = [](const char* alt) { return orvtest::diCall("System", "Dump string pool data", alt); };
     EXPECT_EQ(orvtest::crlf("\nString pool of char based strings : 2 blocks (table of 64), 40007 characters used, "
@@ -114,10 +128,7 @@ TEST(StringPoolEntry, DumpsThePoolsFillForItsFirstTwoAlternatives)
     EXPECT_EQ(orvtest::crlf("\nString pool of wchar_t based strings : empty\n"), entry("wchar_t based strings"));
     EXPECT_EQ("", entry("start tracing") + entry("stop tracing"));
     EXPECT_EQ("", orvtest::written(V_StringPool_CHAR::dump) + orvtest::written(V_StringPool_WCHAR::dump));
-}
 
-TEST(GlobalInstance, OnlyTheFirstSetsUpAndOnlyTheLastTakesDown)
-{
     EXPECT_EQ(4ul, _vsyst_GI::s_count);   // the library's own guards
     auto poolEntry = [] {
         VSYST_DICursor c;
@@ -126,7 +137,6 @@ TEST(GlobalInstance, OnlyTheFirstSetsUpAndOnlyTheLastTakesDown)
     };
     ASSERT_STREQ("Dump string pool data", poolEntry().name());
     poolEntry().setExpanded(1);   // an entry registered anew would start unexpanded
-    const char* text = V_StringPool_CHAR::allocCopy("kept");
     const V_StringPool_CHAR* pool = V_StringPool_CHAR::instance();
     {
         _vsyst_GI one, two;
@@ -137,26 +147,8 @@ TEST(GlobalInstance, OnlyTheFirstSetsUpAndOnlyTheLastTakesDown)
     EXPECT_EQ(4ul, _vsyst_GI::s_count);
     EXPECT_EQ(1, poolEntry().isExpanded());
     EXPECT_EQ(pool, V_StringPool_CHAR::instance());
-    EXPECT_STREQ("kept", text);
+    EXPECT_STREQ("hello", text);
 }
-
-namespace {
-
-std::string names()
-{
-    std::string r;
-    for (unsigned long i = 0; i < V_SICount(); ++i) r += std::string(V_SIAt(i)->name) + "|";
-    return r;
-}
-
-V_SIInfo* record(unsigned k)
-{
-    char name[16];
-    std::snprintf(name, sizeof name, "rec%04u", k);
-    return V_SIFind(name);
-}
-
-}  // namespace
 
 TEST(SIManager, RecordsAreFoundOrInsertedInByteOrderAndTheTableDoubles)
 {
