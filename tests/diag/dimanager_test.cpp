@@ -37,7 +37,7 @@ const std::string kPoolEntry =
 
 }  // namespace
 
-TEST(DIManager, ListsStayInUnsignedByteOrderAndAddReplaces)
+TEST(DIManager, ListsStayInUnsignedByteOrderAddReplacesAndAlternativesKeepTheirPosition)
 {
     DIM::add("Grp", "B", nullptr, cbFirst);
     DIM::add("Grp", "A", "one\ntwo", cbFirst);
@@ -55,10 +55,8 @@ TEST(DIManager, ListsStayInUnsignedByteOrderAndAddReplaces)
     DIM::add("Grp", "nocb", nullptr, nullptr);
     EXPECT_EQ("[Abc] i; [Grp] A: three; B; a; z; \xE4x; " + kPoolEntry + "[\x80high] i; ", diWalk());
     EXPECT_EQ("second 0", diCall("Grp", "A", "three"));
-}
 
-TEST(DIManager, AlternativesAreSplitSortedAndIndexedByPosition)
-{
+    // Alternatives are split, sorted and indexed by position.
     EXPECT_EQ("char based strings:0 start tracing:2 stop tracing:3 wchar_t based strings:1 ",
               alternatives("System", "Dump string pool data"));
 
