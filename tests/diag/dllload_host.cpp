@@ -43,7 +43,8 @@ int main()
     FreeLibrary(dll);
     // A freed index is the lowest free one again.
     std::fprintf(stderr, "tls index freed at unload: %s\n", TlsAlloc() == index ? "yes" : "no");
+    const std::string seen = debugger.all();
     for (const char* text : {"before doInit\r\n", "after doInit\r\n"})
-        std::fprintf(stderr, "debugger received %s", debugger.all().find(text) != std::string::npos ? text : "nothing\n");
+        std::fprintf(stderr, "debugger received %s", seen.find(text) != std::string::npos ? text : "nothing\n");
     return 0;
 }
