@@ -1,6 +1,5 @@
-// Exact text checks: the library's debugger output, line feeds as a dump stream
-// writes them, what is written to a dump stream as a debugger sees it, the
-// debug-info registry, and system error texts.
+// Exact text checks: debugger output, dump stream text, the debug-info registry
+// and system error texts.
 #ifndef ORV_TEST_LOGCAPTURE_H
 #define ORV_TEST_LOGCAPTURE_H
 
@@ -12,8 +11,8 @@
 #include <string>
 #include <vector>
 
-// Captures the library's debugger output in-process: OutputDebugStringA raises
-// DBG_PRINTEXCEPTION_C, which a vectored handler sees before any debugger would.
+// OutputDebugStringA raises DBG_PRINTEXCEPTION_C, which a vectored handler sees
+// before any debugger would.
 class DebugCapture {
 public:
     DebugCapture() { s_pieces.clear(); m_handle = AddVectoredExceptionHandler(1, handler); }
@@ -40,7 +39,7 @@ private:
 
 namespace orvtest {
 
-// "\n" becomes "\r\n", as the dump stream writes it.
+// "\n" as the dump stream writes it.
 inline std::string crlf(const std::string& text)
 {
     std::string r;
@@ -48,7 +47,7 @@ inline std::string crlf(const std::string& text)
     return r;
 }
 
-// Everything `write` writes to a dump stream that goes to the debugger only.
+// What `write` puts into a dump stream that goes to the debugger only.
 template <class Write>
 std::string written(Write write)
 {
@@ -58,14 +57,12 @@ std::string written(Write write)
     return debugger.all();
 }
 
-// What the debug-info callback group/info writes, called with `alternative`.
 inline std::string diCall(const char* group, const char* info, const char* alternative = nullptr)
 {
     return written([&](VSYST_DumpStream& s) { VSYST_DIManager::call(group, info, alternative, s); });
 }
 
-// What a cursor visits: "[group] ", then each info, with ": " and its
-// alternatives when it has any, followed by "; ".
+// "[group] info: alt alt; info; " for everything a cursor visits.
 inline std::string diWalk()
 {
     std::string r;
@@ -80,7 +77,7 @@ inline std::string diWalk()
     return r;
 }
 
-// The system's text for a Win32 error code, without its final line break.
+// Without its final line break.
 inline std::string systemText(unsigned long code)
 {
     char buf[1024] = {0};

@@ -1,5 +1,4 @@
-// Module levels against the machine's registry, and orvtool diag. The keys are
-// fixed (the suite runs under a lock); module names carry the process id.
+// Module levels against the machine's registry (fixed keys, under a lock), and orvtool diag.
 #include "VDIAG_FailureDiagnostics.h"
 #include "support/OrvTestSupport.h"
 
@@ -28,7 +27,7 @@ DWORD stored(const std::string& name)   // 0xDEAD: no REG_DWORD value
 void store(const std::string& name, DWORD value) { RegSetKeyValueA(HKEY_LOCAL_MACHINE, kApp, name.c_str(), REG_DWORD, &value, 4); }
 void drop(const std::string& name) { RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kApp, name.c_str()); }
 
-// Makes the platform key exist (the library only opens it); puts back every
+// The library only opens the platform key, so it is made here. Puts back every
 // value named through it and removes the keys that were not there before.
 class Levels {
 public:
@@ -61,7 +60,7 @@ private:
 
 }  // namespace
 
-TEST(ModuleLevels, RegistryRulesAndReferences)
+TEST(ModuleLevels, RegistryRulesReferencesAndGrowth)
 {
     Levels levels;
     // No value: level 0 and a value 0 is made; while it stays, the slot is not read again.
@@ -87,8 +86,7 @@ TEST(ModuleLevels, RegistryRulesAndReferences)
     EXPECT_EQ(3, b);
     EXPECT_EQ(-1, Diag::getModuleDiagLevel(minus.c_str()));
 
-    // References: round trip, an index never given out counts as -1, a given
-    // index reads no registry.
+    // References round trip; an index never given out counts as -1; a given one reads no registry.
     const int refThree = Diag::getModuleDiagLevelRef(three.c_str());
     EXPECT_GE(Diag::getModuleDiagLevelRef(minus.c_str()), 0);
     for (int start : {-1, 100000, -7}) {
@@ -103,20 +101,16 @@ TEST(ModuleLevels, RegistryRulesAndReferences)
 
     levels.watch("");   // a null module is the empty name
     EXPECT_EQ(&Diag::getModuleDiagLevel(""), &Diag::getModuleDiagLevel(nullptr));
-}
 
-TEST(ModuleLevels, TableGrowsPast100Modules)
-{
-    Levels levels;
+    // Past 100 modules the table grows; slots and references stay.
     std::vector<std::string> names;
     for (int i = 0; i < 130; ++i) store(names.emplace_back(levels.module(std::to_string(i))), static_cast<DWORD>(i));
-    int* first = &Diag::getModuleDiagLevel(names[0].c_str());
     const int firstRef = Diag::getModuleDiagLevelRef(names[0].c_str());
-    for (int i = 1; i < 130; ++i) {
+    for (int i = 0; i < 130; ++i) {
         EXPECT_EQ(i, Diag::getModuleDiagLevel(names[i].c_str()));
         EXPECT_EQ(firstRef + i, Diag::getModuleDiagLevelRef(names[i].c_str()));
     }
-    EXPECT_EQ(first, &Diag::getModuleDiagLevel(names[0].c_str())) << "a slot moved as the table grew";
+    EXPECT_EQ(&b, &Diag::getModuleDiagLevel(three.c_str())) << "a slot moved as the table grew";
     for (int i = 0; i < 130; ++i) {
         int ref = firstRef + i;
         EXPECT_EQ(i, Diag::getModuleDiagLevelFromRef(ref, nullptr));
@@ -125,7 +119,7 @@ TEST(ModuleLevels, TableGrowsPast100Modules)
 
 TEST(ModuleLevels, UnopenableKeysGiveLevelZero)
 {
-    // HKEY_LOCAL_MACHINE seen through an empty key: the platform key is missing.
+    // HKEY_LOCAL_MACHINE seen through an empty key.
     orvtest::TestRegKey empty("diaglevels");
     ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, empty.handle()));
     Diag::getModuleDiagLevel("OrvTest-unopenable") = 4;

@@ -1,5 +1,4 @@
-// VSYST_DIManager, its cursor and TREEDATA handles, the registry dump, and
-// V_DebugSettings.
+// VSYST_DIManager, its cursor, TREEDATA handles, and V_DebugSettings.
 #include "diag/LogCapture.h"
 #include "support/OrvTestSupport.h"
 
@@ -17,11 +16,10 @@ typedef VSYST_DIManager DIM;
 
 namespace {
 
-// Each writes its name and the index it is called with.
 void cbFirst(VSYST_DumpStream& s, unsigned long i) { s << "first " << i; }
 void cbSecond(VSYST_DumpStream& s, unsigned long i) { s << "second " << i; }
 
-// "name:index " of every alternative of group/info, in list order.
+// "name:index " of every alternative, in list order.
 std::string alternatives(const char* group, const char* info)
 {
     std::string r;
@@ -33,13 +31,13 @@ std::string alternatives(const char* group, const char* info)
     return r;
 }
 
-// The entry the first guard registers at load, as the cursor shows it.
+// Registered by the first guard at load.
 const std::string kPoolEntry =
     "[System] Dump string pool data: char based strings start tracing stop tracing wchar_t based strings; ";
 
 }  // namespace
 
-TEST(DIManager, ListsStayInUnsignedByteOrderAndAddReplaces)
+TEST(DIManager, ListsStayInUnsignedByteOrderAddReplacesAndAlternativesKeepTheirPosition)
 {
     DIM::add("Grp", "B", nullptr, cbFirst);
     DIM::add("Grp", "A", "one\ntwo", cbFirst);
@@ -50,18 +48,15 @@ TEST(DIManager, ListsStayInUnsignedByteOrderAndAddReplaces)
     DIM::add("Abc", "i", nullptr, cbFirst);
     EXPECT_EQ("[Abc] i; [Grp] A: one two; B; a; z; \xE4x; " + kPoolEntry + "[\x80high] i; ", diWalk());
 
-    // Registering A again replaces its callback and its alternatives; null
-    // arguments register nothing.
+    // Adding A again replaces callback and alternatives; null arguments add nothing.
     DIM::add("Grp", "A", "three", cbSecond);
     DIM::add(nullptr, "x", nullptr, cbFirst);
     DIM::add("Grp", nullptr, nullptr, cbFirst);
     DIM::add("Grp", "nocb", nullptr, nullptr);
     EXPECT_EQ("[Abc] i; [Grp] A: three; B; a; z; \xE4x; " + kPoolEntry + "[\x80high] i; ", diWalk());
     EXPECT_EQ("second 0", diCall("Grp", "A", "three"));
-}
 
-TEST(DIManager, AlternativesAreSplitSortedAndIndexedByPosition)
-{
+    // Alternatives are split, sorted and indexed by position.
     EXPECT_EQ("char based strings:0 start tracing:2 stop tracing:3 wchar_t based strings:1 ",
               alternatives("System", "Dump string pool data"));
 
@@ -74,13 +69,10 @@ TEST(DIManager, AlternativesAreSplitSortedAndIndexedByPosition)
         {"Stop tracing", "first 0"},   // names are case-sensitive
     };
     for (const auto& c : calls) EXPECT_EQ(c[1], diCall("T", "pool", c[0])) << (c[0] ? c[0] : "null");
-    // Unknown group or info: nothing is called.
-    EXPECT_EQ("", diCall("T", "unknown", nullptr));
-    EXPECT_EQ("", diCall("unknown", "pool", nullptr));
-    EXPECT_EQ("", diCall(nullptr, "pool", nullptr));
+    EXPECT_EQ("", diCall("T", "unknown") + diCall("unknown", "pool") + diCall(nullptr, "pool"));
 
-    // Empty pieces take no index. The text is cut after 1023 characters, also
-    // inside a piece; a cut on a line feed leaves no empty alternative.
+    // Empty pieces take no index; the text is cut after 1023 characters, a cut
+    // on a line feed leaves no empty alternative.
     const std::string b1021(1021, 'b'), c1022(1022, 'c');
     const std::string splits[][2] = {
         {"\n\nx\n\ny\n", "x:0 y:1 "},
@@ -94,7 +86,7 @@ TEST(DIManager, AlternativesAreSplitSortedAndIndexedByPosition)
     }
 }
 
-TEST(DIManager, RemoveKeepsTheGroupButCursorAndDumpSkipIt)
+TEST(DIManager, RemoveKeepsTheGroupWhichCursorAndDumpSkipAndCursorsStopAtTheEnd)
 {
     DIM::add("Empty", "only", nullptr, cbFirst);
     DIM::add("Keep", "k1", "alt b\nalt a", cbFirst);
@@ -106,7 +98,7 @@ TEST(DIManager, RemoveKeepsTheGroupButCursorAndDumpSkipIt)
     DIM::remove(nullptr, nullptr);
     EXPECT_STREQ("Empty", DIM::firstGroup()->name());
     EXPECT_EQ("[Keep] k1: alt a alt b; k2; " + kPoolEntry, diWalk());
-    EXPECT_EQ("", diCall("Empty", "only", nullptr));
+    EXPECT_EQ("", diCall("Empty", "only"));
     EXPECT_EQ(orvtest::crlf("\nSTART OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n"
                             "\tGROUP : \"Keep\"\n"
                             "\t\tINFO : \"k1\"\n\t\t\t--> \"alt a\"\n\t\t\t--> \"alt b\"\n"
@@ -118,25 +110,20 @@ TEST(DIManager, RemoveKeepsTheGroupButCursorAndDumpSkipIt)
                             "END OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n"),
               orvtest::written([](VSYST_DumpStream& s) { DIM::dumpRegistry(s, 0); }));
 
-    // Teardown empties the root list; the registry still takes new entries.
     DIM::removeAll();
     EXPECT_EQ(nullptr, DIM::firstGroup());
     VSYST_DICursor none;
     EXPECT_FALSE(none.validG() || none.validD() || none.validA());
-    DIM::add("After", "i", nullptr, cbFirst);
-    EXPECT_EQ("[After] i; ", diWalk());
-}
 
-TEST(DIManager, CursorStepsStopAtTheEndAndTreeDataHandlesRoundTrip)
-{
-    DIM::removeAll();
+    // Cursor steps stop at the end; TREEDATA handles round trip.
     DIM::add("G1", "d1", "y\nx", cbFirst);
     DIM::add("G1", "d2", nullptr, cbFirst);
+    EXPECT_EQ("[G1] d1: x y; d2; ", diWalk());   // the emptied registry takes new entries
     VSYST_DICursor c;
     VSYST_DICursor::TREEDATA alt = c.tdA();
     c.nextA();
     c.nextA();
-    c.nextA();   // past the end stays there
+    c.nextA();
     EXPECT_FALSE(c.validA());
     c.nextD();
     VSYST_DICursor::TREEDATA info = c.tdD();
@@ -145,8 +132,7 @@ TEST(DIManager, CursorStepsStopAtTheEndAndTreeDataHandlesRoundTrip)
     c.nextD();
     EXPECT_FALSE(c.validG() || c.validD() || c.validA());
 
-    // A handle travels through the integer a tree item carries and back; the
-    // expanded flag lives in the node. A null handle has nothing to show.
+    // Through the integer a tree item carries; the expanded flag lives in the node.
     VSYST_DICursor::TREEDATA back(static_cast<LONG_PTR>(info));
     EXPECT_STREQ("d2", back.name());
     EXPECT_STREQ("x", alt.name());
@@ -176,7 +162,7 @@ TEST_P(DebugSettings, EnvironmentFillsItsThreeEntriesOnceAndClientValuesStay)
     orvtest::ScopedEnv update("CM_DEBUG_UPDATE_TASKLIST", p.update);
     orvtest::ScopedEnv readOnly("CM_DEBUG_READONLY_TASKLIST", p.readOnly);
     typedef V_DebugSettings::VFCKE_value Index;
-    // The first use reads the environment, also when it is a write.
+    // The first use reads the environment, even a write.
     V_DebugSettings::setValue(static_cast<Index>(19), -4);
     for (int i = 0; i < 19; ++i) {
         const long expected = i == 0 ? p.expected[0] : (i == 6 ? p.expected[1] : (i == 7 ? p.expected[2] : 0));
@@ -184,7 +170,7 @@ TEST_P(DebugSettings, EnvironmentFillsItsThreeEntriesOnceAndClientValuesStay)
     }
     EXPECT_EQ(-4, V_DebugSettings::getValue(static_cast<Index>(19)));
 
-    // Later changes of the environment do not count; values set by clients do.
+    // Later environment changes do not count; client values do.
     orvtest::ScopedEnv later("CM_DEBUG_VERBOSITYLEVEL", "5");
     EXPECT_EQ(p.expected[0], V_DebugSettings::getValue(V_DebugSettings::VFCKE_VerbosityLevel));
     V_DebugSettings::setValue(V_DebugSettings::VFCKE_VerbosityLevel, 9);

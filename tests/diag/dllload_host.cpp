@@ -1,8 +1,7 @@
-// A host that loads OrvCore_Rudaru20.dll at run time (it is not linked to it),
-// as a CAD host loads its modules: it writes to the log before and after
-// doInit, then unloads the library. Log text on the console reaches standard
-// output; what the debugger would see, and the TLS checks, go to standard error.
-#include <windows.h>
+// Loads OrvCore_Rudaru20.dll at run time, logs before and after doInit and unloads
+// it. Console log text goes to standard output; debugger text and TLS checks to standard error.
+#include "diag/LogCapture.h"
+
 #include <fcntl.h>
 #include <io.h>
 
@@ -10,16 +9,6 @@
 #include <string>
 
 namespace {
-
-std::string s_debugger;
-
-LONG CALLBACK debuggerText(EXCEPTION_POINTERS* e)
-{
-    if (e->ExceptionRecord->ExceptionCode != DBG_PRINTEXCEPTION_C) return EXCEPTION_CONTINUE_SEARCH;
-    const ULONG_PTR* info = e->ExceptionRecord->ExceptionInformation;
-    s_debugger.append(reinterpret_cast<const char*>(info[1]), static_cast<size_t>(info[0]) - 1);
-    return EXCEPTION_CONTINUE_EXECUTION;
-}
 
 template <class F>
 F entry(HMODULE dll, const char* name)
@@ -34,7 +23,7 @@ F entry(HMODULE dll, const char* name)
 int main()
 {
     _setmode(_fileno(stderr), _O_BINARY);
-    AddVectoredExceptionHandler(1, debuggerText);
+    DebugCapture debugger;
     HMODULE dll = LoadLibraryA("OrvCore_Rudaru20.dll");
     if (!dll) return 2;
     auto dump = entry<void (*)(const char*, ...)>(dll, "V_DIAG_DUMP");
@@ -54,7 +43,8 @@ int main()
     FreeLibrary(dll);
     // A freed index is the lowest free one again.
     std::fprintf(stderr, "tls index freed at unload: %s\n", TlsAlloc() == index ? "yes" : "no");
+    const std::string seen = debugger.all();
     for (const char* text : {"before doInit\r\n", "after doInit\r\n"})
-        std::fprintf(stderr, "debugger received %s", s_debugger.find(text) != std::string::npos ? text : "nothing\n");
+        std::fprintf(stderr, "debugger received %s", seen.find(text) != std::string::npos ? text : "nothing\n");
     return 0;
 }

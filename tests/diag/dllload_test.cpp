@@ -1,5 +1,4 @@
-// The library's load and unload in a host that loads it at run time: the
-// "Console Log" switch of the machine's diagnostics key, the TLS index.
+// Load and unload at run time: "Console Log" of the machine's diagnostics key, the TLS index.
 #include "support/OrvTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -8,25 +7,16 @@
 
 #include <string>
 
-namespace {
-
-const std::string kKeys[] = {"SOFTWARE\\Brakmar", "SOFTWARE\\Brakmar\\T.R.I.O.N.(R) Platform",
-                             "SOFTWARE\\Brakmar\\T.R.I.O.N.(R) Platform\\Diagnostics"};
-
-bool keyExists(const std::string& path)
-{
-    HKEY k;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    RegCloseKey(k);
-    return true;
-}
-
-}  // namespace
-
 TEST(DllLoad, ConsoleLogFromLoadUntilDoInit)
 {
+    const std::string kKeys[] = {"SOFTWARE\\Brakmar", "SOFTWARE\\Brakmar\\T.R.I.O.N.(R) Platform",
+                                 "SOFTWARE\\Brakmar\\T.R.I.O.N.(R) Platform\\Diagnostics"};
     int missing = 0;
-    for (const std::string& k : kKeys) missing += keyExists(k) ? 0 : 1;
+    for (const std::string& k : kKeys) {
+        HKEY h;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, k.c_str(), 0, KEY_READ, &h)) ++missing;
+        else RegCloseKey(h);
+    }
     const struct { DWORD type; std::string bytes; bool console; } cases[] = {
         {REG_SZ, std::string("ON", 3), true},
         {REG_SZ, std::string("oN", 3), true},

@@ -1,6 +1,5 @@
-// VSYST_ApplInitExit: order, failures, nesting, late handlers, the library's
-// own handlers and the exact trace. Each test case runs in a process of its
-// own, so the once-per-process state (counter, trace level) starts fresh.
+// VSYST_ApplInitExit. Each test case runs in a process of its own, so the
+// counter and the trace level start fresh.
 #include "diag/LogCapture.h"
 #include "support/OrvTestSupport.h"
 
@@ -18,7 +17,7 @@ typedef VSYST_ApplInitExit AIE;
 
 namespace {
 
-// Every call of a handler function: "+tag " for init, "-tag " for exit.
+// "+tag " for each init call, "-tag " for each exit call.
 std::string g_calls;
 
 template <class T>
@@ -32,7 +31,6 @@ template <int Tag>
 bool init() { return record("+" + std::to_string(Tag) + " ", true); }
 template <int Tag>
 void term() { record("-" + std::to_string(Tag) + " ", 0); }
-// Failing init functions; both record "+x ".
 bool initFails() { return record("+x ", false); }
 bool initThrows() { throw record("+x ", 42); }
 void termThrows() { throw record("-throws ", 7); }
@@ -49,9 +47,8 @@ std::string line(const char* verb, const char* dscr, int priority, const char* s
 std::string initLine(const char* d, int prio, const char* state = "OK") { return line("Initializing", d, prio, state); }
 std::string exitLine(const char* d, int prio, const char* state = "OK") { return line("Terminating", d, prio, state); }
 
-// The trace at level 1 of the doInit that runs the sequence to the doExit that
-// terminates it, `between` them the counter lines. The library's own handlers:
-// three of 32700, then 32000; only that one and the first of 32700 have exits.
+// Level 1 trace of one cycle. The library's own handlers are three of 32700 and
+// one of 32000; only that one and the first of 32700 have exits.
 std::string cycleTrace(const std::string& hostInits, const std::string& hostExits,
                        const std::string& between = kExitCount0)
 {
@@ -64,8 +61,8 @@ std::string cycleTrace(const std::string& hostInits, const std::string& hostExit
 
 }  // namespace
 
-// Handler states: 0 registered, 1 initialised, 2 terminated. Tags 30 and 31
-// are the first and the second handler of priority 30.
+// Handler states: 0 registered, 1 initialised, 2 terminated. Tag 31 is the
+// second handler of priority 30.
 TEST(ApplInitExit, PrioritiesRunDownwardsAndTerminateInExactReverse)
 {
     orvtest::TempDir logs;
@@ -76,9 +73,9 @@ TEST(ApplInitExit, PrioritiesRunDownwardsAndTerminateInExactReverse)
     AIE h30("30", 30, init<30>, term<30>);
     AIE h20("20", 20, init<20>, term<20>);
     AIE h31("31", 30, init<31>, term<31>);
-    AIE negative("-5", -5, init<-5>, term<-5>);   // priorities compare as signed numbers
+    AIE negative("-5", -5, init<-5>, term<-5>);   // signed comparison
     {
-        AIE gone("gone", 25, initFails, nullptr);   // leaves the list with its destructor
+        AIE gone("gone", 25, initFails, nullptr);
     }
     const AIE* const hosts[] = {&h10, &h30, &h20, &h31, &negative};
     EXPECT_EQ(0, h10.handlerState());
@@ -89,7 +86,7 @@ TEST(ApplInitExit, PrioritiesRunDownwardsAndTerminateInExactReverse)
     for (const AIE* h : hosts) EXPECT_EQ(1, h->handlerState());
     AIE::doExit();
     EXPECT_EQ(0, AIE::getState());
-    EXPECT_EQ(0, VSYST_DumpStream::getOpenCount());   // doExit closed the log doInit opened
+    EXPECT_EQ(0, VSYST_DumpStream::getOpenCount());
     for (const AIE* h : hosts) EXPECT_EQ(2, h->handlerState());
     const std::string calls = "+30 +31 +20 +10 +-5 --5 -10 -20 -31 -30 ";
     EXPECT_EQ(calls, g_calls);
@@ -98,12 +95,11 @@ TEST(ApplInitExit, PrioritiesRunDownwardsAndTerminateInExactReverse)
                                          exitLine("-5", -5) + exitLine("10", 10) + exitLine("20", 20) +
                                              exitLine("31", 30) + exitLine("30", 30));
     EXPECT_EQ(crlf(cycle), debugger.all());
-    // The log file has all but the first counter line, written before doInit opens it.
+    // The first counter line comes before doInit opens the log file.
     const std::string file = orvtest::readFile(logs.file(logs.list().at(0)));
     EXPECT_NE(std::string::npos, file.find(crlf(cycle.substr(kInitCount1.size()))));
     EXPECT_EQ(std::string::npos, file.find("doInit s_initCounter==1"));
 
-    // A second cycle runs in the same order.
     g_calls.clear();
     ASSERT_TRUE(AIE::doInit());
     AIE::doExit();
@@ -114,7 +110,7 @@ struct FailureCase {
     const char* name;
     bool (*init)();      // of the failing handler
     const char* state;   // in its trace line
-    const char* trace;   // value of ORVFT_TRACE_APPLINITEXIT, null for unset
+    const char* trace;   // ORVFT_TRACE_APPLINITEXIT, null for unset
 };
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 class ApplInitExitFailure : public ::testing::TestWithParam<FailureCase> {};
@@ -129,14 +125,12 @@ TEST_P(ApplInitExitFailure, StopsTheWalkAndLimitsTerminationAfterNestedCalls)
 
     DebugCapture debugger;
     EXPECT_FALSE(AIE::doInit());
-    // Counted all the same: a nested pair of calls runs nothing.
+    // Counted all the same: a nested pair runs nothing, the last doExit closes the
+    // log, a throwing exit does not end the walk, an unmatched doExit only traces.
     ASSERT_TRUE(AIE::doInit());
     EXPECT_EQ(2, AIE::getState());
     AIE::doExit();
     EXPECT_EQ(1, VSYST_DumpStream::getOpenCount());
-
-    // The last doExit closes the log; the throwing exit function does not end
-    // the termination. An unmatched doExit only writes its counter line.
     AIE::doExit();
     EXPECT_EQ(0, VSYST_DumpStream::getOpenCount());
     AIE::doExit();
@@ -147,7 +141,7 @@ TEST_P(ApplInitExitFailure, StopsTheWalkAndLimitsTerminationAfterNestedCalls)
     const std::string nested =
         "\nVSYST_ApplInitExit::doInit s_initCounter==2\nVSYST_ApplInitExit::doExit s_initCounter==1";
     const std::string unmatched = "\nVSYST_ApplInitExit::doExit s_initCounter==-1";
-    std::string expected = kInitCount1 + nested + kExitCount0 + unmatched;   // at the default level
+    std::string expected = kInitCount1 + nested + kExitCount0 + unmatched;
     if (GetParam().trace)
         expected = cycleTrace(initLine("a", 30) + initLine(kNoDscr, 20) + initLine("b", 10, GetParam().state),
                               exitLine(kNoDscr, 20, "EXCEPTION") + exitLine("a", 30), nested + kExitCount0) +
@@ -164,9 +158,9 @@ struct LateCase {
     const char* dscr;
     short priority;
     bool (*init)();
-    unsigned short state;   // after construction: 0x1000 without init function, 0x1001 succeeded, 0x1002 failed
-    const char* calls;      // of the init function at construction and the exit function from the destructor
-    bool reportsExit;       // the destructor reports the call of the exit function
+    unsigned short state;   // 0x1000 without init function, 0x1001 succeeded, 0x1002 failed
+    const char* calls;
+    bool reportsExit;       // the destructor reports calling the exit function
 };
 
 const LateCase kLateCases[] = {
@@ -179,10 +173,46 @@ const LateCase kLateCases[] = {
     {"noInit", 100, nullptr, 0x1000, "-1 ", true},
 };
 
-TEST(ApplInitExit, LateHandlersRunAtOnceAndExitFromTheirDestructor)
+namespace {
+
+// Each records the debug-info entries it finds.
+bool initAbove() { return record("+above: " + orvtest::diWalk(), true); }
+bool initEqual() { return record("+equal: " + orvtest::diWalk(), true); }
+void termAbove() { record("-above: " + orvtest::diWalk(), 0); }
+void termEqual() { record("-equal: " + orvtest::diWalk(), 0); }
+
+std::string handlerLine(const char* dscr, int priority)
 {
-    orvtest::ScopedEnv trace("ORVFT_TRACE_APPLINITEXIT", nullptr);   // the reports are written at any level
+    return "\tHandler for \"" + std::string(dscr) + "\" (Priority=" + std::to_string(priority) + ")\n";
+}
+
+}  // namespace
+
+TEST(ApplInitExit, LibraryHandlersRegisterTheSystemEntriesInTheirPlaceAndLateHandlersRunAtOnce)
+{
+    orvtest::ScopedEnv trace("ORVFT_TRACE_APPLINITEXIT", nullptr);   // late handlers report at any level
+    AIE above("above", 32701, initAbove, termAbove);
+    AIE equal("equal", 32700, initEqual, termEqual);
+    const std::string pool =
+        "Dump string pool data: char based strings start tracing stop tracing wchar_t based strings; ";
+    EXPECT_EQ("[System] " + pool, orvtest::diWalk());   // from the first guard at load
+
+    // Equal priority runs after the library's three handlers of 32700 and, at
+    // doExit, before the one that empties the registry.
     ASSERT_TRUE(AIE::doInit());
+    const std::string all = "[System] Dump all registrated Debug-Info Callbacks; Dump all registrated Static-Data "
+                            "Instances; Dump current feature set; Dump registrated initialization handlers; " + pool;
+    EXPECT_EQ("+above: [System] Dump registrated initialization handlers; " + pool + "+equal: " + all, g_calls);
+    const std::string lib32700 = handlerLine(kNoDscr, 32700);
+    EXPECT_EQ(crlf("\nStarting ZANDrel-FT init/exit handler dump\n" + handlerLine("above", 32701) + lib32700 +
+                   lib32700 + lib32700 + handlerLine("equal", 32700) + handlerLine(kNoDscr, 32000) +
+                   "Ending ZANDrel-FT init/exit handler dump\n\n"),
+              orvtest::diCall("System", "Dump registrated initialization handlers"));
+    EXPECT_EQ(crlf("\nVSYST_FeatureSet : start of dump of all available features\n"
+                   "VSYST_FeatureSet : end of dump of all available features\n\n"),
+              orvtest::diCall("System", "Dump current feature set"));
+
+    // Late handlers run at once and exit from their destructor.
     {
         const std::string dump = written(AIE::dump);
         AIE late("late", 32700, init<1>, term<1>);
@@ -205,55 +235,9 @@ TEST(ApplInitExit, LateHandlersRunAtOnceAndExitFromTheirDestructor)
             reports += "ERROR in VSYST_ApplInitExit::~VSYST_ApplInitExit\n\tCalling exit-function for \"" + dscr +
                        "\"\n\n";
     }
-    AIE::doExit();
-    EXPECT_EQ(crlf(reports + kExitCount0), debugger.all());
-}
-
-namespace {
-
-// Each records the registry's entries it finds.
-bool initAbove() { return record("+above: " + orvtest::diWalk(), true); }
-bool initEqual() { return record("+equal: " + orvtest::diWalk(), true); }
-void termAbove() { record("-above: " + orvtest::diWalk(), 0); }
-void termEqual() { record("-equal: " + orvtest::diWalk(), 0); }
-
-std::string handlerLine(const char* dscr, int priority)
-{
-    return "\tHandler for \"" + std::string(dscr) + "\" (Priority=" + std::to_string(priority) + ")\n";
-}
-
-}  // namespace
-
-TEST(ApplInitExit, LibraryHandlersRegisterTheSystemEntriesInTheirPlace)
-{
-    AIE above("above", 32701, initAbove, termAbove);
-    AIE equal("equal", 32700, initEqual, termEqual);
-    const std::string pool =
-        "Dump string pool data: char based strings start tracing stop tracing wchar_t based strings; ";
-    EXPECT_EQ("[System] " + pool, orvtest::diWalk());   // from the first guard at load
-
-    // Above the library only what doInit itself registered; equal priority runs
-    // after all three of the library's handlers of 32700. At doExit, equal
-    // priority terminates before the registry's handler empties the registry,
-    // the handler above the library after it.
-    ASSERT_TRUE(AIE::doInit());
-    const std::string all = "[System] Dump all registrated Debug-Info Callbacks; Dump all registrated Static-Data "
-                            "Instances; Dump current feature set; Dump registrated initialization handlers; " + pool;
-    EXPECT_EQ("+above: [System] Dump registrated initialization handlers; " + pool + "+equal: " + all, g_calls);
-
-    // doInit's entry dumps the handler list; the feature set, still without
-    // features, dumps its empty frame.
-    const std::string lib32700 = handlerLine(kNoDscr, 32700);
-    EXPECT_EQ(crlf("\nStarting ZANDrel-FT init/exit handler dump\n" + handlerLine("above", 32701) + lib32700 +
-                   lib32700 + lib32700 + handlerLine("equal", 32700) + handlerLine(kNoDscr, 32000) +
-                   "Ending ZANDrel-FT init/exit handler dump\n\n"),
-              orvtest::diCall("System", "Dump registrated initialization handlers"));
-    EXPECT_EQ(crlf("\nVSYST_FeatureSet : start of dump of all available features\n"
-                   "VSYST_FeatureSet : end of dump of all available features\n\n"),
-              orvtest::diCall("System", "Dump current feature set"));
-
     g_calls.clear();
     AIE::doExit();
     EXPECT_EQ("-equal: " + all + "-above: ", g_calls);
+    EXPECT_EQ(crlf(reports + kExitCount0), debugger.all());
     EXPECT_EQ(nullptr, VSYST_DIManager::firstGroup());
 }

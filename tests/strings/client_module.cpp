@@ -1,6 +1,5 @@
-// orvtest_client.dll: a client module as the platform's modules are, with a
-// global instance guard and an init/exit handler of its own. It keeps its
-// counters in the library's static instance table, which outlives the module.
+// orvtest_client.dll: a client module with a guard and an init/exit handler of
+// its own. Its counters live in the library's static instance table.
 #include "VSYST_ApplInitExit.h"
 #include "VSYST_DIManager.h"
 #include "VSYST_DumpStream.h"
@@ -46,8 +45,7 @@ extern "C" __declspec(dllexport) const char* orvtestClientText()
 
 extern "C" __declspec(dllexport) unsigned long orvtestClientGuards() { return _vsyst_GI::s_count; }
 
-// Fills every registry the global instance owns, enough to show in the heap
-// if a take-down left it behind.
+// Enough in every registry to show in the heap if a take-down left it behind.
 extern "C" __declspec(dllexport) void orvtestClientExercise()
 {
     V_StringPool_CHAR::allocCopy(std::string(40000, 'x').c_str());

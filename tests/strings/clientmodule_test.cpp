@@ -1,5 +1,4 @@
-// A client module with its own guard and handler, loaded and unloaded while
-// the library stays: the registries outlive the module.
+// A client module with its own guard and handler, loaded and unloaded while the library stays.
 #include "diag/LogCapture.h"
 #include "support/OrvTestSupport.h"
 
@@ -19,8 +18,6 @@ namespace {
 HMODULE loadClient() { return LoadLibraryA((orvtest::exeDir() + "\\orvtest_client.dll").c_str()); }
 
 long counter(const char* name) { return V_SIFind(name)->value1; }
-
-void hostDump(VSYST_DumpStream& stream, unsigned long) { stream << "host"; }
 
 }  // namespace
 
@@ -43,12 +40,11 @@ TEST(ClientModule, RegistriesSurviveTheModulesUnload)
     VSYST_ApplInitExit::doExit();
     EXPECT_EQ(1, counter("orvtest.client.exits"));
     EXPECT_EQ("", orvtest::diCall("Client", "Client state"));
-    VSYST_DIManager::add("Host", "kept", nullptr, &hostDump);
+    VSYST_DIManager::add("Host", "kept", nullptr, [](VSYST_DumpStream& s, unsigned long) { s << "host"; });
 
     ASSERT_TRUE(FreeLibrary(client));
     EXPECT_EQ(nullptr, GetModuleHandleA("orvtest_client.dll"));
     EXPECT_EQ(4ul, _vsyst_GI::s_count);
-    // Pools, static instance table and debug-info tree are still those of before.
     EXPECT_EQ(pool, V_StringPool_CHAR::instance());
     EXPECT_STREQ("text of the host", hostText);
     EXPECT_STREQ("text of the client", text);
@@ -56,8 +52,7 @@ TEST(ClientModule, RegistriesSurviveTheModulesUnload)
     EXPECT_EQ(1, counter("orvtest.client.inits"));
     EXPECT_EQ("host", orvtest::diCall("Host", "kept"));
 
-    // Loaded again and unloaded between doInit and doExit, the module takes
-    // its handler and its entry with it: doExit has nothing of it to call.
+    // Unloaded between doInit and doExit, the module takes its handler and entry with it.
     client = loadClient();
     ASSERT_NE(nullptr, client);
     ASSERT_TRUE(VSYST_ApplInitExit::doInit());

@@ -1,10 +1,6 @@
-// A host that does not link the library: it loads a client module (which
-// brings the library with it) and unloads it again, many times. Each unload
-// must take the library down with its registries; a take-down that left the
-// pools, the static instance table or the debug-info tree behind would make
-// the heap grow by the module's filling on every cycle. Loading and unloading
-// alone also grows the heap a little (the loader and the C++ run-time), so
-// cycles that fill the registries are compared with cycles that do not.
+// A host without the library: loading and unloading a client module must take
+// the library and its registries down each time. Loading alone grows the heap a
+// little, so cycles that fill the registries are compared with cycles that do not.
 #include <windows.h>
 
 #include <cstdio>
@@ -46,7 +42,7 @@ long long runCycles(int cycles, bool fill)
         auto guards = reinterpret_cast<unsigned long (*)()>(reinterpret_cast<void*>(GetProcAddress(client, "orvtestClientGuards")));
         if (!exercise || !guards) return fail("client exports missing", cycle), 0;
         if (fill) exercise();
-        // The library's four guards and the client's: counting started again from 0.
+        // Four of the library and the client's: counting started again from 0.
         if (guards() != 5) fail("wrong number of live guards", cycle);
         if (!FreeLibrary(client)) fail("FreeLibrary failed", cycle);
         if (GetModuleHandleA("orvtest_client.dll")) fail("the client stayed loaded", cycle);
