@@ -233,29 +233,71 @@ TEST(XmlWriter, OneTagOrValuePerLineIndentedWithTabs)
     EXPECT_EQ(expected, written(r));
 }
 
-TEST(XmlRoundTrip, WhatAWriteAndAReadKeep)
+// What a write followed by a read keeps, a property a test.
+static XP_XML_Node roundTrip(const XP_XML_Node& root) { return read(written(root)); }
+
+TEST(XmlRoundTrip, NamesKeysValuesAndOrderSurvive)
 {
-    XP_XML_Node r("Root", "version=\"2\"", nullptr);
+    XP_XML_Node r("Root", "", nullptr);
     r.addElement("z", "last letter", "");
-    r.addElement("a", "\tpadded ", "unit=\"mm\"");
-    r.addElement("empty", "", "");
-    r.addElement("cmp", "a > b >> c>", "");
-    r.addElement("expr", "a <b>1</b> c", "");   // a '<' turns the value into a node
-    r.addElement("after", "2", "");
-    r.addNode("Second", "id=\"7\"")->addElement("k", "1", "");
+    r.addElement("a", "\tpadded ", "");
+    r.addNode("Second", "")->addElement("k", "1", "");
     r.addNode("First", "")->addNode("Deep", "")->addElement("q", "2", "");
     r.addNode("Second", "")->addElement("k", "3", "");
-    r.addNode("Mid", "")->addNode("Empty", "");   // an empty child becomes a value
-    const XP_XML_Node back = read(written(r));
-    EXPECT_EQ("<Root>\n\t<z>last letter</z>\n\t<a>\tpadded </a>\n\t<empty></empty>\n\t<cmp>a > b >> c></cmp>\n"
-              "\t<after>2</after>\n\t<expr>\n\t\t<b>1</b>\n\t</expr>\n\t<Second>\n\t\t<k>1</k>\n\t</Second>\n"
+    EXPECT_EQ("<Root>\n\t<z>last letter</z>\n\t<a>\tpadded </a>\n\t<Second>\n\t\t<k>1</k>\n\t</Second>\n"
               "\t<First>\n\t\t<Deep>\n\t\t\t<q>2</q>\n\t\t</Deep>\n\t</First>\n\t<Second>\n\t\t<k>3</k>\n\t</Second>\n"
-              "\t<Mid>\n\t\t<Empty>\n\t\t</Empty>\n\t</Mid>\n</Root>\n",
-              written(back));
-    EXPECT_EQ("\n\t\t", valueOf(*back.findNode("Mid"), "Empty"));   // line break, end tag's tabs
+              "</Root>\n",
+              written(roundTrip(r)));
+}
+
+TEST(XmlRoundTrip, EmptyChildBecomesAValue)
+{
+    XP_XML_Node r("R", "", nullptr);
+    r.addNode("Mid", "")->addNode("Empty", "");
+    const XP_XML_Node back = roundTrip(r);
+    ASSERT_NE(nullptr, back.findNode("Mid"));
     EXPECT_EQ(0u, back.findNode("Mid")->nodeCount());
-    // Attribute texts are not written.
-    EXPECT_EQ("", back.getAttributes() + back.findElement("a")->attributes + back.beginNodes()[1].getAttributes());
-    // A root with a name alone reads back as that root.
-    EXPECT_EQ("<Lonely>\n</Lonely>\n", written(read(written(XP_XML_Node("Lonely", "", nullptr)))));
+    EXPECT_EQ("\n\t\t", valueOf(*back.findNode("Mid"), "Empty"));   // line break, end tag's tabs
+}
+
+TEST(XmlRoundTrip, EmptyValueStaysEmpty)
+{
+    XP_XML_Node r("R", "", nullptr);
+    r.addElement("empty", "", "");
+    r.addElement("next", "1", "");
+    EXPECT_EQ("R  empty;next;", head(roundTrip(r)));
+    EXPECT_EQ("", valueOf(roundTrip(r), "empty"));
+}
+
+TEST(XmlRoundTrip, GreaterThanInAValueSurvives)
+{
+    XP_XML_Node r("R", "", nullptr);
+    r.addElement("cmp", "a > b >> c>", "");
+    EXPECT_EQ("a > b >> c>", valueOf(roundTrip(r), "cmp"));
+}
+
+TEST(XmlRoundTrip, LessThanTurnsAValueIntoANode)
+{
+    XP_XML_Node r("R", "", nullptr);
+    r.addElement("expr", "a <b>1</b> c", "");
+    r.addElement("after", "2", "");
+    const XP_XML_Node back = roundTrip(r);
+    EXPECT_EQ("R  after;", head(back));
+    ASSERT_NE(nullptr, back.findNode("expr"));
+    EXPECT_EQ("1", valueOf(*back.findNode("expr"), "b"));
+}
+
+TEST(XmlRoundTrip, AttributeTextIsLost)
+{
+    XP_XML_Node r("R", "version=\"2\"", nullptr);
+    r.addElement("k", "v", "unit=\"mm\"");
+    r.addNode("C", "id=\"7\"")->addElement("x", "y", "");
+    const XP_XML_Node back = roundTrip(r);
+    EXPECT_EQ("", back.getAttributes() + back.findElement("k")->attributes + back.findNode("C")->getAttributes());
+    EXPECT_EQ("v", valueOf(back, "k"));
+}
+
+TEST(XmlRoundTrip, RootWithNameOnlyKeepsItsName)
+{
+    EXPECT_EQ("<Lonely>\n</Lonely>\n", written(roundTrip(XP_XML_Node("Lonely", "", nullptr))));
 }
