@@ -109,18 +109,6 @@ OrvDumpFileException::OrvDumpFileException(unsigned long errorCode, bool report)
     }
 }
 
-OrvDumpFileException::OrvDumpFileException(const OrvDumpFileException& other)
-    : VSYST_Exception(other), m_errorCode(other.m_errorCode)
-{
-}
-
-OrvDumpFileException& OrvDumpFileException::operator=(const OrvDumpFileException& other)
-{
-    VSYST_Exception::operator=(other);
-    m_errorCode = other.m_errorCode;
-    return *this;
-}
-
 OrvDumpFileException::~OrvDumpFileException() {}
 
 long OrvDumpFileException::mapToHRESULT() const

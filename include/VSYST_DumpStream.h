@@ -16,8 +16,8 @@ public:
     // With report true the standard report is written, holding the line
     // "Standard log file error: <code>"; the stream's own failures pass false.
     OrvDumpFileException(unsigned long errorCode, bool report);
-    OrvDumpFileException(const OrvDumpFileException& other);
-    OrvDumpFileException& operator=(const OrvDumpFileException& other);
+    OrvDumpFileException(const OrvDumpFileException& other) = default;
+    OrvDumpFileException& operator=(const OrvDumpFileException& other) = default;
     virtual ~OrvDumpFileException();
 
     unsigned long getErrorCode() const { return m_errorCode; }

@@ -85,8 +85,8 @@ private:
 class ORVCORE_API VSYST_RegistryInvalidKey : public VSYST_RegistryException {
 public:
     VSYST_RegistryInvalidKey(const V_STRING& keyName, const char* file, int line);
-    VSYST_RegistryInvalidKey(const VSYST_RegistryInvalidKey& other);
-    VSYST_RegistryInvalidKey& operator=(const VSYST_RegistryInvalidKey& other);
+    VSYST_RegistryInvalidKey(const VSYST_RegistryInvalidKey& other) = default;
+    VSYST_RegistryInvalidKey& operator=(const VSYST_RegistryInvalidKey& other) = default;
     virtual ~VSYST_RegistryInvalidKey();
 
     const V_STRING& getKeyName() const { return m_keyName; }

@@ -41,18 +41,6 @@ VSYST_RegistryInvalidKey::VSYST_RegistryInvalidKey(const V_STRING& keyName, cons
 {
 }
 
-VSYST_RegistryInvalidKey::VSYST_RegistryInvalidKey(const VSYST_RegistryInvalidKey& other)
-    : VSYST_RegistryException(other), m_keyName(other.m_keyName)
-{
-}
-
-VSYST_RegistryInvalidKey& VSYST_RegistryInvalidKey::operator=(const VSYST_RegistryInvalidKey& other)
-{
-    VSYST_RegistryException::operator=(other);
-    m_keyName = other.m_keyName;
-    return *this;
-}
-
 VSYST_RegistryInvalidKey::~VSYST_RegistryInvalidKey() {}
 
 V_STRING VSYST_RegistryInvalidKey::getAdditionalInfo() const
