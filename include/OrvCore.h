@@ -6,6 +6,7 @@
 #include "OrvCoreDefs.h"
 #include "V_CapsulatedPointer.h"
 #include "V_String.h"
+#include "V_BSTR.h"
 #include "V_ASArchive.h"
 #include "V_Exception.h"
 #include "VSYST_DumpStream.h"
