@@ -10,6 +10,7 @@
 #include "V_StringPool.h"
 #include "diag/orv_diag_internal.h"
 #include "dllmain/OrvRuntimeInternal.h"
+#include "strings/orv_symtab.h"
 
 #include <vector>
 
@@ -58,3 +59,8 @@ bool V_DebugSettings::s_init = false;
 //     itself is allocated at process attach, after all of these.
 const long orv::g_diagRequestSlot = VDIAG_TlsMan::allocSlot(sizeof(void*), nullptr);
 orv::DiagLevelTable orv::g_diagLevels;
+
+// 11. The symbol intern tables, 4093 empty slots each.
+//     Destroyed before the guards, which release the pools holding the texts.
+orv::InternTable<char> orv::g_symbolsA;
+orv::InternTable<wchar_t> orv::g_symbolsW;

@@ -7,6 +7,7 @@
 #include "V_CapsulatedPointer.h"
 #include "V_String.h"
 #include "V_BSTR.h"
+#include "VSYST_Symbol.h"
 #include "V_ASArchive.h"
 #include "V_Exception.h"
 #include "VSYST_DumpStream.h"
