@@ -8,6 +8,8 @@
 #include "V_String.h"
 #include "V_BSTR.h"
 #include "VSYST_Symbol.h"
+#include "V_UUID.h"
+#include "V_BitSet.h"
 #include "V_ASArchive.h"
 #include "V_Exception.h"
 #include "VSYST_DumpStream.h"
