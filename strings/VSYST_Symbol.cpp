@@ -120,24 +120,24 @@ bool sameText(const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) == 
 const char* poolCopy(const char* text) { return V_StringPool_CHAR::allocCopy(text); }
 const wchar_t* poolCopy(const wchar_t* text) { return V_StringPool_WCHAR::allocCopy(text); }
 
-class ExclusiveLock {
+// Holds an SRW lock, shared or exclusive, for one scope.
+class SrwGuard {
 public:
-    explicit ExclusiveLock(SRWLOCK& lock) : m_lock(lock) { AcquireSRWLockExclusive(&m_lock); }
-    ~ExclusiveLock() { ReleaseSRWLockExclusive(&m_lock); }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+    SrwGuard(SRWLOCK& lock, bool exclusive) : m_lock(lock), m_exclusive(exclusive)
+    {
+        if (m_exclusive) AcquireSRWLockExclusive(&m_lock);
+        else AcquireSRWLockShared(&m_lock);
+    }
+    ~SrwGuard()
+    {
+        if (m_exclusive) ReleaseSRWLockExclusive(&m_lock);
+        else ReleaseSRWLockShared(&m_lock);
+    }
+    SrwGuard(const SrwGuard&) = delete;
+    SrwGuard& operator=(const SrwGuard&) = delete;
 private:
     SRWLOCK& m_lock;
-};
-
-class SharedLock {
-public:
-    explicit SharedLock(SRWLOCK& lock) : m_lock(lock) { AcquireSRWLockShared(&m_lock); }
-    ~SharedLock() { ReleaseSRWLockShared(&m_lock); }
-    SharedLock(const SharedLock&) = delete;
-    SharedLock& operator=(const SharedLock&) = delete;
-private:
-    SRWLOCK& m_lock;
+    const bool m_exclusive;
 };
 
 }  // namespace
@@ -193,12 +193,12 @@ const Ch* InternTable<Ch>::intern(const Ch* text)
     if (!text) return nullptr;
     const unsigned long hash = VSYST_StringHashValue(text);
     {
-        SharedLock shared(m_lock);
+        SrwGuard shared(m_lock, false);
         if (m_array && !growthDue())
             if (const Ch** slot = probe(text, hash))
                 if (*slot) return *slot;
     }
-    ExclusiveLock exclusive(m_lock);
+    SrwGuard exclusive(m_lock, true);
     if (!m_array) {
         m_array = new (std::nothrow) const Ch*[m_slots]();
         if (!m_array) throw VSYST_XMemory();
@@ -220,7 +220,7 @@ const Ch* InternTable<Ch>::intern(const Ch* text)
 template <class Ch>
 VSYST_SymbolTableInfo InternTable<Ch>::info() const
 {
-    SharedLock shared(m_lock);
+    SrwGuard shared(m_lock, false);
     return VSYST_SymbolTableInfo{m_step, m_slots, m_entries};
 }
 

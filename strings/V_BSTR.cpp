@@ -89,6 +89,13 @@ BSTR copyBSTR(const wchar_t* s, unsigned n)
     return b;
 }
 
+// Releases the held BSTR and holds b (made before: a failure changes nothing).
+void hold(BSTR& held, BSTR b)
+{
+    SysFreeString(held);
+    held = b;
+}
+
 void putUInt32(unsigned char* out, unsigned long v)
 {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(v >> (8 * i));
@@ -112,6 +119,17 @@ Ch* copyText(const Ch* s, unsigned n, void (*fail)())
     return p;
 }
 
+// Assignment of V_STRING8 and V_STRING16: a failed copy leaves the target as it was.
+template <class Ch>
+void replaceText(Ch*& text, unsigned& length, const Ch* s, unsigned n, void (*fail)())
+{
+    if (text == s) return;
+    Ch* p = copyText(s, n, fail);
+    delete[] text;
+    text = p;
+    length = n;
+}
+
 }  // namespace
 
 V_STRING8::V_STRING8(const V_STRING8& other)
@@ -131,12 +149,7 @@ V_STRING8::~V_STRING8() { delete[] m_text; }
 
 V_STRING8& V_STRING8::operator=(const V_STRING8& other)
 {
-    if (this != &other) {
-        char* p = copyText(other.m_text, other.m_length, &xmemory);
-        delete[] m_text;
-        m_text = p;
-        m_length = other.m_length;
-    }
+    replaceText(m_text, m_length, other.m_text, other.m_length, &xmemory);
     return *this;
 }
 
@@ -170,12 +183,7 @@ V_STRING16::~V_STRING16() { delete[] m_text; }
 
 V_STRING16& V_STRING16::operator=(const V_STRING16& other)
 {
-    if (this != &other) {
-        wchar_t* p = copyText(other.m_text, other.m_length, &xmemory);
-        delete[] m_text;
-        m_text = p;
-        m_length = other.m_length;
-    }
+    replaceText(m_text, m_length, other.m_text, other.m_length, &xmemory);
     return *this;
 }
 
@@ -196,34 +204,26 @@ V_BSTR::~V_BSTR() { SysFreeString(m_bstr); }
 V_BSTR& V_BSTR::operator=(const V_BSTR& b)
 {
     if (m_bstr != b.m_bstr) {
-        BSTR copy = copyBSTR(b.m_bstr, SysStringLen(b.m_bstr));
-        SysFreeString(m_bstr);
-        m_bstr = copy;
+        hold(m_bstr, copyBSTR(b.m_bstr, SysStringLen(b.m_bstr)));
     }
     return *this;
 }
 
 V_BSTR& V_BSTR::operator=(const wchar_t* s)
 {
-    BSTR b = s ? copyBSTR(s, static_cast<unsigned>(std::wcslen(s))) : nullptr;
-    SysFreeString(m_bstr);
-    m_bstr = b;
+    hold(m_bstr, s ? copyBSTR(s, static_cast<unsigned>(std::wcslen(s))) : nullptr);
     return *this;
 }
 
 V_BSTR& V_BSTR::operator=(const char* s)
 {
-    BSTR b = s ? newBSTR(s, std::strlen(s)) : nullptr;
-    SysFreeString(m_bstr);
-    m_bstr = b;
+    hold(m_bstr, s ? newBSTR(s, std::strlen(s)) : nullptr);
     return *this;
 }
 
 V_BSTR& V_BSTR::operator=(const V_STRING& s)
 {
-    BSTR b = newBSTR(s.data(), textLength(s.data(), s.length()));
-    SysFreeString(m_bstr);
-    m_bstr = b;
+    hold(m_bstr, newBSTR(s.data(), textLength(s.data(), s.length())));
     return *this;
 }
 
@@ -238,8 +238,7 @@ V_BSTR& V_BSTR::append(const wchar_t* s, int n)
     if (old) std::memcpy(b, m_bstr, old * sizeof(wchar_t));
     if (add) std::memcpy(b + old, s, add * sizeof(wchar_t));   // s may be our own text: copied before release
     b[old + add] = L'\0';
-    SysFreeString(m_bstr);
-    m_bstr = b;
+    hold(m_bstr, b);
     return *this;
 }
 
@@ -309,11 +308,7 @@ BSTR V_BSTR::Detach()
     return b;
 }
 
-void V_BSTR::Empty()
-{
-    SysFreeString(m_bstr);
-    m_bstr = nullptr;
-}
+void V_BSTR::Empty() { hold(m_bstr, nullptr); }
 
 V_STRING V_BSTR::asDumpString() const
 {
@@ -377,32 +372,25 @@ HRESULT V_BSTR::ReadFromStream(IStream* s)
         SysFreeString(b);
         return hr;
     }
-    SysFreeString(m_bstr);
-    m_bstr = b;
+    hold(m_bstr, b);
     return hr;
 }
 
 V_BSTR& V_BSTR::format(const wchar_t* fmt, ...)
 {
+    wchar_t buffer[kFormatUnits];
     va_list args;
     va_start(args, fmt);
-    try {
-        formatV(fmt, args);
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
+    const unsigned n = orv::crtFormatWV(buffer, kFormatUnits, fmt, args);
     va_end(args);
+    hold(m_bstr, copyBSTR(buffer, n));
     return *this;
 }
 
 V_BSTR& V_BSTR::formatV(const wchar_t* fmt, va_list args)
 {
     wchar_t buffer[kFormatUnits];
-    const unsigned n = orv::crtFormatWV(buffer, kFormatUnits, fmt, args);
-    BSTR b = copyBSTR(buffer, n);
-    SysFreeString(m_bstr);
-    m_bstr = b;
+    hold(m_bstr, copyBSTR(buffer, orv::crtFormatWV(buffer, kFormatUnits, fmt, args)));
     return *this;
 }
 
@@ -428,8 +416,7 @@ void _deserialize(V_ASArchiveIn& ar, wchar_t*& b)
     BSTR read = SysAllocStringLen(nullptr, len);
     if (!read) throw VSYST_OutOfMemory();
     std::memcpy(read, text, len * 2);
-    SysFreeString(b);
-    b = read;
+    hold(b, read);
     ar = in;
 }
 
