@@ -78,7 +78,7 @@ class ORVCORE_API V_BSTR {
 public:
     V_BSTR() : m_bstr(nullptr) {}
     V_BSTR(const V_BSTR& b);               // b's stored length; a null b gives an empty, non-null BSTR
-    V_BSTR(int n, const wchar_t* s);       // n characters of s
+    V_BSTR(int n, const wchar_t* s);       // n characters of s (none for null s or n below 1)
     V_BSTR(const wchar_t* s);              // up to the NUL; null gives null
     V_BSTR(const char* s);
     V_BSTR(const V_STRING& s);

@@ -191,7 +191,7 @@ V_STRING16& V_STRING16::operator=(const V_STRING16& other)
 
 V_BSTR::V_BSTR(const V_BSTR& b) : m_bstr(copyBSTR(b.m_bstr, SysStringLen(b.m_bstr))) {}
 
-V_BSTR::V_BSTR(int n, const wchar_t* s) : m_bstr(copyBSTR(s, n > 0 ? static_cast<unsigned>(n) : 0)) {}
+V_BSTR::V_BSTR(int n, const wchar_t* s) : m_bstr(copyBSTR(s, s && n > 0 ? static_cast<unsigned>(n) : 0)) {}
 
 V_BSTR::V_BSTR(const wchar_t* s) : m_bstr(s ? copyBSTR(s, static_cast<unsigned>(std::wcslen(s))) : nullptr) {}
 
