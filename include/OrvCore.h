@@ -18,5 +18,9 @@
 #include "VDIAG_FailureDiagnostics.h"
 #include "VSYST_RegistryKey.h"
 #include "VSYST_VersionInfo.h"
+#include "VSYST_WinMem.h"
+#include "VPOOL_MemoryPool.h"
+#include "VSYST_Handle.h"
+#include "VCOM_Helpers.h"
 
 #endif
