@@ -24,6 +24,10 @@ if [ -z "$arch" ]; then
   [ -f "${1:-}" ] && [ "$(pe_machine "$1")" = 014c ] && arch=win32
 fi
 
+case "$arch:$( [ -f "${1:-}" ] && pe_machine "$1")" in
+  win32:8664|win64:014c) echo "wine-run.sh: $1 is not a $arch program, as the prefix $prefix is" >&2; exit 126 ;;
+esac
+
 export WINEPREFIX="$prefix"
 export WINEARCH=$arch
 export WINESERVER=$server
