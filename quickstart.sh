@@ -6,7 +6,7 @@
 set -eu
 cd "$(dirname "$0")"
 cmd=${1:-}
-scripts/bootstrap.sh
+if [ "$cmd" = tour ]; then scripts/bootstrap.sh --no-wine32; else scripts/bootstrap.sh; fi
 
 case "$cmd" in
   tour)

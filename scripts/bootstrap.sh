@@ -4,8 +4,9 @@
 # A tool counts as present when dpkg records its package as installed, never
 # because a program of its name is on the PATH: a machine may carry a
 # same-named stand-in (a "convert" that is not ImageMagick).
-#   scripts/bootstrap.sh            install what is missing (no apt-get when nothing is)
-#   scripts/bootstrap.sh --missing  only print the packages it would install
+#   scripts/bootstrap.sh             install what is missing (no apt-get when nothing is)
+#   scripts/bootstrap.sh --missing   only print the packages it would install
+#   scripts/bootstrap.sh --no-wine32 the packages only
 set -eu
 
 pkgs=(
@@ -36,4 +37,4 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 # Exit 3: the kernel cannot run 32-bit programs; the test command says so.
-"$(dirname "$0")/wine32-setup.sh" setup || [ $? -eq 3 ]
+[ "${1:-}" = --no-wine32 ] || "$(dirname "$0")/wine32-setup.sh" setup || [ $? -eq 3 ]
