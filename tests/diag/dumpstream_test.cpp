@@ -49,7 +49,7 @@ TEST(DumpStream, OperatorsIndentationAndHexDumpWriteExactText)
 {
     EXPECT_EQ("65|-1|255|-3|65535|-7|4000000000|-2147483648|4294967295|-9223372036854775808|18446744073709551615|"
               "0.5|1.|1.e+020|5.e-002|-123.456|0.333333333333333|0.|123456789012345.|"
-              "$1234ABCD|$0|(NULL)|(NULL)|wide|vs|a\r\nb",
+              "$9234ABCD|$0|(NULL)|(NULL)|wide|vs|a\r\nb",
               written([](VSYST_DumpStream& s) {
                   s << 'A' << "|" << static_cast<char>(0xFF) << "|" << static_cast<unsigned char>(0xFF) << "|"
                     << static_cast<short>(-3) << "|" << static_cast<unsigned short>(65535) << "|" << -7 << "|"
@@ -57,7 +57,7 @@ TEST(DumpStream, OperatorsIndentationAndHexDumpWriteExactText)
                     << "|" << static_cast<unsigned long long>(UINT64_MAX) << "|";
                   s << 0.5f << "|" << 1.0 << "|" << 1e20 << "|" << 0.05 << "|" << -123.456 << "|" << 1.0 / 3 << "|"
                     << 0.0 << "|" << 123456789012345.0 << "|";
-                  s << reinterpret_cast<const void*>(static_cast<uintptr_t>(0x1234ABCD)) << "|"
+                  s << reinterpret_cast<const void*>(static_cast<uintptr_t>(0x9234ABCDu)) << "|"
                     << static_cast<const void*>(nullptr) << "|" << static_cast<const char*>(nullptr) << "|"
                     << static_cast<const wchar_t*>(nullptr) << "|" << L"wide" << "|" << V_STRING("vs") << "|" << "a\nb";
               }));

@@ -128,8 +128,11 @@ LONG CALLBACK countBreaks(EXCEPTION_POINTERS* e)
 {
     if (e->ExceptionRecord->ExceptionCode != EXCEPTION_BREAKPOINT) return EXCEPTION_CONTINUE_SEARCH;
     ++s_breaks;
+    // The context points at the int3 on both architectures: step over it.
 #ifdef _WIN64
-    e->ContextRecord->Rip++;   // step over the int3
+    e->ContextRecord->Rip++;
+#else
+    e->ContextRecord->Eip++;
 #endif
     return EXCEPTION_CONTINUE_EXECUTION;
 }
