@@ -18,5 +18,9 @@
 #include "VDIAG_FailureDiagnostics.h"
 #include "VSYST_RegistryKey.h"
 #include "VSYST_VersionInfo.h"
+#include "VSYST_Pathes.h"
+#include "VSYST_DLL.h"
+#include "VSYST_DateTime.h"
+#include "VSYST_User.h"
 
 #endif
