@@ -28,6 +28,12 @@ V_STRING withoutTrailingSeparator(const V_STRING& path)
     return n && isSeparator(path[n - 1]) ? path.left(static_cast<int>(n - 1)) : path;
 }
 
+V_STRING ensureTrailingSeparator(const V_STRING& path)
+{
+    if (path.isEmpty() || isSeparator(path[path.length() - 1])) return path;
+    return path + "\\";
+}
+
 bool isDirectory(const char* path)
 {
     const DWORD attributes = GetFileAttributesA(path);
@@ -54,7 +60,7 @@ V_STRING applicationFolder(const V_STRING& shellFolder, const char* caller)
         return V_STRING();
     }
     VSYST_Pathes::EnsureThatDirectoryExists(path.data());
-    return VSYST_Pathes::ensureTrailingSeparator(path);
+    return ensureTrailingSeparator(path);
 }
 
 }  // namespace
@@ -79,12 +85,6 @@ static HRESULT getShellFolderPath(int csidl, char* buffer)
         shellMalloc->Release();
     }
     return hr;
-}
-
-V_STRING ensureTrailingSeparator(const V_STRING& path)
-{
-    if (path.isEmpty() || isSeparator(path[path.length() - 1])) return path;
-    return path + "\\";
 }
 
 bool EnsureThatDirectoryExists(const char* path)

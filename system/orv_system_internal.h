@@ -28,8 +28,6 @@ struct _vsyst_DLLList {
 
 namespace VSYST_Pathes {
 
-// path + "\" unless it is empty or ends with "\" or "/".
-ORVCORE_API V_STRING ensureTrailingSeparator(const V_STRING& path);
 // Creates the folder and its missing parents; true when it exists afterwards.
 // A failed creation is logged with the system's reason.
 ORVCORE_API bool EnsureThatDirectoryExists(const char* path);

@@ -80,7 +80,7 @@ TEST(DateTime, PackingTimesComparisonsAndTwoDigitYears)
     EXPECT_EQ(59ul, at(1, 1, 1990).asTimeStamp() >> 26);
     EXPECT_GT(at(1, 1, 1990), at(1, 1, 2000));
     const VSYST_DateTime a = at(5, 6, 2010, 12, 30, 1), b = at(5, 6, 2010, 12, 30, 59), c = at(5, 6, 2010, 12, 31);
-    EXPECT_TRUE(a == b && a <= b && a >= b && !(a != b) && !(a < b) && !(a > b));
+    EXPECT_TRUE(a == b && b == a && a <= b && a >= b && !(a != b) && !(a < b) && !(a > b));
     EXPECT_TRUE(a < c && a <= c && c > b && c >= b && a != c && !(a == c));
     EXPECT_TRUE(accepted(1, 1, 2000, 23, 59, 59));
     EXPECT_FALSE(accepted(1, 1, 2000, 24, 0, 0) || accepted(1, 1, 2000, 0, 60, 0) || accepted(1, 1, 2000, 0, 0, 60));

@@ -10,35 +10,33 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 
 namespace {
 
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 const char kOwn[] = "\\Brakmar\\T.R.I.O.N.(R) Platform\\Generic Application\\2.178\\";
+const HKEY kRoots[2] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
 
 std::string text(const V_STRING& s) { return std::string(s.data(), s.length()); }
 bool isFolder(const std::string& p) { return GetFileAttributesA(p.c_str()) & FILE_ATTRIBUTE_DIRECTORY; }
 
 struct Profile {
-    explicit Profile(const char* trailing) : key("pathes")
+    Profile() : key("pathes")
     {
-        for (int i = 0; i < 2; ++i) {
-            RegCreateKeyA(key.handle(), i ? "lm" : "cu", &roots[i]);
-            RegOverridePredefKey(i ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, roots[i]);
-        }
-        const struct { HKEY root; const char* value; const char* folder; } folders[] = {
-            {HKEY_CURRENT_USER, "AppData", "Roaming"}, {HKEY_CURRENT_USER, "Personal", "Docs"},
-            {HKEY_LOCAL_MACHINE, "Common AppData", "Common"}};
-        for (const auto& f : folders) {
-            CreateDirectoryA(dir.file(f.folder).c_str(), nullptr);
-            const std::string v = dir.file(f.folder) + trailing;
-            RegSetKeyValueA(f.root, kShellFolders, f.value, REG_SZ, v.c_str(), static_cast<DWORD>(v.size() + 1));
+        const char* folders[3][2] = {{"AppData", "Roaming"}, {"Personal", "Docs"}, {"Common AppData", "Common"}};
+        for (int i = 0; i < 3; ++i) {
+            if (i < 2) RegCreateKeyA(key.handle(), i ? "lm" : "cu", &roots[i]);
+            if (i < 2) RegOverridePredefKey(kRoots[i], roots[i]);
+            const std::string path = dir.file(folders[i][1]);
+            CreateDirectoryA(path.c_str(), nullptr);
+            RegSetKeyValueA(kRoots[i / 2], "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                            folders[i][0], REG_SZ, path.c_str(), DWORD(path.size() + 1));
         }
     }
     ~Profile()
     {
         for (int i = 0; i < 2; ++i) {
-            RegOverridePredefKey(i ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, nullptr);
+            RegOverridePredefKey(kRoots[i], nullptr);
             RegCloseKey(roots[i]);
         }
     }
@@ -49,19 +47,29 @@ struct Profile {
 
 HRESULT WINAPI noFolder(HWND, int, void**) { return E_FAIL; }
 
+// The shell's path with a final separator, as Wine gives the documents folder.
+BOOL(WINAPI* s_pathFromList)(const void*, char*);
+BOOL WINAPI pathWithSeparator(const void* list, char* path)
+{
+    const BOOL ok = s_pathFromList(list, path);
+    if (ok && path[0] && path[std::strlen(path) - 1] != '\\') std::strcat(path, "\\");
+    return ok;
+}
+
 }  // namespace
 
 TEST(Pathes, StandardFoldersBelowATemporaryProfile)
 {
-    for (const char* trailing : {"", "\\"}) {   // shell folders given with and without a final separator
-        Profile p(trailing);
-        EXPECT_EQ(p.dir.file("Docs\\"), text(VSYST_Pathes::getBaseDocumentsPath()));
+    for (bool separator : {false, true}) {
+        std::unique_ptr<orvtest::IatHook> hook(separator ? new orvtest::IatHook("OrvCore_Rudaru20.dll", "shell32.dll",
+            "SHGetPathFromIDListA", reinterpret_cast<void*>(&pathWithSeparator)) : nullptr);
+        if (hook) s_pathFromList = reinterpret_cast<BOOL(WINAPI*)(const void*, char*)>(hook->original());
+        Profile p;
         const std::string user = p.dir.file("Roaming") + kOwn, common = p.dir.file("Common") + kOwn;
-        EXPECT_EQ(user, text(VSYST_Pathes::getAppDataPath()));
-        EXPECT_EQ(common, text(VSYST_Pathes::getCommonAppDataPath()));
+        EXPECT_EQ(p.dir.file("Docs\\") + "|" + user + "|" + common, text(VSYST_Pathes::getBaseDocumentsPath()) + "|" +
+                  text(VSYST_VersionInfo(true).getApplUserBaseFilename()) + "|" + text(VSYST_Pathes::getCommonAppDataPath()));
         EXPECT_TRUE(isFolder(user) && isFolder(common));
-        VSYST_VersionInfo self(true);
-        EXPECT_EQ(user + "|" + common, text(self.getApplUserBaseFilename()) + "|" + text(self.getApplGlobalBaseFilename()));
+        EXPECT_EQ(user + common, text(VSYST_Pathes::getAppDataPath()) + text(VSYST_VersionInfo().getApplGlobalBaseFilename()));
     }
 }
 
@@ -70,17 +78,16 @@ TEST(Pathes, WithoutShellFoldersAndTheApplicationPath)
     orvtest::TempDir dir;
     orvtest::IatHook hook("OrvCore_Rudaru20.dll", "shell32.dll", "SHGetSpecialFolderLocation",
                           reinterpret_cast<void*>(&noFolder));
-    const std::string full(259, 'x');
     DebugCapture log;
-    const std::string over = full + "y", app = dir.file("App");
+    const std::string full(259, 'x'), over = full + "y", app = dir.file("App");
     const struct { const char* path; std::string want; } paths[] = {
         {full.c_str(), full}, {over.c_str(), full}, {nullptr, ""}, {app.c_str(), app}};
     for (const auto& c : paths) {
         VSYST_Pathes::setAppPath(c.path);
         EXPECT_EQ(c.want, VSYST_Pathes::getAppPath());
     }
-    EXPECT_EQ(dir.file("App\\.CommonData") + kOwn, text(VSYST_Pathes::getCommonAppDataPath()));
-    EXPECT_TRUE(isFolder(dir.file("App\\.CommonData") + kOwn));
+    EXPECT_EQ(app + "\\.CommonData" + kOwn, text(VSYST_Pathes::getCommonAppDataPath()));
+    EXPECT_TRUE(isFolder(app + "\\.CommonData" + kOwn));
     EXPECT_TRUE(VSYST_Pathes::getBaseDocumentsPath().isEmpty() && VSYST_Pathes::getAppDataPath().isEmpty());
     EXPECT_EQ(orvtest::crlf("VSYST_Pathes::setAppPath: a path of 260 characters is refused!\n"
                             "VSYST_Pathes::getBaseDocumentsPath fails! Uses working directory!\n"
@@ -91,51 +98,44 @@ TEST(Pathes, WithoutShellFoldersAndTheApplicationPath)
     VSYST_Pathes::setAppPath("");
 }
 
-TEST(Pathes, FolderCreationAndSeparators)
+TEST(Pathes, FolderCreation)
 {
     orvtest::TempDir dir;
     const std::string two = dir.file("a\\b");
-    EXPECT_TRUE(VSYST_Pathes::EnsureThatDirectoryExists((two + "/").c_str()));
-    EXPECT_TRUE(isFolder(two));
+    EXPECT_TRUE(VSYST_Pathes::EnsureThatDirectoryExists((two + "/").c_str()) && isFolder(two));
     EXPECT_TRUE(VSYST_Pathes::EnsureThatDirectoryExists(two.c_str()));
     orvtest::writeFile(dir.file("file"), "x");
     DebugCapture log;
     EXPECT_FALSE(VSYST_Pathes::EnsureThatDirectoryExists(dir.file("file\\sub").c_str()));
     EXPECT_EQ(orvtest::crlf("EnsureThatDirectoryExists \"" + dir.file("file") + "\" fails!\n" +
                             orvtest::systemText(ERROR_ALREADY_EXISTS) + "\n"), log.all());
-    const char* cases[][2] = {{"", ""}, {"a", "a\\"}, {"a\\", "a\\"}, {"a/", "a/"}, {"C:", "C:\\"}};
-    for (auto& c : cases) EXPECT_EQ(c[1], text(VSYST_Pathes::ensureTrailingSeparator(c[0])));
 }
 
 TEST(Pathes, BaseProjectPathDefaultAndStoredValues)
 {
-    Profile p("");
+    Profile p;
     char windows[MAX_PATH], cwd[MAX_PATH];
     GetWindowsDirectoryA(windows, MAX_PATH);
     ASSERT_EQ(std::string(windows, 2), p.dir.path().substr(0, 2)) << "the default is relative to that drive";
     GetCurrentDirectoryA(MAX_PATH, cwd);
     SetCurrentDirectoryA(p.dir.path().c_str());
-    const std::string defaultPath = std::string(windows, 2) + "Projects";
-    const std::string block = orvtest::crlf("VSYST_Pathes::getBaseProjectPath\n\tno BaseProjectPath found in "
-        "registry!\n\tWindows directory is \"" + std::string(windows) + "\"\n\tset BaseProjectPath to \"" +
-        defaultPath + "\"\n");
+    const std::string fallback = std::string(windows, 2) + "Projects", block = orvtest::crlf(
+        "VSYST_Pathes::getBaseProjectPath\n\tno BaseProjectPath found in registry!\n\tWindows directory is \"" +
+        std::string(windows) + "\"\n\tset BaseProjectPath to \"" + fallback + "\"\n");
     const struct { bool key; const char* value; std::string want, log, stored; } cases[] = {
-        {false, nullptr, defaultPath + "\\", block, "(no key)"}, {true, nullptr, defaultPath + "\\", block, defaultPath},
+        {false, nullptr, fallback + "\\", block, "(none)"}, {true, nullptr, fallback + "\\", block, fallback},
         {true, "D:\\Work", "D:\\Work\\", "", "D:\\Work"}, {true, "D:\\Work/", "D:\\Work/", "", "D:\\Work/"}};
     for (const auto& c : cases) {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Brakmar");
         HKEY k;
         if (c.key && RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\Brakmar", &k) == ERROR_SUCCESS) RegCloseKey(k);
-        if (c.value)
-            RegSetKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Brakmar", "BaseProjectPath", REG_SZ, c.value,
-                            DWORD(strlen(c.value) + 1));
+        if (c.value) RegSetKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Brakmar", "BaseProjectPath", REG_SZ, c.value, DWORD(strlen(c.value) + 1));
         DebugCapture log;
         EXPECT_EQ(c.want, text(VSYST_Pathes::getBaseProjectPath()));
-        EXPECT_EQ(c.log, log.all());
-        char stored[MAX_PATH] = "(no key)";
+        char stored[MAX_PATH] = "(none)";
         DWORD size = sizeof stored;
         RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Brakmar", "BaseProjectPath", RRF_RT_REG_SZ, nullptr, stored, &size);
-        EXPECT_EQ(c.stored, stored) << c.want;
+        EXPECT_EQ(c.log + "|" + c.stored, log.all() + "|" + stored) << c.want;
     }
     EXPECT_TRUE(isFolder(p.dir.file("Projects")));
     SetCurrentDirectoryA(cwd);
