@@ -60,10 +60,22 @@ ORV_TEST_CHILD(userRecord)
     return 0;
 }
 
+int s_userLookups;
+BOOL WINAPI countedGetUserName(char* name, DWORD* size)
+{
+    ++s_userLookups;
+    return GetUserNameA(name, size);
+}
+
 TEST(User, CurrentUserAsTheSystemKnowsIt)
 {
     VSYST_User a, b;
-    EXPECT_TRUE(a == b && !(a != b) && a.contains(b));
+    {   // the current user is looked up once per process
+        orvtest::IatHook hook("OrvCore_Rudaru20.dll", "advapi32.dll", "GetUserNameA",
+                              reinterpret_cast<void*>(&countedGetUserName));
+        EXPECT_TRUE(a == b && !(a != b) && a.contains(b));
+        EXPECT_TRUE(a.getName() == b.getName() && VSYST_User().getName() == a.getName() && s_userLookups <= 1);
+    }
     // The names as the system gives them, the SID and domain from the process token.
     char name[256] = "", computer[64] = "", account[256], domain[256];
     DWORD n = sizeof name, c = sizeof computer, an = sizeof account, dn = sizeof domain, size = 0;
