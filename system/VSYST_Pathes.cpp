@@ -67,20 +67,40 @@ V_STRING applicationFolder(const V_STRING& shellFolder, const char* caller)
 
 namespace VSYST_Pathes {
 
+// The shell comes in on first use, not with the library: it is large, and
+// most processes that load the library never ask for a folder. It stays
+// loaded for the process.
+static HMODULE shellModule()
+{
+    static const HMODULE shell = LoadLibraryA("shell32.dll");
+    return shell;
+}
+
+template <class F>
+static F shellEntry(const char* name)
+{
+    const HMODULE shell = shellModule();
+    return shell ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(shell, name))) : nullptr;
+}
+
 // SHGetSpecialFolderLocation's failure, E_FAIL when the item list has no
-// path, S_OK otherwise; buffer holds kPathChars characters.
+// path (or the shell is missing), S_OK otherwise; buffer holds kPathChars characters.
 static HRESULT getShellFolderPath(int csidl, char* buffer)
 {
     buffer[0] = '\0';
+    auto location = shellEntry<HRESULT(WINAPI*)(HWND, int, LPITEMIDLIST*)>("SHGetSpecialFolderLocation");
+    auto pathFromList = shellEntry<BOOL(WINAPI*)(LPCITEMIDLIST, LPSTR)>("SHGetPathFromIDListA");
+    auto shellAllocator = shellEntry<HRESULT(WINAPI*)(IMalloc**)>("SHGetMalloc");
+    if (!location || !pathFromList || !shellAllocator) return E_FAIL;
     LPITEMIDLIST items = nullptr;
-    HRESULT hr = SHGetSpecialFolderLocation(nullptr, csidl, &items);
+    HRESULT hr = location(nullptr, csidl, &items);
     if (FAILED(hr)) return hr;
-    if (!SHGetPathFromIDListA(items, buffer)) {
+    if (!pathFromList(items, buffer)) {
         buffer[0] = '\0';
         hr = E_FAIL;
     }
     IMalloc* shellMalloc = nullptr;
-    if (SUCCEEDED(SHGetMalloc(&shellMalloc)) && shellMalloc) {
+    if (SUCCEEDED(shellAllocator(&shellMalloc)) && shellMalloc) {
         shellMalloc->Free(items);
         shellMalloc->Release();
     }

@@ -45,13 +45,35 @@ struct Profile {
     HKEY roots[2] = {};
 };
 
+// The library finds the shell's functions by name: a fake stands in for one of them.
+const char* s_fakeName;
+FARPROC s_fake;
+FARPROC(WINAPI* s_getProc)(HMODULE, LPCSTR);
+FARPROC WINAPI fakeShellEntry(HMODULE module, LPCSTR name)
+{
+    const bool byName = reinterpret_cast<uintptr_t>(name) > 0xFFFF;
+    return byName && s_fakeName && !std::strcmp(name, s_fakeName) ? s_fake : s_getProc(module, name);
+}
+struct ShellFake {
+    ShellFake(const char* name, void* fake)
+        : hook("OrvCore_Rudaru20.dll", "kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(&fakeShellEntry))
+    {
+        s_getProc = reinterpret_cast<FARPROC(WINAPI*)(HMODULE, LPCSTR)>(hook.original());
+        s_fakeName = name;
+        s_fake = reinterpret_cast<FARPROC>(fake);
+    }
+    ~ShellFake() { s_fakeName = nullptr; }
+    orvtest::IatHook hook;
+};
+
 HRESULT WINAPI noFolder(HWND, int, void**) { return E_FAIL; }
 
 // The shell's path with a final separator, as Wine gives the documents folder.
-BOOL(WINAPI* s_pathFromList)(const void*, char*);
 BOOL WINAPI pathWithSeparator(const void* list, char* path)
 {
-    const BOOL ok = s_pathFromList(list, path);
+    auto real = reinterpret_cast<BOOL(WINAPI*)(const void*, char*)>(
+        reinterpret_cast<void*>(s_getProc(GetModuleHandleA("shell32.dll"), "SHGetPathFromIDListA")));
+    const BOOL ok = real(list, path);
     if (ok && path[0] && path[std::strlen(path) - 1] != '\\') std::strcat(path, "\\");
     return ok;
 }
@@ -61,9 +83,8 @@ BOOL WINAPI pathWithSeparator(const void* list, char* path)
 TEST(Pathes, StandardFoldersBelowATemporaryProfile)
 {
     for (bool separator : {false, true}) {
-        std::unique_ptr<orvtest::IatHook> hook(separator ? new orvtest::IatHook("OrvCore_Rudaru20.dll", "shell32.dll",
-            "SHGetPathFromIDListA", reinterpret_cast<void*>(&pathWithSeparator)) : nullptr);
-        if (hook) s_pathFromList = reinterpret_cast<BOOL(WINAPI*)(const void*, char*)>(hook->original());
+        void* withSeparator = reinterpret_cast<void*>(&pathWithSeparator);
+        std::unique_ptr<ShellFake> fake(separator ? new ShellFake("SHGetPathFromIDListA", withSeparator) : nullptr);
         Profile p;
         const std::string user = p.dir.file("Roaming") + kOwn, common = p.dir.file("Common") + kOwn;
         EXPECT_EQ(p.dir.file("Docs\\") + "|" + user + "|" + common, text(VSYST_Pathes::getBaseDocumentsPath()) + "|" +
@@ -76,8 +97,7 @@ TEST(Pathes, StandardFoldersBelowATemporaryProfile)
 TEST(Pathes, WithoutShellFoldersAndTheApplicationPath)
 {
     orvtest::TempDir dir;
-    orvtest::IatHook hook("OrvCore_Rudaru20.dll", "shell32.dll", "SHGetSpecialFolderLocation",
-                          reinterpret_cast<void*>(&noFolder));
+    ShellFake fake("SHGetSpecialFolderLocation", reinterpret_cast<void*>(&noFolder));
     DebugCapture log;
     const std::string full(259, 'x'), over = full + "y", app = dir.file("App");
     const struct { const char* path; std::string want; } paths[] = {
