@@ -10,7 +10,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <memory>
 
 namespace {
 
@@ -45,46 +44,41 @@ struct Profile {
     HKEY roots[2] = {};
 };
 
-// The library finds the shell's functions by name: a fake stands in for one of them.
-const char* s_fakeName;
-FARPROC s_fake;
+// The library finds the shell's functions by name; these stand in for them.
+enum ShellMode { RealShell, NoFolders, FinalSeparators } s_mode;
 FARPROC(WINAPI* s_getProc)(HMODULE, LPCSTR);
-FARPROC WINAPI fakeShellEntry(HMODULE module, LPCSTR name)
-{
-    const bool byName = reinterpret_cast<uintptr_t>(name) > 0xFFFF;
-    return byName && s_fakeName && !std::strcmp(name, s_fakeName) ? s_fake : s_getProc(module, name);
-}
-struct ShellFake {
-    ShellFake(const char* name, void* fake)
-        : hook("OrvCore_Rudaru20.dll", "kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(&fakeShellEntry))
-    {
-        s_getProc = reinterpret_cast<FARPROC(WINAPI*)(HMODULE, LPCSTR)>(hook.original());
-        s_fakeName = name;
-        s_fake = reinterpret_cast<FARPROC>(fake);
-    }
-    ~ShellFake() { s_fakeName = nullptr; }
-    orvtest::IatHook hook;
-};
-
 HRESULT WINAPI noFolder(HWND, int, void**) { return E_FAIL; }
-
-// The shell's path with a final separator, as Wine gives the documents folder.
-BOOL WINAPI pathWithSeparator(const void* list, char* path)
+BOOL WINAPI pathWithSeparator(const void* list, char* path)   // as Wine gives the documents folder
 {
-    auto real = reinterpret_cast<BOOL(WINAPI*)(const void*, char*)>(
-        reinterpret_cast<void*>(s_getProc(GetModuleHandleA("shell32.dll"), "SHGetPathFromIDListA")));
-    const BOOL ok = real(list, path);
+    void* real = reinterpret_cast<void*>(s_getProc(GetModuleHandleA("shell32.dll"), "SHGetPathFromIDListA"));
+    const BOOL ok = reinterpret_cast<BOOL(WINAPI*)(const void*, char*)>(real)(list, path);
     if (ok && path[0] && path[std::strlen(path) - 1] != '\\') std::strcat(path, "\\");
     return ok;
 }
+FARPROC WINAPI shellEntry(HMODULE module, LPCSTR name)
+{
+    const std::string n = reinterpret_cast<uintptr_t>(name) > 0xFFFF ? name : "";
+    void* fake = s_mode == NoFolders && n == "SHGetSpecialFolderLocation" ? reinterpret_cast<void*>(&noFolder)
+                 : s_mode == FinalSeparators && n == "SHGetPathFromIDListA" ? reinterpret_cast<void*>(&pathWithSeparator)
+                                                                           : nullptr;
+    return fake ? reinterpret_cast<FARPROC>(fake) : s_getProc(module, name);
+}
+struct ShellFake {
+    explicit ShellFake(ShellMode mode) : hook("OrvCore_Rudaru20.dll", "kernel32.dll", "GetProcAddress",
+                                              reinterpret_cast<void*>(&shellEntry))
+    {
+        s_getProc = reinterpret_cast<FARPROC(WINAPI*)(HMODULE, LPCSTR)>(hook.original());
+        s_mode = mode;
+    }
+    orvtest::IatHook hook;
+};
 
 }  // namespace
 
 TEST(Pathes, StandardFoldersBelowATemporaryProfile)
 {
-    for (bool separator : {false, true}) {
-        void* withSeparator = reinterpret_cast<void*>(&pathWithSeparator);
-        std::unique_ptr<ShellFake> fake(separator ? new ShellFake("SHGetPathFromIDListA", withSeparator) : nullptr);
+    for (ShellMode mode : {RealShell, FinalSeparators}) {
+        ShellFake fake(mode);
         Profile p;
         const std::string user = p.dir.file("Roaming") + kOwn, common = p.dir.file("Common") + kOwn;
         EXPECT_EQ(p.dir.file("Docs\\") + "|" + user + "|" + common, text(VSYST_Pathes::getBaseDocumentsPath()) + "|" +
@@ -97,7 +91,7 @@ TEST(Pathes, StandardFoldersBelowATemporaryProfile)
 TEST(Pathes, WithoutShellFoldersAndTheApplicationPath)
 {
     orvtest::TempDir dir;
-    ShellFake fake("SHGetSpecialFolderLocation", reinterpret_cast<void*>(&noFolder));
+    ShellFake fake(NoFolders);
     DebugCapture log;
     const std::string full(259, 'x'), over = full + "y", app = dir.file("App");
     const struct { const char* path; std::string want; } paths[] = {
@@ -116,19 +110,14 @@ TEST(Pathes, WithoutShellFoldersAndTheApplicationPath)
     EXPECT_EQ("", text(VSYST_Pathes::getCommonAppDataPath()));
     EXPECT_NE(std::string::npos, log.all().find("getCommonAppDataPath: the path \"" + full + "\\.CommonData"));
     VSYST_Pathes::setAppPath("");
-}
 
-TEST(Pathes, FolderCreation)
-{
-    orvtest::TempDir dir;
-    const std::string two = dir.file("a\\b");
-    EXPECT_TRUE(VSYST_Pathes::EnsureThatDirectoryExists((two + "/").c_str()) && isFolder(two));
-    EXPECT_TRUE(VSYST_Pathes::EnsureThatDirectoryExists(two.c_str()));
+    // Folders are made with their parents; a file in the way is reported.
+    EXPECT_TRUE(VSYST_Pathes::EnsureThatDirectoryExists(dir.file("a\\b/").c_str()) && isFolder(dir.file("a\\b")));
     orvtest::writeFile(dir.file("file"), "x");
-    DebugCapture log;
+    DebugCapture failure;
     EXPECT_FALSE(VSYST_Pathes::EnsureThatDirectoryExists(dir.file("file\\sub").c_str()));
     EXPECT_EQ(orvtest::crlf("EnsureThatDirectoryExists \"" + dir.file("file") + "\" fails!\n" +
-                            orvtest::systemText(ERROR_ALREADY_EXISTS) + "\n"), log.all());
+                            orvtest::systemText(ERROR_ALREADY_EXISTS) + "\n"), failure.all());
 }
 
 TEST(Pathes, BaseProjectPathDefaultAndStoredValues)
@@ -149,7 +138,8 @@ TEST(Pathes, BaseProjectPathDefaultAndStoredValues)
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Brakmar");
         HKEY k;
         if (c.key && RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\Brakmar", &k) == ERROR_SUCCESS) RegCloseKey(k);
-        if (c.value) RegSetKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Brakmar", "BaseProjectPath", REG_SZ, c.value, DWORD(strlen(c.value) + 1));
+        if (c.value) RegSetKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Brakmar", "BaseProjectPath", REG_SZ, c.value,
+                                     DWORD(strlen(c.value) + 1));
         DebugCapture log;
         EXPECT_EQ(c.want, text(VSYST_Pathes::getBaseProjectPath()));
         char stored[MAX_PATH] = "(none)";
