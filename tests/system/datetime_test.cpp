@@ -71,7 +71,7 @@ TEST(DateTime, EveryDayOfTheRangeAgainstTheCalendar)
                     << d << "." << m << "." << y;
 }
 
-TEST(DateTime, PackingTimesComparisonsAndTwoDigitYears)
+TEST(DateTime, PackingComparisonsRecordAndClock)
 {
     EXPECT_EQ(0x00420000ul, at(1, 1, 1995).asTimeStamp());
     EXPECT_EQ(0x00420000ul | (23ul << 12) | (59ul << 6) | 59ul, at(1, 1, 1995, 23, 59, 59).asTimeStamp());
@@ -89,6 +89,16 @@ TEST(DateTime, PackingTimesComparisonsAndTwoDigitYears)
         EXPECT_EQ(y.year, accepted(1, 1, y.y) ? at(1, 1, y.y).getYear() : 0u) << y.y;
     VSYST_DateTime n(a);
     EXPECT_TRUE(n.setNull() && n.asTimeStamp() == 0 && VSYST_DateTime(0x12345678ul).asTimeStamp() == 0x12345678ul);
+    // The archive record: 4 bytes, little-endian.
+    unsigned char bytes[4] = {};
+    V_ASArchiveOut out(bytes, 4);
+    at(1, 1, 1995, 0, 0, 1).serializeAsMember(out);
+    EXPECT_EQ(std::string("\x01\x00\x42\x00", 4), std::string(reinterpret_cast<char*>(bytes), 4));
+    VSYST_DateTime back(0ul);
+    V_ASArchiveIn in(bytes, 4), shortIn(bytes, 3);
+    back.deserializeAsMember(in);
+    EXPECT_TRUE(back.asTimeStamp() == 0x00420001ul && in.position() == 4);
+    EXPECT_THROW(back.deserializeAsMember(shortIn), VSYST_XRange);
 
     // The clock: between two readings of the system's local time.
     SYSTEMTIME s1, s2;
@@ -133,19 +143,6 @@ TEST(DateTime, TextsByPosition)
         }
         EXPECT_EQ(c.after, after) << c.text;
     }
-}
-
-TEST(DateTime, ArchiveRecord)
-{
-    unsigned char bytes[4] = {};
-    V_ASArchiveOut out(bytes, 4);
-    at(1, 1, 1995, 0, 0, 1).serializeAsMember(out);
-    EXPECT_EQ(std::string("\x01\x00\x42\x00", 4), std::string(reinterpret_cast<char*>(bytes), 4));
-    VSYST_DateTime back(0ul);
-    V_ASArchiveIn in(bytes, 4), shortIn(bytes, 3);
-    back.deserializeAsMember(in);
-    EXPECT_TRUE(back.asTimeStamp() == 0x00420001ul && in.position() == 4);
-    EXPECT_THROW(back.deserializeAsMember(shortIn), VSYST_XRange);
 }
 
 // Sets the time format up as asked (none: no settings key; key: the key

@@ -32,7 +32,18 @@ std::string report(const char* what, const std::string& name, DWORD code)
 
 }  // namespace
 
-TEST(DLLRegistry, LoadLockRefusedUnloadAndUnload)
+// doExit runs the library's 32000 exit handler: the entries go, the modules stay.
+ORV_TEST_CHILD(atExit)
+{
+    VSYST_ApplInitExit::doInit();
+    VSYST_DLL::create(kPlain.c_str())->loadDLLifNotLoaded();
+    VSYST_ApplInitExit::doExit();
+    std::printf("%s %s", VSYST_DLL::create(kPlain.c_str())->isLoaded() ? "entry kept" : "new entry",
+                moduleLoaded(kPlain) ? "module loaded" : "module gone");
+    return 0;
+}
+
+TEST(DLLRegistry, LoadLockUnloadAndTheExitHandler)
 {
     VSYST_DLL* dll = VSYST_DLL::create(kPlain.c_str());
     EXPECT_EQ(dll, VSYST_DLL::create(kPlain.c_str()));
@@ -51,6 +62,7 @@ TEST(DLLRegistry, LoadLockRefusedUnloadAndUnload)
     EXPECT_TRUE(dll->unloadDLLifLoaded());
     EXPECT_FALSE(dll->isLoaded() || moduleLoaded(kPlain));
     dll->lockDLL();
+    EXPECT_EQ("new entry module loaded", orvtest::runChild("atExit", {}, {"ORV_STDLOGFILE="}).out);
 }
 
 TEST(DLLRegistry, LoaderFailuresReportTheSystemsReason)
@@ -107,20 +119,4 @@ TEST(DLLRegistry, ThreadsShareEntriesAndCounts)
     for (int t = 0; t < 8; ++t) EXPECT_TRUE(unloadedWhileLocked[t] == 0 && seen[t] == entries) << t;
     for (VSYST_DLL* dll : entries) dll->unloadDLLifLoaded();
     EXPECT_FALSE(moduleLoaded(kPlain));   // every LoadLibrary had its FreeLibrary
-}
-
-// doExit runs the library's 32000 exit handler: the entries go, the modules stay.
-ORV_TEST_CHILD(atExit)
-{
-    VSYST_ApplInitExit::doInit();
-    VSYST_DLL::create(kPlain.c_str())->loadDLLifNotLoaded();
-    VSYST_ApplInitExit::doExit();
-    std::printf("%s %s", VSYST_DLL::create(kPlain.c_str())->isLoaded() ? "entry kept" : "new entry",
-                moduleLoaded(kPlain) ? "module loaded" : "module gone");
-    return 0;
-}
-
-TEST(DLLRegistry, ExitHandlerDestroysTheEntries)
-{
-    EXPECT_EQ("new entry module loaded", orvtest::runChild("atExit", {}, {"ORV_STDLOGFILE="}).out);
 }
