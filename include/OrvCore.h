@@ -22,5 +22,9 @@
 #include "VPOOL_MemoryPool.h"
 #include "VSYST_Handle.h"
 #include "VCOM_Helpers.h"
+#include "VSYST_Pathes.h"
+#include "VSYST_DLL.h"
+#include "VSYST_DateTime.h"
+#include "VSYST_User.h"
 
 #endif
