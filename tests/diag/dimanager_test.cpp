@@ -39,6 +39,7 @@ const std::string kPoolEntry =
 
 TEST(DIManager, ListsStayInUnsignedByteOrderAddReplacesAndAlternativesKeepTheirPosition)
 {
+    if (!orvtest::aloneInProcess()) return;
     DIM::add("Grp", "B", nullptr, cbFirst);
     DIM::add("Grp", "A", "one\ntwo", cbFirst);
     DIM::add("Grp", "a", nullptr, cbFirst);
@@ -88,6 +89,7 @@ TEST(DIManager, ListsStayInUnsignedByteOrderAddReplacesAndAlternativesKeepTheirP
 
 TEST(DIManager, RemoveKeepsTheGroupWhichCursorAndDumpSkipAndCursorsStopAtTheEnd)
 {
+    if (!orvtest::aloneInProcess()) return;
     DIM::add("Empty", "only", nullptr, cbFirst);
     DIM::add("Keep", "k1", "alt b\nalt a", cbFirst);
     DIM::add("Keep", "k2", nullptr, cbSecond);
@@ -157,6 +159,7 @@ class DebugSettings : public ::testing::TestWithParam<SettingsCase> {};
 
 TEST_P(DebugSettings, EnvironmentFillsItsThreeEntriesOnceAndClientValuesStay)
 {
+    if (!orvtest::aloneInProcess()) return;
     const SettingsCase& p = GetParam();
     orvtest::ScopedEnv level("CM_DEBUG_VERBOSITYLEVEL", p.level);
     orvtest::ScopedEnv update("CM_DEBUG_UPDATE_TASKLIST", p.update);

@@ -108,6 +108,7 @@ struct PanelHooks {
 
 TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitle)
 {
+    s_boxes.clear();
     orvtest::TempDir dir;
     std::string rec = dir.file("calls.txt");
     orvtest::ScopedEnv log("ORV_FAKE_MFC42_LOG", rec.c_str());
@@ -140,6 +141,8 @@ TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitle)
 
 TEST(MsgBox, PermissionReplacesBoxesByALogLineAndTwoBeeps)
 {
+    s_boxes.clear();
+    s_beeps.clear();
     orvtest::StdLogCapture log;
     IatHook box(kDll, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(fakeMessageBoxA));
     IatHook beep(kDll, "kernel32.dll", "Beep", reinterpret_cast<void*>(fakeBeep));

@@ -106,10 +106,10 @@ TEST_F(RegistryKey, InvalidAndBrokenKeysFailSoftly)
     ASSERT_TRUE(key.setIntValue("kept", 1));
     VSYST_RegistryKey invalid;
     EXPECT_FALSE(invalid.isValid());
-    // A handle closed behind the key's back.
-    HKEY h = openRaw(HKEY_CURRENT_USER, path());
-    VSYST_RegistryKey broken(h, false);
-    RegCloseKey(h);
+    // A key deleted behind the object's back: its handle stays open but refuses everything.
+    ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, path("gone"), "kept", REG_DWORD, bytes({1, 0, 0, 0})));
+    VSYST_RegistryKey broken(key, "gone", false);
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, path("gone").c_str()));
     for (VSYST_RegistryKey* dead : {&invalid, &broken}) {
         SCOPED_TRACE(dead == &invalid ? "invalid" : "broken");
         EXPECT_FALSE(dead->setStringValue("s", "x"));

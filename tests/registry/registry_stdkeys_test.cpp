@@ -182,6 +182,7 @@ TEST(StandardKeys, SubKeysAccessAndTheNonSpecificBase)
 
 TEST(StandardKeys, RegistryBaseModuleBeforeFirstUse)
 {
+    if (!orvtest::aloneInProcess()) return;
     RootOverride roots("stdkeys-module");
     ASSERT_TRUE(roots.ok);
     HMODULE full = loadTestModule("vi_full.dll"), v800 = loadTestModule("vi_v800.dll");

@@ -127,6 +127,11 @@ std::string exeDir();               // its folder, no trailing backslash
 std::string readFile(const std::string& path);   // whole file, binary; empty if absent
 void writeFile(const std::string& path, const std::string& bytes);
 
+// For a test of once-per-process state: true when this process runs that test
+// alone; otherwise runs it again in a process of its own, reports the outcome
+// here and gives false (the caller returns).
+bool aloneInProcess();
+
 // Child entry points, run by the test main when invoked with --orv-child NAME.
 using ChildFn = int (*)(int argc, char** argv);
 struct ChildRegistrar { ChildRegistrar(const char* name, ChildFn fn); };

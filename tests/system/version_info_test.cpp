@@ -161,6 +161,7 @@ TEST(VersionInfo, NumbersComparisonsAndRunInfo)
 
 TEST(VersionInfo, ProductVersionTextIsProcessWide)
 {
+    if (!orvtest::aloneInProcess()) return;
     // Before any ProductVersion entry was read: major.minor.update.
     VSYST_VersionInfo first(module("vi_full.dll").c_str(), false);
     EXPECT_EQ("7.1.3", text(first.getProductVersionString()));
