@@ -163,8 +163,7 @@ TEST(StdLog, PerRunFileOnlyWithTheSwitchBannersAndOpenCount)
     }
     ScopedEnv on("ORV_STDLOGFILE", "1");
     VSYST_DumpStream::openStdStream();
-    EXPECT_EQ(1, VSYST_DumpStream::getOpenCount());
-    EXPECT_EQ(VSYST_DumpStream::DSM_Debugger | VSYST_DumpStream::DSM_File, s.getMode());
+    EXPECT_EQ("1 5", std::to_string(VSYST_DumpStream::getOpenCount()) + " " + std::to_string(s.getMode()));
     ASSERT_EQ(1u, dir.list().size());
     const std::string name = dir.list()[0], path = dir.file(name);
     EXPECT_TRUE(std::regex_match(name, std::regex(R"(test_dumpstream_\d{4}\.\d\d\.\d\d_\d\d\.\d\d\.\d\d_run\.log)")))
@@ -177,11 +176,9 @@ TEST(StdLog, PerRunFileOnlyWithTheSwitchBannersAndOpenCount)
     VSYST_DumpStream::closeStdStream();
     EXPECT_EQ(std::string::npos, orvtest::readFile(path).find("FINISHED")) << "closed while an opener remains";
     EXPECT_EQ(path, s.filePath());
-
     VSYST_DumpStream::closeStdStream();
-    EXPECT_EQ(0, VSYST_DumpStream::getOpenCount());
-    EXPECT_EQ(VSYST_DumpStream::DSM_Debugger, s.getMode());
-    EXPECT_STREQ("", s.filePath());
+    EXPECT_EQ("0 1 ", std::to_string(VSYST_DumpStream::getOpenCount()) + " " + std::to_string(s.getMode()) + " " +
+                          s.filePath());
     const std::string text = orvtest::readFile(path);
     EXPECT_EQ(0u, afterOpeningBanner(text).find("first\r\n"));
     EXPECT_TRUE(endsWithClosingBanner(text)) << text;
@@ -210,9 +207,9 @@ TEST(StdLog, StreamsOpeningTheSamePerRunFileAppend)
     std::string all;
     for (const std::string& f : dir.list()) all += orvtest::readFile(dir.file(f));
     const size_t two = all.find("two\r\n"), finished = all.find("APPLICATION DUMP FINISHED AT");
-    EXPECT_LT(all.find("one\r\n"), two) << all;
-    EXPECT_NE(std::string::npos, two) << all;
-    EXPECT_NE(std::string::npos, all.find("APPLICATION DUMP FINISHED AT", finished + 1)) << all;
+    EXPECT_TRUE(all.find("one\r\n") < two && two != std::string::npos &&
+                all.find("APPLICATION DUMP FINISHED AT", finished + 1) != std::string::npos)
+        << all;
     removePlatformKey();
 }
 
@@ -250,7 +247,6 @@ TEST(NamedStream, AppendBitKeepsTheFileOtherwiseItIsEmptied)
     for (const std::string& bad : {dir.path(), dir.file("no\\such\\folder\\x.log")})
         for (long mode : {0x0004L, 0x1004L}) {
             VSYST_DumpStream s(bad.c_str(), mode);
-            EXPECT_EQ(nullptr, s.file()) << bad;
             s << "lost";
             EXPECT_EQ(nullptr, s.file()) << bad;
         }
@@ -266,8 +262,7 @@ TEST(DumpFile, FailuresCarryTheWin32CodeAndReportOnRequestOnly)
         OrvDupmFile f(dir.file("missing.log").c_str(), OrvDupmFile::OM_OpenExisting);
         FAIL() << "opening a missing file succeeded";
     } catch (const OrvDumpFileException& e) {
-        const V_Exception& base = e;
-        EXPECT_EQ(static_cast<long>(0x80070002), base.mapToHRESULT());
+        EXPECT_EQ(static_cast<long>(0x80070002), static_cast<const V_Exception&>(e).mapToHRESULT());
         EXPECT_EQ(2ul, OrvDumpFileException(e).getErrorCode());
     }
 

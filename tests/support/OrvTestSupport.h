@@ -82,6 +82,8 @@ ChildResult runChild(const std::string& name, const std::vector<std::string>& ar
 // Runs any program the same way.
 ChildResult runProgram(const std::string& exe, const std::vector<std::string>& args,
                        const std::vector<std::string>& env = {}, const std::string& cwd = std::string());
+// Runs the build's orvtool.exe the same way; CR LF in its standard output becomes LF.
+ChildResult runOrvtool(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
 
 // Replaces one imported function in a module's import table (what the module
 // calls, not what anyone else calls) and puts it back on destruction. Lets a
