@@ -75,7 +75,7 @@ TEST(VersionInfo, WhatEachModuleGives)
         // folder; names that merely resemble them are generic. A complete
         // resource wins over the name; without RegBase the stage values stand in.
         {"QSTAGED.EXE", true, kStage},
-        {"vi_none.dll", true, kStage, "qmainx.dll"},
+        {"vi_none.dll", true, kStage, "QMainX.dll"},
         {"vi_none.dll", true, kStage, "QStage.ocx"},
         {"vi_none.dll", true, kStage, "qstaged"},
         {"vi_none.dll", true, "2.178.0.0|" + kGeneric + "none", "qstaged.exe.bak"},
