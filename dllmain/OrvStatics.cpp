@@ -10,8 +10,10 @@
 #include "VSYST_DumpStream.h"
 #include "V_CapsulatedPointer.h"
 #include "V_StringPool.h"
+#include "V_UUID.h"
 #include "diag/orv_diag_internal.h"
 #include "dllmain/OrvRuntimeInternal.h"
+#include "strings/orv_symtab.h"
 #include "system/orv_system_internal.h"
 
 #include <vector>
@@ -71,3 +73,9 @@ bool V_DebugSettings::s_init = false;
 //     itself is allocated at process attach, after all of these.
 const long orv::g_diagRequestSlot = VDIAG_TlsMan::allocSlot(sizeof(void*), nullptr);
 orv::DiagLevelTable orv::g_diagLevels;
+
+// 11. The symbol intern tables, 4093 empty slots each, and the null UUID.
+//     Destroyed before the guards, which release the pools holding the texts.
+orv::InternTable<char> orv::g_symbolsA;
+orv::InternTable<wchar_t> orv::g_symbolsW;
+const V_UUID V_UUID::s_null;

@@ -13,6 +13,7 @@
 
 class V_ASArchiveOut;
 class V_ASArchiveIn;
+class V_STRING8;
 
 // A 32-bit unsigned hash value; strings, symbols and handles convert to it.
 class ORVCORE_API V_HashValue {
@@ -121,6 +122,8 @@ public:
 
     // A new BSTR holding the whole text (NULs included) converted to UTF-16; the caller frees it.
     BSTR AllocSysString() const;
+    // An owned copy of the text, NULs inside included (V_BSTR.h).
+    V_STRING8 asCharPtr() const;
 
     // printf-style formatting with the Microsoft C run-time's rules (%I64d, three-digit
     // exponents) into a 4096-byte working buffer; longer output is cut at 4095 bytes.
@@ -143,6 +146,8 @@ public:
     static char s_null[1];
 
 private:
+    friend class V_BSTR;   // converts straight into the buffer
+
     bool realloc(unsigned n, bool shrink);
     void free();
     void assignNumberText(const char* text, unsigned bufferSize);
@@ -175,5 +180,7 @@ ORVCORE_API unsigned long VSYST_StringHashValue(const char* text);
 ORVCORE_API unsigned long VSYST_StringHashValue(const wchar_t* text);
 ORVCORE_API unsigned long VSYST_StringHashValueMax(const char* text, unsigned max);
 ORVCORE_API unsigned long VSYST_StringHashValueMax(const wchar_t* text, unsigned max);
+
+#include "V_BSTR.h"
 
 #endif

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 namespace orv {
 
@@ -136,14 +137,24 @@ namespace orv {
 namespace {
 
 using VsnprintfFn = int(__cdecl*)(char*, size_t, const char*, va_list);
+using VsnwprintfFn = int(__cdecl*)(wchar_t*, size_t, const wchar_t*, va_list);
+
+void* crtFunction(const char* name)
+{
+    HMODULE crt = GetModuleHandleA("msvcrt.dll");
+    if (!crt) crt = LoadLibraryA("msvcrt.dll");
+    return crt ? reinterpret_cast<void*>(GetProcAddress(crt, name)) : nullptr;
+}
 
 VsnprintfFn crtVsnprintf()
 {
-    static VsnprintfFn fn = [] {
-        HMODULE crt = GetModuleHandleA("msvcrt.dll");
-        if (!crt) crt = LoadLibraryA("msvcrt.dll");
-        return crt ? reinterpret_cast<VsnprintfFn>(reinterpret_cast<void*>(GetProcAddress(crt, "_vsnprintf"))) : nullptr;
-    }();
+    static VsnprintfFn fn = reinterpret_cast<VsnprintfFn>(crtFunction("_vsnprintf"));
+    return fn;
+}
+
+VsnwprintfFn crtVsnwprintf()
+{
+    static VsnwprintfFn fn = reinterpret_cast<VsnwprintfFn>(crtFunction("_vsnwprintf"));
     return fn;
 }
 
@@ -160,6 +171,18 @@ unsigned crtFormatV(char* buf, unsigned count, const char* fmt, va_list args)
     if (n < 0 || static_cast<unsigned>(n) >= count) n = static_cast<int>(count - 1);
     buf[n] = '\0';
     return static_cast<unsigned>(std::strlen(buf));
+}
+
+unsigned crtFormatWV(wchar_t* buf, unsigned count, const wchar_t* fmt, va_list args)
+{
+    if (!buf || count == 0) return 0;
+    buf[0] = L'\0';
+    VsnwprintfFn fn = crtVsnwprintf();
+    if (!fmt || !fn) return 0;
+    int n = fn(buf, count - 1, fmt, args);
+    if (n < 0 || static_cast<unsigned>(n) >= count) n = static_cast<int>(count - 1);
+    buf[n] = L'\0';
+    return static_cast<unsigned>(std::wcslen(buf));
 }
 
 unsigned crtFormat(char* buf, unsigned count, const char* fmt, ...)

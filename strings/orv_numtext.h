@@ -32,6 +32,8 @@ namespace orv {
 // (count >= 1) and returns the length written, cut at count - 1.
 unsigned crtFormatV(char* buf, unsigned count, const char* fmt, va_list args);
 unsigned crtFormat(char* buf, unsigned count, const char* fmt, ...);
+// The same with msvcrt's _vsnwprintf (%s is wide text there); count in units.
+unsigned crtFormatWV(wchar_t* buf, unsigned count, const wchar_t* fmt, va_list args);
 
 }  // namespace orv
 

@@ -4,4 +4,8 @@ target_sources(OrvCore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/V_ASArchive.cpp
   ${CMAKE_CURRENT_LIST_DIR}/V_StringPool.cpp
   ${CMAKE_CURRENT_LIST_DIR}/V_GlobalInstance.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/V_SIManager.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/V_SIManager.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/V_BSTR.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/VSYST_Symbol.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/V_UUID.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/V_BitSet.cpp)

@@ -1,0 +1,158 @@
+// Packed symbols and interned symbols: packing, order, hash, interning, table growth, threads.
+#include "VSYST_DumpStream.h"
+#include "VSYST_Symbol.h"
+#include "support/OrvTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <thread>
+#include <vector>
+
+TEST(Symbol12, PacksDecodesAndValidates)
+{
+    // Words worked out by hand: 'A' = 12, 'B' = 13, '$' = 1, weights 39^5 .. 1.
+    const struct { const char* name; unsigned long high, low; const char* decoded; bool valid; } cases[] = {
+        {"ABC", 1113595587ul, 0, "ABC", true},
+        {"abc", 1113595587ul, 0, "ABC", true},
+        {"$", 90224199ul, 0, "$", true},
+        {"ABCDEFGHIJKL", 1113619043ul, 1669210163ul, "ABCDEFGHIJKL", true},
+        {"ABCDEFGHIJKLMN", 1113619043ul, 1669210163ul, "ABCDEFGHIJKL", true},
+        {"A-B", 1083461535ul, 0, "A", false},   // 12 * 39^5 + 0 + 13 * 39^3
+        {"", 0, 0, "", true},
+        {nullptr, 0, 0, "", true},
+    };
+    for (const auto& c : cases) {
+        const VSYST_Symbol12 s(c.name);
+        EXPECT_EQ(std::make_pair(c.high, c.low), std::make_pair(s.high(), s.low())) << c.decoded;
+        EXPECT_STREQ(c.decoded, s.getName().data());
+        EXPECT_EQ(c.valid, VSYST_Symbol12::isValid(c.name)) << c.decoded;
+        EXPECT_EQ(c.high == 0, s.isDefault());
+    }
+    EXPECT_STREQ("__UNICODE__", VSYST_Symbol12(L"anything").getName().data());
+    EXPECT_EQ(VSYST_Symbol12(V_STRING("abc")), VSYST_Symbol12("ABC"));
+    for (char c : std::string("$09AZaz_")) EXPECT_TRUE(VSYST_Symbol12::isValid(c)) << c;
+    for (char c : std::string("-. @[`{\x80", 9)) EXPECT_FALSE(VSYST_Symbol12::isValid(c)) << c;
+
+    // Bytes C3 1E 60 42 00: "C3 1E 60 42" hashed as sign-extended text.
+    EXPECT_EQ(4177931133ul, V_HashValue(VSYST_Symbol12("ABC")).value());
+    EXPECT_EQ(0ul, V_HashValue(VSYST_Symbol12()).value());
+    std::ostringstream os;
+    os << VSYST_Symbol12("x_1") << '|' << VSYST_Symbol12("");
+    EXPECT_EQ("X_1|", os.str());
+    orvtest::StdLogCapture log;
+    VSYST_DumpStream::getStdStream() << "sym " << VSYST_Symbol12("$dollar") << "\n";
+    EXPECT_NE(std::string::npos, log.text().find("sym $DOLLAR\r\n"));
+}
+
+TEST(Symbol12, OrdersLikeTheAlphabetCaseInsensitively)
+{
+    // Each name sorts before the next one.
+    const char* const ascending[] = {"", "$", "0", "9", "A", "AB", "abc", "ABC_", "B", "Z", "_", "__"};
+    for (size_t i = 0; i + 1 < sizeof ascending / sizeof *ascending; ++i) {
+        const VSYST_Symbol12 a(ascending[i]), b(ascending[i + 1]);
+        EXPECT_TRUE(a < b && a <= b && b > a && b >= a && a != b && !(a == b)) << ascending[i];
+        EXPECT_FALSE(b < a || b <= a || a > b || a >= b) << ascending[i];
+        EXPECT_EQ(-1, a.compare(b));
+        EXPECT_EQ(1, b.compare(a));
+    }
+    const VSYST_Symbol12 x("Mixed"), y("MIXED");
+    EXPECT_EQ(0, x.compare(y));
+    EXPECT_TRUE(x == y && x <= y && x >= y && !(x != y) && !(x < y) && !(x > y));
+    // Only the low word tells these apart.
+    EXPECT_EQ(-1, VSYST_Symbol12("ABCDEFGHIJKA").compare(VSYST_Symbol12("ABCDEFGHIJKB")));
+}
+
+TEST(SymbolA, InternsEachTextOnce)
+{
+    const VSYST_SymbolA abc("abc"), again(std::string("abc").c_str()), upper("ABC");
+    EXPECT_TRUE(abc == again && !(abc != again) && abc != upper);
+    EXPECT_STREQ("ABC", upper);
+    EXPECT_EQ(nullptr, static_cast<const char*>(VSYST_SymbolA(nullptr)));
+    EXPECT_NE(nullptr, static_cast<const char*>(VSYST_SymbolA("")));
+    EXPECT_TRUE((abc < upper) != (upper < abc));
+    // VSYST_SymbolT shares the 8-bit table.
+    EXPECT_EQ(static_cast<const char*>(abc), static_cast<const char*>(VSYST_SymbolT("abc")));
+    EXPECT_EQ(1, VSYST_SymbolT("t") == VSYST_SymbolT("t"));
+    const VSYST_SymbolW w(L"abc"), w2(std::wstring(L"abc").c_str());
+    EXPECT_TRUE(w == w2 && w != VSYST_SymbolW(L"ABC"));
+    EXPECT_STREQ(L"abc", w);
+}
+
+TEST(SymbolA, InterningFromEightThreadsGivesOnePointerPerText)
+{
+    const int kNames = 3000, kThreads = 8;
+    std::vector<std::vector<const char*>> seen(kThreads, std::vector<const char*>(kNames));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int k = 0; k < kNames; ++k) {
+                const int i = (k * 7 + t * 401) % kNames;   // each thread in its own order
+                seen[t][i] = VSYST_SymbolA(("mt-" + std::to_string(i)).c_str());
+            }
+        });
+    for (auto& th : threads) th.join();
+    for (int i = 0; i < kNames; ++i) {
+        EXPECT_EQ("mt-" + std::to_string(i), seen[0][i]);
+        for (int t = 1; t < kThreads; ++t) ASSERT_EQ(seen[0][i], seen[t][i]) << i;
+    }
+}
+
+namespace {
+
+template <class Sym>
+std::string growthTranscript(Sym (*make)(int))
+{
+    // Before each threshold: exactly half full stays, one more grows at the next call.
+    std::string out;
+    int serial = 0;
+    for (unsigned long slots : {4093ul, 16381ul, 65521ul}) {
+        while (Sym::tableInfo().entries < slots / 2) make(serial++);
+        make(0);
+        out += std::to_string(Sym::tableInfo().slots) + ">";
+        make(serial++);
+        out += std::to_string(Sym::tableInfo().slots) + ">";
+        make(0);   // already present: the check comes first all the same
+        out += std::to_string(Sym::tableInfo().slots) + "/" + std::to_string(Sym::tableInfo().sizeStep) + " ";
+    }
+    return out;
+}
+
+VSYST_SymbolA narrowName(int i) { return VSYST_SymbolA(("g" + std::to_string(i)).c_str()); }
+VSYST_SymbolW wideName(int i) { return VSYST_SymbolW((L"g" + std::to_wstring(i)).c_str()); }
+
+}  // namespace
+
+ORV_TEST_CHILD(symbolGrowth)
+{
+    std::printf("%s|%s", growthTranscript(&narrowName).c_str(), growthTranscript(&wideName).c_str());
+    return 0;
+}
+
+ORV_TEST_CHILD(symbolTableFull)
+{
+    VSYST_DumpStream::openStdStream();
+    int serial = 0;
+    while (VSYST_SymbolA::tableInfo().entries < 235925) narrowName(serial++);
+    std::printf("%lu/%lu\n", VSYST_SymbolA::tableInfo().entries, VSYST_SymbolA::tableInfo().slots);
+    std::fflush(stdout);
+    narrowName(0);
+    return std::printf("still running\n");
+}
+
+TEST(SymbolTables, GrowAtHalfAndEndTheProcessAtTheLastSize)
+{
+    const std::string steps = "4093>4093>16381/1 16381>16381>65521/2 65521>65521>262139/3 ";
+    EXPECT_EQ(steps + "|" + steps, orvtest::runChild("symbolGrowth").out);
+
+    orvtest::TempDir dir;
+    const auto full = orvtest::runChild("symbolTableFull", {}, {"ORV_DIR_LOGFILES=" + dir.path(), "ORV_STDLOGFILE=1"});
+    EXPECT_EQ(3u, full.exitCode);   // abort()
+    EXPECT_EQ("235925/262139\n", full.out);
+    std::string log;
+    for (const std::string& name : dir.list()) log += orvtest::readFile(dir.file(name));
+    EXPECT_NE(std::string::npos, log.find("!ASSERT VIOLATION")) << log;
+}
