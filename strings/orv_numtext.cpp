@@ -135,19 +135,38 @@ namespace orv {
 
 namespace {
 
+// A function of msvcrt.dll, found at run time so that mingw's own C run-time
+// can never stand in for it; null when there is none.
+template <class Fn>
+Fn crtFunction(const char* name)
+{
+    HMODULE crt = GetModuleHandleA("msvcrt.dll");
+    if (!crt) crt = LoadLibraryA("msvcrt.dll");
+    return crt ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(crt, name))) : nullptr;
+}
+
 using VsnprintfFn = int(__cdecl*)(char*, size_t, const char*, va_list);
+using SscanfFn = int(__cdecl*)(const char*, const char*, ...);
 
 VsnprintfFn crtVsnprintf()
 {
-    static VsnprintfFn fn = [] {
-        HMODULE crt = GetModuleHandleA("msvcrt.dll");
-        if (!crt) crt = LoadLibraryA("msvcrt.dll");
-        return crt ? reinterpret_cast<VsnprintfFn>(reinterpret_cast<void*>(GetProcAddress(crt, "_vsnprintf"))) : nullptr;
-    }();
+    static VsnprintfFn fn = crtFunction<VsnprintfFn>("_vsnprintf");
+    return fn;
+}
+
+SscanfFn crtSscanf()
+{
+    static SscanfFn fn = crtFunction<SscanfFn>("sscanf");
     return fn;
 }
 
 }  // namespace
+
+int crtScanOne(const char* text, const char* fmt, void* target)
+{
+    SscanfFn fn = crtSscanf();
+    return fn ? fn(text, fmt, target) : -1;
+}
 
 unsigned crtFormatV(char* buf, unsigned count, const char* fmt, va_list args)
 {
