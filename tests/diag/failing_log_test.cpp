@@ -52,6 +52,7 @@ TEST(FailingLog, NothingEscapesAndTheStandardStreamKeepsItsModes)
     EXPECT_EQ(nullptr, s.file());
 
     // The failing init still makes doInit false; doExit runs the one exit due.
+    // A box without permission logs instead, and its failing log changes nothing.
     g_exits = 0;
     {
         VSYST_ApplInitExit ok("ok", 20, [] { return true; }, [] { ++g_exits; });
@@ -60,22 +61,15 @@ TEST(FailingLog, NothingEscapesAndTheStandardStreamKeepsItsModes)
         EXPECT_NO_THROW(result = VSYST_ApplInitExit::doInit());
         EXPECT_FALSE(result);
         EXPECT_EQ(5, s.getMode());
+        V_SetCanUseMsgBoxes(false);
+        int answer = -1;
+        EXPECT_NO_THROW(answer = V_MsgBox("box", 0, 0));
+        V_SetCanUseMsgBoxes(true);
+        EXPECT_EQ(0, answer);
         EXPECT_NO_THROW(VSYST_ApplInitExit::doExit());
     }
     EXPECT_EQ(1, g_exits);
     EXPECT_EQ(1, s.getMode());
-
-    // A box without permission logs instead, and a failing log changes nothing.
-    g_room = -1;
-    VSYST_DumpStream::openStdStream();
-    g_room = 0;
-    V_SetCanUseMsgBoxes(false);
-    int answer = -1;
-    EXPECT_NO_THROW(answer = V_MsgBox("box", 0, 0));
-    EXPECT_EQ(0, answer);
-    V_SetCanUseMsgBoxes(true);
-    g_room = -1;
-    VSYST_DumpStream::closeStdStream();
 }
 
 // On a small file system mounted for the test (ORV_SMALL_DISK, see
