@@ -46,12 +46,15 @@ void destroyList(_vsyst_DINode** head)
     }
 }
 
-// Callers hold s_treeLock exclusively.
+// Callers hold s_treeLock.
 _vsyst_DINode** root()
 {
     if (!s_root) s_root = checked(new (std::nothrow) _vsyst_DINode*(nullptr));
     return s_root;
 }
+
+// Callers hold s_treeLock.
+_vsyst_DINodeG* firstGroup() { return s_root ? static_cast<_vsyst_DINodeG*>(*s_root) : nullptr; }
 
 }  // namespace
 
@@ -128,7 +131,7 @@ void VSYST_DIManager::destroyRoot()
 _vsyst_DINodeG* orv::diFirstGroup()
 {
     orv::Locked locked(s_treeLock);
-    return s_root ? static_cast<_vsyst_DINodeG*>(*s_root) : nullptr;
+    return firstGroup();
 }
 
 void orv::diRemoveAll()
@@ -227,7 +230,7 @@ void orv::diDumpRegistry(VSYST_DumpStream& stream, unsigned long)
 {
     orv::Locked locked(s_treeLock);
     stream << "\nSTART OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n";
-    for (_vsyst_DINodeG* g = s_root ? static_cast<_vsyst_DINodeG*>(*s_root) : nullptr; g; g = g->nextGroup()) {
+    for (_vsyst_DINodeG* g = firstGroup(); g; g = g->nextGroup()) {
         if (!g->firstInfo()) continue;
         stream << "\tGROUP : \"" << g->name() << "\"\n";
         for (_vsyst_DINodeD* d = g->firstInfo(); d; d = d->nextInfo()) {
@@ -261,7 +264,7 @@ void diTeardown() { diRemoveAll(); }
 VSYST_DICursor::VSYST_DICursor() : m_group(nullptr), m_info(nullptr), m_alt(nullptr)
 {
     orv::Locked locked(s_treeLock);
-    enterGroup(s_root ? static_cast<_vsyst_DINodeG*>(*s_root) : nullptr);
+    enterGroup(firstGroup());
 }
 
 void VSYST_DICursor::enterGroup(_vsyst_DINodeG* group)

@@ -421,8 +421,6 @@ OrvDupmFile* VSYST_DumpStream::openConsole()
 
 // ---- output layers ----------------------------------------------------------
 
-void VSYST_DumpStream::OutputString_(const char* text) { OutputString_(text, std::strlen(text)); }
-
 void VSYST_DumpStream::OutputString_(const char* text, size_t n)
 {
     if (m_mode & kModeDebugger) OutputDebugStringA(text);
@@ -489,9 +487,10 @@ void VSYST_DumpStream::writeText(const char* text, unsigned long length)
             continue;
         }
         // A run without line feeds, as far as the piece takes it before the next check.
-        const char* lf = static_cast<const char*>(std::memchr(text + i, '\n', length - i));
-        unsigned long run = (lf ? static_cast<unsigned long>(lf - text) : length) - i;
+        unsigned long run = length - i;
         if (run > kFlushAbove + 1 - n) run = kFlushAbove + 1 - n;
+        if (const void* lf = std::memchr(text + i, '\n', run))
+            run = static_cast<unsigned long>(static_cast<const char*>(lf) - (text + i));
         std::memcpy(piece + n, text + i, run);
         n += static_cast<unsigned>(run);
         i += run;

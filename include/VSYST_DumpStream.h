@@ -131,8 +131,7 @@ private:
     static OrvDupmFile* openConsole();
     void OutputString(const char* text);            // with indentation, 1022-character pieces
     void OutputString(const char* text, size_t length);
-    void OutputString_(const char* text);           // straight to the outputs
-    void OutputString_(const char* text, size_t length);
+    void OutputString_(const char* text, size_t length);   // straight to the outputs; text[length] is NUL
     void writeText(const char* text, unsigned long length);   // LF -> CR LF, 511-character pieces
     void closeFile();
 
