@@ -108,7 +108,8 @@ void VSYST_ApplInitExit::add()
         return;
     }
     trace([this](VSYST_DumpStream& s) {
-        s << "ERROR in\tVSYST_ApplInitExit::add\n\tOut of order calling init-function for \"" << dscr() << "\" fails!\n\n";
+        s << "ERROR in\tVSYST_ApplInitExit::add\n\tOut of order calling init-function for \"" << dscr()
+          << "\" fails!\n\n";
     });
 }
 
@@ -140,7 +141,8 @@ bool VSYST_ApplInitExit::doInit()
 
     VSYST_DIManager::add("System", "Dump registrated initialization handlers", nullptr, &dumpCallback);
     trace([](VSYST_DumpStream&) { VSYST_DumpStream::openStdStream(); });
-    if (traceLevelAtLeast(0)) trace([](VSYST_DumpStream& s) { s << "\nStarting ZANDrel-FT initialization : part 1\n"; });
+    if (traceLevelAtLeast(0))
+        trace([](VSYST_DumpStream& s) { s << "\nStarting ZANDrel-FT initialization : part 1\n"; });
 
     bool result = true;
     for (VSYST_ApplInitExit* h = s_startOfList; h && result; h = h->m_next) {
@@ -161,7 +163,8 @@ bool VSYST_ApplInitExit::doInit()
             });
     }
 
-    if (traceLevelAtLeast(0)) trace([](VSYST_DumpStream& s) { s << "Ending ZANDrel-FT initialization : part 1\n\n"; });
+    if (traceLevelAtLeast(0))
+        trace([](VSYST_DumpStream& s) { s << "Ending ZANDrel-FT initialization : part 1\n\n"; });
     return result;
 }
 
@@ -170,7 +173,8 @@ void VSYST_ApplInitExit::doExit()
     trace([](VSYST_DumpStream& s) { s << "\nVSYST_ApplInitExit::doExit s_initCounter==" << (s_initCounter - 1); });
     if (s_initCounter <= 0 || --s_initCounter != 0) return;
 
-    if (traceLevelAtLeast(0)) trace([](VSYST_DumpStream& s) { s << "\nStarting ZANDrel-FT termination : part 1\n"; });
+    if (traceLevelAtLeast(0))
+        trace([](VSYST_DumpStream& s) { s << "\nStarting ZANDrel-FT termination : part 1\n"; });
     reverseList();
     for (VSYST_ApplInitExit* h = s_startOfList; h; h = h->m_next) {
         if (h->m_state != AIE_Initialized) continue;
@@ -189,7 +193,8 @@ void VSYST_ApplInitExit::doExit()
         }
         h->m_state = AIE_Terminated;
     }
-    if (traceLevelAtLeast(0)) trace([](VSYST_DumpStream& s) { s << "Ending ZANDrel-FT termination : part 1\n\n"; });
+    if (traceLevelAtLeast(0))
+        trace([](VSYST_DumpStream& s) { s << "Ending ZANDrel-FT termination : part 1\n\n"; });
     // Back to priority order, so that later registrations and a second
     // initialisation in this process see the list as the first one did.
     reverseList();

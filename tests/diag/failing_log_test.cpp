@@ -28,7 +28,8 @@ BOOL WINAPI fullDiskWriteFile(HANDLE h, LPCVOID data, DWORD n, LPDWORD written, 
 
 // The library's WriteFile limited by g_room while the object lives.
 struct FullDisk {
-    orvtest::IatHook hook{"OrvCore_Rudaru20.dll", "KERNEL32.dll", "WriteFile", reinterpret_cast<void*>(&fullDiskWriteFile)};
+    orvtest::IatHook hook{"OrvCore_Rudaru20.dll", "KERNEL32.dll", "WriteFile",
+                          reinterpret_cast<void*>(&fullDiskWriteFile)};
     explicit FullDisk(long long room) { g_room = room; }
     ~FullDisk() { g_room = -1; }
 };

@@ -108,7 +108,8 @@ TEST(Stress, EightThreadsLeaveEveryTableConsistent)
 
     std::vector<Model> models(8);
     std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t) threads.emplace_back(work, t, std::cref(*shared), std::cref(modules), std::ref(models[t]));
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back(work, t, std::cref(*shared), std::cref(modules), std::ref(models[t]));
     for (std::thread& th : threads) th.join();
     for (const std::string& m : modules) RegDeleteValueA(app, m.c_str());
     RegCloseKey(app);

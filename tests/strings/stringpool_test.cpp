@@ -158,7 +158,8 @@ TEST(SIManager, RecordsAreFoundOrInsertedInByteOrderAndTheTableDoubles)
     V_SIInfo* b = V_SIFind(name);
     EXPECT_EQ(1024ul, V_SICapacity());
     EXPECT_EQ("b|", names());
-    EXPECT_EQ(_vsyst_PoolView::blocks(*_vsyst_PoolView::instance<V_StringPool_CHAR>())[0].base, b->name);   // a copy: the pool's first text
+    // A copy: the pool's first text.
+    EXPECT_EQ(_vsyst_PoolView::blocks(*_vsyst_PoolView::instance<V_StringPool_CHAR>())[0].base, b->name);
     EXPECT_EQ(0, b->value1);
     EXPECT_EQ(0ul, b->value2);
     b->value1 = 5;
