@@ -42,17 +42,6 @@ double seconds(const std::function<void()>& run)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-// Best of 5 runs; prepare runs untimed before each.
-double best5(const std::function<void()>& run, const std::function<void()>& prepare)
-{
-    double best = 1e30;
-    for (int i = 0; i < 5; ++i) {
-        prepare();
-        best = std::min(best, seconds(run));
-    }
-    return best;
-}
-
 double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -62,13 +51,19 @@ double median(std::vector<double> v)
 void row(const char* what, const char* baseline, double target, const std::function<void()>& ours,
          const std::function<void()>& base, const std::function<void()>& prepare = [] {})
 {
-    // The sides take turns within each round, each going first every other
-    // round, so that a change in the machine's load strikes both alike.
+    // The sides take turns run by run, each going first every other time, so
+    // that a change in the machine's load strikes both alike. Each round keeps
+    // each side's best of 5; the figure is the median of the rounds.
     std::vector<double> o, b;
     for (int r = 0; r < g_rounds; ++r) {
-        if (r % 2) o.push_back(best5(ours, prepare));
-        b.push_back(best5(base, prepare));
-        if (!(r % 2)) o.push_back(best5(ours, prepare));
+        double bestOurs = 1e30, bestBase = 1e30;
+        for (int i = 0; i < 10; ++i) {
+            prepare();
+            if ((i + r) % 2) bestOurs = std::min(bestOurs, seconds(ours));
+            else bestBase = std::min(bestBase, seconds(base));
+        }
+        o.push_back(bestOurs);
+        b.push_back(bestBase);
     }
     const double om = median(o), bm = median(b), ratio = om / bm;
     char max[16] = "-";
