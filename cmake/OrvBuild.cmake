@@ -30,12 +30,23 @@ function(orv_setup_windows_runtime)
   file(COPY ${dlls} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
   set(ORV_RUNTIME_DLLS ${dlls} PARENT_SCOPE)
 
-  # Tests run the x64 build under wine; the i686 build cannot execute here.
-  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  # Tests run under Wine: the x64 build under wine64, the i686 build under the
+  # private 32-bit Wine where this kernel runs 32-bit programs (asked afresh at
+  # every configuration, so a later bootstrap switches the tests on).
+  set(can_run ON)
+  if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine32-setup.sh check RESULT_VARIABLE wine32)
+    if(wine32 EQUAL 3)
+      message(STATUS "32-bit tests skipped: this kernel cannot run 32-bit programs")
+      set(can_run OFF)
+    elseif(NOT wine32 EQUAL 0)
+      message(WARNING "The 32-bit Wine is not set up, so the win32 tests are not registered: run scripts/bootstrap.sh")
+      set(can_run OFF)
+    endif()
+  endif()
+  if(can_run)
     set(ORV_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Private Wine prefix of this build tree")
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${ORV_WINEPREFIX} PARENT_SCOPE)
-    set(ORV_CAN_RUN_TESTS ON PARENT_SCOPE)
-  else()
-    set(ORV_CAN_RUN_TESTS OFF PARENT_SCOPE)
   endif()
+  set(ORV_CAN_RUN_TESTS ${can_run} PARENT_SCOPE)
 endfunction()

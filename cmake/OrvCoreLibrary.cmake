@@ -13,7 +13,8 @@ target_include_directories(OrvCore
 target_compile_definitions(OrvCore PRIVATE ORVCORE_BUILDING_DLL)
 orv_target_defaults(OrvCore)
 target_link_libraries(OrvCore PRIVATE advapi32 user32 gdi32 shell32 ole32 oleaut32 version rpcrt4)
-target_link_options(OrvCore PRIVATE -Wl,--no-undefined)
+# No link time stamp: the same sources give the same DLL.
+target_link_options(OrvCore PRIVATE -Wl,--no-undefined -Wl,--no-insert-timestamp)
 
 foreach(dir strings diag system common/v_tools/v_etc/registry data dllmain)
   # A sources.cmake appearing in a folder re-runs the configuration.

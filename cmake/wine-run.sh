@@ -1,21 +1,51 @@
 #!/usr/bin/env bash
-# Runs a Windows program of the build under wine64.
+# Runs a Windows program of the build under Wine: x64 programs under wine64,
+# i686 programs under the private 32-bit Wine of scripts/wine32-setup.sh, both
+# served by the system's wineserver64.
 # usage: wine-run.sh PREFIX_DIR PROGRAM [ARGS...]
-# The prefix is created once (under a lock, so parallel tests wait for it),
-# a persistent wineserver keeps later starts cheap, and the program's exit
-# status is passed through.
+# The prefix is created once (under a lock, so parallel tests wait for it, and
+# under a watchdog), a persistent wineserver keeps later starts cheap, and the
+# program's exit status is passed through.
 set -u
 prefix=$1; shift
-wine=/usr/lib/wine/wine64
-[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+here=$(cd "$(dirname "$0")" && pwd)
 server=/usr/lib/wine/wineserver64
-[ -x "$server" ] || server=$(command -v wineserver64 || command -v wineserver)
+
+# A prefix is of one architecture, written into its system.reg; a new one takes
+# the program's (the PE header's machine field: 014c is i386).
+pe_machine() {
+  local off
+  off=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+  [ -n "$off" ] && od -An -tx2 -j$((off + 4)) -N2 "$1" 2>/dev/null | tr -d ' '
+}
+arch=$(sed -n '1,5s/^#arch=//p' "$prefix/system.reg" 2>/dev/null)
+if [ -z "$arch" ]; then
+  arch=win64
+  [ -f "${1:-}" ] && [ "$(pe_machine "$1")" = 014c ] && arch=win32
+fi
+
+case "$arch:$( [ -f "${1:-}" ] && pe_machine "$1")" in
+  win32:8664|win64:014c) echo "wine-run.sh: $1 is not a $arch program, as the prefix $prefix is" >&2; exit 126 ;;
+esac
 
 export WINEPREFIX="$prefix"
-export WINEARCH=win64
+export WINEARCH=$arch
+export WINESERVER=$server
 export WINEDEBUG="${ORV_WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${ORV_WINEDLLOVERRIDES:-mscoree,mshtml=}"
-export WINEPATH="/usr/lib/gcc/x86_64-w64-mingw32/12-posix;/usr/x86_64-w64-mingw32/lib${WINEPATH:+;$WINEPATH}"
+if [ "$arch" = win32 ]; then
+  w32=${ORV_WINE32:-$(dirname "$here")/build/wine32}
+  if [ ! -f "$w32/.ready" ]; then
+    echo "wine-run.sh: no 32-bit Wine in $w32 (scripts/bootstrap.sh sets it up where the kernel runs 32-bit programs)" >&2
+    exit 127
+  fi
+  wine=$w32/root/usr/lib/wine/wine
+  export LD_LIBRARY_PATH="$w32/root/lib/i386-linux-gnu:$w32/root/usr/lib/i386-linux-gnu${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+  export WINEPATH="/usr/lib/gcc/i686-w64-mingw32/12-posix;/usr/i686-w64-mingw32/lib${WINEPATH:+;$WINEPATH}"
+else
+  wine=/usr/lib/wine/wine64
+  export WINEPATH="/usr/lib/gcc/x86_64-w64-mingw32/12-posix;/usr/x86_64-w64-mingw32/lib${WINEPATH:+;$WINEPATH}"
+fi
 # Headless unless a test asks for its own X server.
 if [ -z "${ORV_DISPLAY:-}" ]; then unset DISPLAY; else export DISPLAY="$ORV_DISPLAY"; fi
 
@@ -24,11 +54,13 @@ if [ ! -f "$prefix/.orv-ready" ]; then
   (
     flock 9
     if [ ! -f "$prefix/.orv-ready" ]; then
-      "$wine" wineboot --init >/dev/null 2>&1 9>&-
+      "$here/wine-watchdog.sh" "$prefix" "$server" "${ORV_WINEBOOT_SECONDS:-240}" 60 \
+        "$wine" wineboot --init >"$prefix.wineboot.log" 2>&1 9>&- \
+        || { echo "wine-run.sh: creating the $arch prefix $prefix failed (see $prefix.wineboot.log)" >&2; exit 1; }
       "$server" -w 9>&-
       touch "$prefix/.orv-ready"
     fi
-  ) 9>"$prefix.lock"
+  ) 9>"$prefix.lock" || exit 1
 fi
 # A wine session (its server, the system services and the desktop process)
 # inherits the standard handles of the process that starts it and lives on for

@@ -23,7 +23,4 @@ bool featureSetRegisterDump()
     return true;
 }
 
-// The DLL list does not exist yet; its exit work will be VSYST_DLL::atExit.
-void dllListAtExit() {}
-
 }  // namespace orv

@@ -5,11 +5,14 @@
 #include "VDIAG_FailureDiagnostics.h"
 #include "VSYST_ApplInitExit.h"
 #include "VSYST_DIManager.h"
+#include "VSYST_DLL.h"
+#include "VSYST_DateTime.h"
 #include "VSYST_DumpStream.h"
 #include "V_CapsulatedPointer.h"
 #include "V_StringPool.h"
 #include "diag/orv_diag_internal.h"
 #include "dllmain/OrvRuntimeInternal.h"
+#include "system/orv_system_internal.h"
 
 #include <vector>
 
@@ -38,11 +41,21 @@ _vsyst_GI s_globalInstance4;
 // 5. The static instance listing.
 VSYST_ApplInitExit s_siListingHandler(32700, &orv::siRegisterListing, nullptr);
 
-// 6. Place of the constant strings, the category identifiers and the date and
-//    time format strings.
+// 6. Place of the constant strings and the category identifiers; then the
+//    date and time format strings.
 
-// 7. The DLL list's exit handler.
-VSYST_ApplInitExit s_dllListHandler(32000, nullptr, &orv::dllListAtExit);
+}  // namespace
+
+V_STRING VSYST_DateTime::s_dateFormatLong;
+V_STRING VSYST_DateTime::s_dateFormatShort;
+V_STRING VSYST_DateTime::s_timeFormat;
+
+// 7. The DLL list, and its exit handler, which destroys the entries at doExit.
+V_CapsulatedPointer<_vsyst_DLLList> VSYST_DLL::s_setOfDLLs(new _vsyst_DLLList);
+
+namespace {
+
+VSYST_ApplInitExit s_dllListHandler(32000, nullptr, &VSYST_DLL::atExit);
 
 // 8. The feature-set dump.
 VSYST_ApplInitExit s_featureSetHandler(32700, &orv::featureSetRegisterDump, nullptr);

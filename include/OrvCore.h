@@ -18,5 +18,13 @@
 #include "VDIAG_FailureDiagnostics.h"
 #include "VSYST_RegistryKey.h"
 #include "VSYST_VersionInfo.h"
+#include "VSYST_WinMem.h"
+#include "VPOOL_MemoryPool.h"
+#include "VSYST_Handle.h"
+#include "VCOM_Helpers.h"
+#include "VSYST_Pathes.h"
+#include "VSYST_DLL.h"
+#include "VSYST_DateTime.h"
+#include "VSYST_User.h"
 
 #endif

@@ -55,6 +55,11 @@ public:
     V_STRING getRegBaseVersion(char separator) const;
     eCheckState checkRunInfo(const V_STRING& text) const;
 
+    // The running executable's per-user and machine-wide data folders
+    // (VSYST_Pathes::getAppDataPath and getCommonAppDataPath).
+    V_STRING getApplUserBaseFilename() const;
+    V_STRING getApplGlobalBaseFilename() const;
+
 private:
     struct Body;
 

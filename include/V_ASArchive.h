@@ -22,6 +22,9 @@ public:
     void writeUInt16(unsigned short value);
     void writeUInt32(unsigned long value);
     void writeZeros(unsigned long count);
+    // The next count bytes for the caller to fill; the position advances past
+    // them. A record claimed whole is written whole or not at all.
+    unsigned char* claim(unsigned long count);
 
 private:
     void reserve(unsigned long count) const;   // throws when count bytes do not fit

@@ -14,11 +14,18 @@ void V_ASArchiveOut::reserve(unsigned long count) const
     if (count > m_size - m_position) throw VSYST_XRange();
 }
 
-void V_ASArchiveOut::write(const void* data, unsigned long count)
+unsigned char* V_ASArchiveOut::claim(unsigned long count)
 {
     reserve(count);
-    if (count) std::memcpy(m_buffer + m_position, data, count);
+    unsigned char* p = m_buffer + m_position;
     m_position += count;
+    return p;
+}
+
+void V_ASArchiveOut::write(const void* data, unsigned long count)
+{
+    unsigned char* p = claim(count);
+    if (count) std::memcpy(p, data, count);
 }
 
 void V_ASArchiveOut::writeByte(unsigned char value) { write(&value, 1); }
@@ -38,9 +45,8 @@ void V_ASArchiveOut::writeUInt32(unsigned long value)
 
 void V_ASArchiveOut::writeZeros(unsigned long count)
 {
-    reserve(count);
-    if (count) std::memset(m_buffer + m_position, 0, count);
-    m_position += count;
+    unsigned char* p = claim(count);
+    if (count) std::memset(p, 0, count);
 }
 
 V_ASArchiveIn::V_ASArchiveIn(const void* buffer, unsigned long size)

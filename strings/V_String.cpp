@@ -517,14 +517,16 @@ V_STRING V_STRING::compose(const char* a1, const char* a2, const char* a3, const
 
 void V_STRING::serializeAsMember(V_ASArchiveOut& ar)
 {
-    unsigned pad = 8 - (m_length + 6) % 8;
-    unsigned long total = static_cast<unsigned long>(m_length) + 6 + pad;
-    if (ar.remaining() < total) xrange();
-    ar.writeUInt32(m_length | 0x80000000u);
-    ar.write(m_data, m_length);
-    ar.writeByte(0);
-    ar.writeByte(static_cast<unsigned char>(pad));
-    ar.writeZeros(pad);
+    // Claimed whole before a byte is written: a record that does not fit
+    // leaves the archive's buffer and position as they were.
+    const unsigned pad = 8 - (m_length + 6) % 8;
+    unsigned char* p = ar.claim(static_cast<unsigned long>(m_length) + 6 + pad);
+    const unsigned long header = m_length | 0x80000000u;
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(header >> (8 * i));
+    if (m_length) std::memcpy(p + 4, m_data, m_length);
+    p[4 + m_length] = 0;
+    p[5 + m_length] = static_cast<unsigned char>(pad);
+    std::memset(p + 6 + m_length, 0, pad);
 }
 
 void V_STRING::deserializeAsMember(V_ASArchiveIn& ar)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Static checks of the built DLL: machine type, module name, shared C++ run-time,
-# version resource and the exports listed in pe-exports.txt.
-# usage: pe-check.sh DLL PROCESSOR
+# version resource, the exports listed in pe-exports.txt, and no trace of the
+# folder it was built in (SOURCE_DIR) in its text or debug information.
+# usage: pe-check.sh DLL PROCESSOR SOURCE_DIR
 set -u
-dll=$1; proc=$2
+dll=$1; proc=$2; src=$3
 case "$proc" in
   x86_64) objdump=x86_64-w64-mingw32-objdump; fmt=pei-x86-64; gcc_dll=libgcc_s_seh-1.dll ;;
   *)      objdump=i686-w64-mingw32-objdump;   fmt=pei-i386;   gcc_dll=libgcc_s_dw2-1.dll ;;
@@ -24,6 +25,7 @@ tmp=$(mktemp)
 $objcopy -O binary -j .rsrc "$dll" "$tmp" 2>/dev/null
 od -An -tx1 -v "$tmp" | tr -d ' \n' | grep -q "560053005f00560045005200530049004f004e005f0049004e0046004f" || err "no version resource"
 rm -f "$tmp"
+grep -qaF -- "$src" "$dll" && err "carries the build machine's folder $src"
 
 exports=$(echo "$headers" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '{print $NF}' | c++filt)
 count=$(echo "$exports" | grep -c . )

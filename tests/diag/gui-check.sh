@@ -5,9 +5,16 @@
 # Exits 77 (skipped) with the reason when no X server can be started here.
 set -u
 runner=$1; prefix=$2; exe=$3
-for tool in Xvfb xdotool xwd convert; do
-  command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed"; exit 77; }
+# Tools by what they are, never by a name on the PATH (a machine may carry a
+# "convert" that is not ImageMagick): by their Debian package, and ImageMagick
+# also by its own version text.
+for pkg in xvfb xdotool x11-apps imagemagick; do
+  [ "$(dpkg-query -W -f='${db:Status-Status}' "$pkg" 2>/dev/null)" = installed ] \
+    || { echo "SKIPPED: $pkg is not installed"; exit 77; }
 done
+Xvfb=/usr/bin/Xvfb xdotool=/usr/bin/xdotool xwd=/usr/bin/xwd convert=/usr/bin/convert
+"$convert" -version 2>/dev/null | grep -q "^Version: ImageMagick " \
+  || { echo "SKIPPED: $convert is not ImageMagick"; exit 77; }
 
 work=$(mktemp -d)
 xpid=""
@@ -20,10 +27,10 @@ trap cleanup EXIT
 
 for n in $(seq 91 140); do
   [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  "$Xvfb" ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
   xpid=$!
-  for _ in $(seq 50); do DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-  if DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; then display=":$n"; break; fi
+  for _ in $(seq 50); do DISPLAY=":$n" "$xdotool" getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+  if DISPLAY=":$n" "$xdotool" getdisplaygeometry >/dev/null 2>&1; then display=":$n"; break; fi
   kill "$xpid" 2>/dev/null; xpid=""
 done
 [ -n "${display:-}" ] || { echo "SKIPPED: no X server could be started"; exit 77; }
@@ -31,10 +38,10 @@ export DISPLAY=$display ORV_DISPLAY=$display
 
 fail=0
 err() { echo "FAIL: $*"; fail=1; }
-shot() { xwd -root -silent -display "$display" >"$work/shot.xwd"; }
+shot() { "$xwd" -root -silent -display "$display" >"$work/shot.xwd"; }
 # Number of pixels of colour $5 in the rectangle w h x y.
 count() {
-  convert "$work/shot.xwd" -crop "${1}x${2}+${3}+${4}" +repage -fuzz 8% \
+  "$convert" "$work/shot.xwd" -crop "${1}x${2}+${3}+${4}" +repage -fuzz 8% \
     -fill black +opaque "$5" -fill white -opaque "$5" -colorspace gray -format "%[fx:round(mean*w*h)]" info:
 }
 
@@ -44,7 +51,7 @@ count() {
 child=$!
 wid=""
 for _ in $(seq 600); do
-  wid=$(xdotool search --name "^Brakmar AG" 2>/dev/null | head -1)
+  wid=$("$xdotool" search --name "^Brakmar AG" 2>/dev/null | head -1)
   [ -n "$wid" ] && break
   kill -0 "$child" 2>/dev/null || break
   sleep 0.1
@@ -52,10 +59,10 @@ done
 if [ -z "$wid" ]; then
   err "no message box window appeared"; cat "$work/box.out"
 else
-  title=$(xdotool getwindowname "$wid")
+  title=$("$xdotool" getwindowname "$wid")
   [ "$title" = "Brakmar AG - T.R.I.O.N.®" ] || err "box title is '$title'"
   sleep 0.5
-  xdotool windowactivate --sync "$wid" key Escape 2>/dev/null || xdotool key --window "$wid" Escape
+  "$xdotool" windowactivate --sync "$wid" key Escape 2>/dev/null || "$xdotool" key --window "$wid" Escape
 fi
 wait "$child"
 grep -q "answer=2" "$work/box.out" || { err "box did not answer Cancel"; cat "$work/box.out"; }

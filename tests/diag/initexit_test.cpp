@@ -66,6 +66,7 @@ std::string cycleTrace(const std::string& hostInits, const std::string& hostExit
 // second handler of priority 30.
 TEST(ApplInitExit, PrioritiesRunDownwardsAndTerminateInExactReverse)
 {
+    if (!orvtest::aloneInProcess()) return;
     orvtest::TempDir logs;
     orvtest::ScopedEnv logDir("ORV_DIR_LOGFILES", logs.path().c_str());
     orvtest::ScopedEnv logFile("ORV_STDLOGFILE", "1");
@@ -118,6 +119,7 @@ class ApplInitExitFailure : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(ApplInitExitFailure, StopsTheWalkAndLimitsTerminationAfterNestedCalls)
 {
+    if (!orvtest::aloneInProcess()) return;
     orvtest::ScopedEnv trace("ORVFT_TRACE_APPLINITEXIT", GetParam().trace);
     AIE a("a", 30, init<30>, term<30>);
     AIE x(20, nullptr, termThrows);   // neither description nor init function
@@ -191,6 +193,7 @@ std::string handlerLine(const char* dscr, int priority)
 
 TEST(ApplInitExit, LibraryHandlersRegisterTheSystemEntriesInTheirPlaceAndLateHandlersRunAtOnce)
 {
+    if (!orvtest::aloneInProcess()) return;
     orvtest::ScopedEnv trace("ORVFT_TRACE_APPLINITEXIT", nullptr);   // late handlers report at any level
     AIE above("above", 32701, initAbove, termAbove);
     AIE equal("equal", 32700, initEqual, termEqual);

@@ -15,12 +15,7 @@ namespace regtest {
 
 inline std::string text(const V_STRING& s) { return std::string(s.data(), s.length()); }
 
-inline std::string bytes(std::initializer_list<int> list)
-{
-    std::string b;
-    for (int c : list) b += static_cast<char>(c);
-    return b;
-}
+inline std::string bytes(std::initializer_list<int> list) { return std::string(list.begin(), list.end()); }
 
 inline HKEY openRaw(HKEY root, const std::string& path)
 {
@@ -31,8 +26,7 @@ inline HKEY openRaw(HKEY root, const std::string& path)
 inline bool keyExists(HKEY root, const std::string& path)
 {
     HKEY k = openRaw(root, path);
-    if (k) RegCloseKey(k);
-    return k != nullptr;
+    return k && RegCloseKey(k) == ERROR_SUCCESS;
 }
 
 // Whether a value can be read; its type and bytes when asked for.
@@ -40,16 +34,14 @@ inline bool readRaw(HKEY root, const std::string& path, const std::string& name,
                     std::string* data = nullptr)
 {
     HKEY k = openRaw(root, path);
-    if (!k) return false;
     DWORD size = 0, t = 0;
-    LONG rc = RegQueryValueExA(k, name.c_str(), nullptr, &t, nullptr, &size);
-    std::vector<unsigned char> buf(size + 1);
-    if (rc == ERROR_SUCCESS) rc = RegQueryValueExA(k, name.c_str(), nullptr, &t, buf.data(), &size);
-    RegCloseKey(k);
-    if (rc != ERROR_SUCCESS) return false;
+    LONG rc = k ? RegQueryValueExA(k, name.c_str(), nullptr, &t, nullptr, &size) : ERROR_FILE_NOT_FOUND;
+    std::string buf(size + 1, '\0');
+    if (rc == ERROR_SUCCESS) rc = RegQueryValueExA(k, name.c_str(), nullptr, &t, reinterpret_cast<BYTE*>(&buf[0]), &size);
+    if (k) RegCloseKey(k);
     if (type) *type = t;
-    if (data) data->assign(reinterpret_cast<const char*>(buf.data()), size);
-    return true;
+    if (data) *data = buf.substr(0, size);
+    return rc == ERROR_SUCCESS;
 }
 
 // Opens a key, creating it only when missing: Wine gives an existing key the
@@ -71,17 +63,16 @@ inline bool createRaw(HKEY root, const std::string& path, const char* keyClass =
     HKEY parent = cut == std::string::npos ? root : openOrCreate(root, path.substr(0, cut));
     HKEY k = parent ? openOrCreate(parent, path.substr(cut + 1), keyClass) : nullptr;
     if (parent && parent != root) RegCloseKey(parent);
-    if (k) RegCloseKey(k);
-    return k != nullptr;
+    return k && RegCloseKey(k) == ERROR_SUCCESS;
 }
 
 inline bool writeRaw(HKEY root, const std::string& path, const std::string& name, DWORD type, const std::string& data)
 {
     HKEY k = openOrCreate(root, path);
-    if (!k) return false;
-    LONG rc = RegSetValueExA(k, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                             static_cast<DWORD>(data.size()));
-    RegCloseKey(k);
+    LONG rc = k ? RegSetValueExA(k, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                                 static_cast<DWORD>(data.size()))
+                : ERROR_FILE_NOT_FOUND;
+    if (k) RegCloseKey(k);
     return rc == ERROR_SUCCESS;
 }
 
@@ -96,12 +87,11 @@ inline bool handleOpen(HKEY k)
 inline std::string classOf(HKEY root, const std::string& path)
 {
     HKEY k = openRaw(root, path);
-    if (!k) return "<missing>";
     char buf[2048] = {0};
     DWORD n = sizeof buf - 1;
-    RegQueryInfoKeyA(k, buf, &n, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(k);
-    return buf;
+    if (k) RegQueryInfoKeyA(k, buf, &n, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (k) RegCloseKey(k);
+    return k ? buf : "<missing>";
 }
 
 // Names of the sub-keys or of the values of a key, sorted or in the registry's own order.

@@ -22,6 +22,20 @@ std::string bytes(const V_STRING& s) { return std::string(s.data(), s.length());
 // The text and the buffer size: "text/size".
 std::string state(const V_STRING& s) { return bytes(s) + "/" + std::to_string(s.size()); }
 
+// Texts or numbers joined by "|", to compare many results at once.
+std::string join(std::initializer_list<V_STRING> texts)
+{
+    std::string r;
+    for (const V_STRING& t : texts) r += (r.empty() ? "" : "|") + bytes(t);
+    return r;
+}
+std::string join(std::initializer_list<long> numbers)
+{
+    std::string r;
+    for (long n : numbers) r += (r.empty() ? "" : " ") + std::to_string(n);
+    return r;
+}
+
 Bytes serialize(V_STRING s)
 {
     Bytes buf(64 + s.length(), 0xCC);
@@ -31,13 +45,14 @@ Bytes serialize(V_STRING s)
     return buf;
 }
 
+void* refuseMemory(size_t, const std::nothrow_t&) noexcept { return nullptr; }
+
 }  // namespace
 
-TEST(VString, ConstructorsAndCapacities)
+TEST(VString, ConstructorsAndTheBufferRule)
 {
     V_STRING empty;
     EXPECT_EQ(V_STRING::s_null, empty.data());
-    EXPECT_STREQ("", empty.data());
     EXPECT_EQ("/0", state(empty));
     EXPECT_EQ("", bytes(V_STRING(empty)));
 
@@ -65,41 +80,30 @@ TEST(VString, ConstructorsAndCapacities)
     for (const auto& c : cases) EXPECT_EQ(c.expected, state(c.s));
     EXPECT_THROW(V_STRING('a', 0xFFFFFFFFu), VSYST_XLength);
     EXPECT_THROW(V_STRING(src, 12), VSYST_XRange);
-}
 
-static void* refuseMemory(size_t, const std::nothrow_t&) noexcept { return nullptr; }
-
-TEST(VString, RefusedMemoryThrowsAndKeepsTheText)
-{
-    V_STRING s("kept");
-    orvtest::IatHook hook{"OrvCore_Rudaru20.dll", "libstdc++-6.dll",
-                          sizeof(void*) == 8 ? "_ZnayRKSt9nothrow_t" : "_ZnajRKSt9nothrow_t",
-                          reinterpret_cast<void*>(&refuseMemory)};
-    EXPECT_THROW(s.append('x', 100), VSYST_XMemory);
-    EXPECT_THROW(V_STRING("new text"), VSYST_XMemory);
-    EXPECT_EQ("kept", bytes(s));
-}
-
-TEST(VString, BufferRuleGrowsByDoublingAndShrinksOnAssign)
-{
-    V_STRING s('a', 9);
-    EXPECT_EQ("aaaaaaaaabb/20", state(s.append('b', 2)));   // needs 12: doubled
-    V_STRING t('a', 9);
-    EXPECT_EQ(25u, t.append('b', 15).size());   // needs 25, beyond the double: exactly that
-
-    V_STRING big('z', 99);
+    // Growth doubles, or takes exactly what is needed beyond the double;
+    // assigning shrinks to fit, removing never shrinks.
+    V_STRING s('a', 9), t('a', 9), big('z', 99), r("abcdefgh");
+    EXPECT_EQ("aaaaaaaaabb/20", state(s.append('b', 2)));
+    EXPECT_EQ(25u, t.append('b', 15).size());
     EXPECT_EQ("ab/3", state(big = "ab"));
     EXPECT_EQ("q/2", state(big = 'q'));
     EXPECT_EQ("/2", state(big = '\0'));
-
-    V_STRING r("abcdefgh");
-    EXPECT_EQ("abfgh/9", state(r.remove(2, 3)));   // removing never shrinks
+    EXPECT_EQ("abfgh/9", state(r.remove(2, 3)));
     EXPECT_EQ("abf/9", state(r.remove(3)));
     EXPECT_THROW(r.remove(4), VSYST_XRange);
     EXPECT_EQ("abf", bytes(r));
+
+    // Refused memory throws and keeps the text.
+    orvtest::IatHook hook{"OrvCore_Rudaru20.dll", "libstdc++-6.dll",
+                          sizeof(void*) == 8 ? "_ZnayRKSt9nothrow_t" : "_ZnajRKSt9nothrow_t",
+                          reinterpret_cast<void*>(&refuseMemory)};
+    EXPECT_THROW(r.append('x', 100), VSYST_XMemory);
+    EXPECT_THROW(V_STRING("new text"), VSYST_XMemory);
+    EXPECT_EQ("abf", bytes(r));
 }
 
-TEST(VString, AppendAndConcatenation)
+TEST(VString, AppendIndexAndTextFromItsOwnBuffer)
 {
     V_STRING s("ab");
     s += 'c';
@@ -107,163 +111,110 @@ TEST(VString, AppendAndConcatenation)
     s += "de";
     s += static_cast<const char*>(nullptr);
     s += V_STRING("f");
-    EXPECT_EQ("abcdef", bytes(s));
     s.append("xyz", 2).append('!', 2).append(V_STRING("12345"), 1, 2);
     EXPECT_EQ("abcdefxy!!23", bytes(s));
     EXPECT_THROW(s.append(V_STRING("ab"), 3), VSYST_XRange);
+    EXPECT_EQ("ab12|abcd|abz|ab", join({V_STRING("ab") + V_STRING("12"), V_STRING("ab") + "cd", V_STRING("ab") + 'z',
+                                        V_STRING("ab") + '\0'}));
 
-    EXPECT_EQ("ab12", bytes(V_STRING("ab") + V_STRING("12")));
-    EXPECT_EQ("abcd", bytes(V_STRING("ab") + "cd"));
-    EXPECT_EQ("abz", bytes(V_STRING("ab") + 'z'));
-    EXPECT_EQ("ab", bytes(V_STRING("ab") + '\0'));
-}
+    V_STRING n("abc");
+    EXPECT_EQ('b', n[1]);
+    n[1] = '\0';
+    EXPECT_THROW(n[3], VSYST_XRange);
+    EXPECT_THROW(static_cast<const V_STRING&>(n)[3], VSYST_XRange);
+    EXPECT_EQ(std::string("a\0c", 3), bytes(V_STRING(n)));   // an embedded NUL is text
+    EXPECT_EQ('\0', V_STRING(n).data()[3]);
 
-TEST(VString, TextFromItsOwnBufferIsCopiedSafely)
-{
-    V_STRING s("0123456789");
-    s.append(s);
-    EXPECT_EQ("01234567890123456789", bytes(s));
-    V_STRING t('a', 3);
-    t.append(t.data(), 3);   // the full buffer must grow under its source
-    EXPECT_EQ("aaaaaa", bytes(t));
-    V_STRING u("hello world");
+    V_STRING d("0123456789"), t('a', 3), u("hello world"), v("abcdef");
+    d.append(d);
+    t.append(t.data(), 3);    // the full buffer must grow under its source
     u.assign(u.data() + 6);   // a shrinking assign may release its source
-    EXPECT_EQ("world", bytes(u));
-    V_STRING v("abcdef");
     v.assign(v, 2, 3);
-    EXPECT_EQ("cde", bytes(v));
+    EXPECT_EQ("01234567890123456789|aaaaaa|world|cde", join({d, t, u, v}));
     v.assign(v, 0, V_STRING::all);
     EXPECT_EQ("cde", bytes(v));
 }
 
-TEST(VString, IndexingChecksTheLength)
-{
-    V_STRING s("abc");
-    EXPECT_EQ('b', s[1]);
-    s[1] = '\0';
-    EXPECT_THROW(s[3], VSYST_XRange);
-    const V_STRING& c = s;
-    EXPECT_THROW(c[3], VSYST_XRange);
-    EXPECT_EQ(std::string("a\0c", 3), bytes(V_STRING(s)));   // an embedded NUL is text
-    EXPECT_EQ('\0', V_STRING(s).data()[3]);
-}
-
 TEST(VString, ComparisonsUseSignedBytes)
 {
-    EXPECT_EQ(0, V_STRING("abd").compare("abc", 0, 2));
-    EXPECT_EQ(-1, V_STRING("ab").compare("abc"));
-    EXPECT_EQ(1, V_STRING("abc").compare("ab"));
-    EXPECT_EQ(1, V_STRING("b").compare("abc"));
-    EXPECT_EQ(0, V_STRING("xabc").compare("abc", 1));
-    EXPECT_EQ(1, V_STRING("x").compare(static_cast<const char*>(nullptr)));
+    const V_STRING aaa("aaa");
+    EXPECT_EQ("0 -1 1 1 0 1 1 0 -1 -1 1 -1 -1 0 0 6 -1 0 2",
+              join({V_STRING("abd").compare("abc", 0, 2), V_STRING("ab").compare("abc"), V_STRING("abc").compare("ab"),
+                    V_STRING("b").compare("abc"), V_STRING("xabc").compare("abc", 1),
+                    V_STRING("x").compare(static_cast<const char*>(nullptr)), aaa.compare('a', 0, 2),
+                    aaa.compare('a', 0, 3), aaa.compare('a', 0, 4), aaa.compare('b', 0, 1), aaa.compare('A', 1, 1),
+                    V_STRING("\xE9").compare("A"),   // 0xE9 is negative as a signed byte
+                    V_STRING("abc").compare(V_STRING("abd")), V_STRING("abcX").compare(V_STRING("abcY"), 0, 3),
+                    V_STRING("Hello").compareNoCase("hELLO"), V_STRING("hello world").find("world"),
+                    V_STRING("hello").find("xyz"), V_STRING("hello").find(""), V_STRING("hello").find(V_STRING("ll"))}));
     EXPECT_THROW(V_STRING("ab").compare("a", 3), VSYST_XRange);
-
-    V_STRING aaa("aaa");
-    EXPECT_EQ(1, aaa.compare('a', 0, 2));
-    EXPECT_EQ(0, aaa.compare('a', 0, 3));
-    EXPECT_EQ(-1, aaa.compare('a', 0, 4));
-    EXPECT_EQ(-1, aaa.compare('b', 0, 1));
-    EXPECT_EQ(1, aaa.compare('A', 1, 1));
-
-    EXPECT_EQ(-1, V_STRING("\xE9").compare("A"));   // 0xE9 is negative as a signed byte
     EXPECT_TRUE(V_STRING("\xE9") < V_STRING("A"));
     EXPECT_TRUE(V_STRING("abc") == V_STRING("abc"));
     EXPECT_FALSE(V_STRING("abc") == V_STRING("abcd"));
-    EXPECT_EQ(-1, V_STRING("abc").compare(V_STRING("abd")));
-    EXPECT_EQ(0, V_STRING("abcX").compare(V_STRING("abcY"), 0, 3));
-
-    EXPECT_EQ(0, V_STRING("Hello").compareNoCase("hELLO"));
     EXPECT_LT(V_STRING("apple").compareNoCase(V_STRING("BANANA")), 0);
-    EXPECT_EQ(6, V_STRING("hello world").find("world"));
-    EXPECT_EQ(-1, V_STRING("hello").find("xyz"));
-    EXPECT_EQ(0, V_STRING("hello").find(""));
-    EXPECT_EQ(2, V_STRING("hello").find(V_STRING("ll")));
 }
 
 TEST(VString, MidLeftRightAndConvert)
 {
     const V_STRING s("abcdef"), abc("abc");
-    EXPECT_EQ("abc", bytes(s.mid(-2, 5)));
-    EXPECT_EQ("", bytes(s.mid(6, 1)));
+    EXPECT_EQ("abc||cd|ef||abc|abc||bc||bcd", join({s.mid(-2, 5), s.mid(6, 1), s.mid(2, 2), s.mid(4, 100), s.mid(7, 0),
+                                                     abc.left(10), abc.right(10), abc.right(0), abc.right(2),
+                                                     abc.left(-1), s.substr(1, 3)}));
     EXPECT_THROW(s.mid(7, 1), VSYST_XRange);
-    EXPECT_EQ("", bytes(s.mid(7, 0)));
-    EXPECT_EQ("cd", bytes(s.mid(2, 2)));
-    EXPECT_EQ("ef", bytes(s.mid(4, 100)));
-    EXPECT_EQ("abc", bytes(abc.left(10)));
-    EXPECT_EQ("abc", bytes(abc.right(10)));
-    EXPECT_EQ("", bytes(abc.right(0)));
-    EXPECT_EQ("bc", bytes(abc.right(2)));
-    EXPECT_EQ("", bytes(abc.left(-1)));
-    EXPECT_EQ("bcd", bytes(s.substr(1, 3)));
 
     // A failed conversion sets the target to 0 and never throws.
     long l = 99;
-    EXPECT_TRUE(V_STRING("12abc").convert(l));
-    EXPECT_EQ(12, l);
-    EXPECT_FALSE(V_STRING("abc").convert(l));
-    EXPECT_EQ(0, l);
     unsigned long u = 5;
-    EXPECT_TRUE(V_STRING("  4000000000").convert(u));
-    EXPECT_EQ(4000000000ul, u);
-    EXPECT_FALSE(V_STRING("").convert(u));
-    EXPECT_EQ(0ul, u);
     double d = 1;
-    EXPECT_TRUE(V_STRING("2.5e3").convert(d));
-    EXPECT_DOUBLE_EQ(2500.0, d);
-    EXPECT_FALSE(V_STRING("x").convert(d));
-    EXPECT_EQ(0.0, d);
+    EXPECT_TRUE(V_STRING("12abc").convert(l) && l == 12);
+    EXPECT_TRUE(V_STRING("  4000000000").convert(u) && u == 4000000000ul);
+    EXPECT_TRUE(V_STRING("2.5e3").convert(d) && d == 2500.0);
+    EXPECT_FALSE(V_STRING("abc").convert(l) || l);
+    EXPECT_FALSE(V_STRING("").convert(u) || u);
+    EXPECT_FALSE(V_STRING("x").convert(d) || d);
 }
 
 TEST(VString, FormatAndCompose)
 {
-    EXPECT_EQ("7-x-+1.500000e+000", bytes(V_STRING::formatted("%d-%s-%+e", 7, "x", 1.5)));
-    EXPECT_EQ("-9000000000", bytes(V_STRING::formatted("%I64d", -9000000000LL)));
     V_STRING s("old");
     s.format("%05lu", 42ul);
-    EXPECT_EQ("00042", bytes(s));
+    EXPECT_EQ("7-x-+1.500000e+000|-9000000000|00042",
+              join({V_STRING::formatted("%d-%s-%+e", 7, "x", 1.5), V_STRING::formatted("%I64d", -9000000000LL), s}));
     // Longer output is cut at the working buffer, never overflows it.
     EXPECT_EQ(std::string(4095, 'q'), bytes(V_STRING::formatted("%s", std::string(5000, 'q').c_str())));
 
-    EXPECT_EQ("a- % x 100%", bytes(V_STRING("%1-%2 %% %x 100%").compose("a", nullptr)));
-    EXPECT_EQ("0 nine:nine", bytes(V_STRING("%0 %9:%9").compose(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                                 nullptr, nullptr, "nine")));
-    EXPECT_EQ("", bytes(V_STRING().compose("a")));
-    EXPECT_EQ("ba", bytes(V_STRING("%2%1").compose("a", "b")));
+    EXPECT_EQ("a- % x 100%|0 nine:nine||ba",
+              join({V_STRING("%1-%2 %% %x 100%").compose("a", nullptr),
+                    V_STRING("%0 %9:%9").compose(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                 "nine"),
+                    V_STRING().compose("a"), V_STRING("%2%1").compose("a", "b")}));
     const std::string huge(3000, 'h');
     EXPECT_EQ((huge + huge).substr(0, 4099), bytes(V_STRING("%1%1").compose(huge.c_str())));
 }
 
 TEST(VString, ArchiveRecordsBothWays)
 {
-    EXPECT_EQ((Bytes{3, 0, 0, 0x80, 'a', 'b', 'c', 0, 7, 0, 0, 0, 0, 0, 0, 0}), serialize(V_STRING("abc")));
+    // Length word with the top bit, text, NUL, count byte p (1..8), p zeros.
     EXPECT_EQ((Bytes{0, 0, 0, 0x80, 0, 2, 0, 0}), serialize(V_STRING()));
-    // Length word, text, NUL, count byte p (1..8), p zeros: always a multiple of 8.
-    for (unsigned len = 0; len < 40; ++len) {
-        const unsigned p = 8 - (len + 6) % 8;
-        Bytes expected{static_cast<unsigned char>(len), 0, 0, 0x80};
-        expected.insert(expected.end(), len, 'k');
-        expected.push_back(0);
-        expected.push_back(static_cast<unsigned char>(p));
-        expected.insert(expected.end(), p, 0);
-        EXPECT_EQ(expected, serialize(V_STRING('k', len))) << len;
-    }
+    EXPECT_EQ((Bytes{1, 0, 0, 0x80, 'k', 0, 1, 0}), serialize(V_STRING("k")));
+    EXPECT_EQ((Bytes{2, 0, 0, 0x80, 'k', 'k', 0, 8, 0, 0, 0, 0, 0, 0, 0, 0}), serialize(V_STRING("kk")));
+    EXPECT_EQ((Bytes{3, 0, 0, 0x80, 'a', 'b', 'c', 0, 7, 0, 0, 0, 0, 0, 0, 0}), serialize(V_STRING("abc")));
+    EXPECT_EQ((Bytes{10, 0, 0, 0x80, 'k', 'k', 'k', 'k', 'k', 'k', 'k', 'k', 'k', 'k', 0, 8, 0, 0, 0, 0, 0, 0, 0, 0}),
+              serialize(V_STRING('k', 10)));
 
     unsigned char buf[256];
     V_ASArchiveOut out(buf, sizeof buf);
-    V_STRING a("first"), b, c("withXnul");
+    V_STRING a("first"), b, c("withXnul"), ra("junk"), rb("junk"), rc;
     c[4] = '\0';
     a.serializeAsMember(out);
     b.serializeAsMember(out);
     c.serializeAsMember(out);
     V_ASArchiveIn in(buf, out.position());
-    V_STRING ra("junk"), rb("junk"), rc;
     ra.deserializeAsMember(in);
     rb.deserializeAsMember(in);
     rc.deserializeAsMember(in);
     EXPECT_EQ(out.position(), in.position());
-    EXPECT_EQ("first", bytes(ra));
-    EXPECT_EQ("", bytes(rb));
-    EXPECT_EQ(std::string("with\0nul", 8), bytes(rc));
+    EXPECT_EQ(std::string("first||with\0nul", 15), join({ra, rb, rc}));
 
     // The old wide form: unit count, units 0x41 0x263A and NUL, count byte, padding.
     const unsigned char wide[] = {2, 0, 0, 0, 0x41, 0, 0x3A, 0x26, 0, 0, 3, 0, 0, 0, 0xEE};
@@ -274,12 +225,36 @@ TEST(VString, ArchiveRecordsBothWays)
     EXPECT_EQ(14u, win.position());
 }
 
-TEST(VString, ShortOrHostileRecordsReadNothingOutside)
+TEST(VString, ArchivesFilledToTheLastByteOrBeyond)
 {
+    // An empty record (8 bytes) and "abc" (16) into exactly 24 bytes, and into
+    // 23: what does not fit throws and leaves nothing of itself behind.
+    for (unsigned long size : {24ul, 23ul}) {
+        Bytes buf(size, 0xCC);
+        V_ASArchiveOut out(buf.data(), size);
+        V_STRING().serializeAsMember(out);
+        if (size == 23) {
+            EXPECT_THROW(V_STRING("abc").serializeAsMember(out), VSYST_XRange);
+            EXPECT_EQ(8u, out.position());
+            EXPECT_EQ(Bytes(15, 0xCC), Bytes(buf.begin() + 8, buf.end()));
+            continue;
+        }
+        V_STRING("abc").serializeAsMember(out);
+        EXPECT_THROW(V_STRING().serializeAsMember(out), VSYST_XRange);
+        EXPECT_EQ(24u, out.position());
+        V_ASArchiveIn in(buf.data(), size);
+        V_STRING back("x");
+        back.deserializeAsMember(in);
+        back.deserializeAsMember(in);
+        EXPECT_EQ("abc", bytes(back));
+        EXPECT_EQ(24u, in.position());
+    }
+    // Records that claim more than the archive holds read nothing outside it.
     const Bytes records[] = {
-        {0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b'},   // claims far more text than there is
+        {0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b'},   // far more text than there is
         {0xFF, 0xFF, 0xFF, 0x7F, 0x41, 0},    // the same in the wide form
         {1, 0, 0, 0x80, 'x', 0, 5, 0},        // padding cut short
+        {1, 0, 0, 0x80, 'x', 0, 2, 0},        // by one byte
     };
     for (const Bytes& record : records) {
         V_ASArchiveIn in(record.data(), static_cast<unsigned long>(record.size()));
@@ -288,50 +263,38 @@ TEST(VString, ShortOrHostileRecordsReadNothingOutside)
         EXPECT_EQ("keep", bytes(s));
         EXPECT_EQ(0u, in.position());
     }
-    unsigned char small[10];
-    V_ASArchiveOut out(small, sizeof small);
-    V_STRING longer("abcdef");
-    EXPECT_THROW(longer.serializeAsMember(out), VSYST_XRange);
-    EXPECT_EQ(0u, out.position());
 }
 
 TEST(VString, Hashing)
 {
-    EXPECT_EQ(97ul, VSYST_StringHashValue("a"));
-    EXPECT_EQ(6363201ul, VSYST_StringHashValue("ab"));
-    EXPECT_EQ(807794786ul, VSYST_StringHashValue("abc"));
-    EXPECT_EQ(0ul, VSYST_StringHashValue(static_cast<const char*>(nullptr)));
-    EXPECT_EQ(0ul, VSYST_StringHashValue(""));
-    EXPECT_EQ(0ul, VSYST_StringHashValueMax("abc", 0));
-    EXPECT_EQ(97ul, VSYST_StringHashValueMax("abc", 1));
-    EXPECT_EQ(807794786ul, VSYST_StringHashValue(L"abc"));
-    EXPECT_EQ(0ul, VSYST_StringHashValue(static_cast<const wchar_t*>(nullptr)));
-    // Bytes are sign-extended, wide units are not.
-    EXPECT_EQ(0xFFFFFFE4ul, VSYST_StringHashValue("\xE4"));
-    EXPECT_EQ(0xE4ul, VSYST_StringHashValue(L"\x00E4"));
+    V_STRING withNul("abXcd");
+    withNul[2] = '\0';
+    const unsigned long got[] = {
+        VSYST_StringHashValue("a"), VSYST_StringHashValue("abc"),
+        VSYST_StringHashValue(static_cast<const char*>(nullptr)), VSYST_StringHashValueMax("abc", 0),
+        VSYST_StringHashValueMax("abc", 1), VSYST_StringHashValue(L"abc"),
+        VSYST_StringHashValue(static_cast<const wchar_t*>(nullptr)),
+        VSYST_StringHashValue("\xE4"), VSYST_StringHashValue(L"\x00E4"),   // bytes are sign-extended, units not
+        static_cast<V_HashValue>(V_STRING("abc")).value(), static_cast<V_HashValue>(withNul).value()};
+    std::string all;
+    for (unsigned long h : got) all += std::to_string(h) + " ";
+    EXPECT_EQ("97 807794786 0 0 97 807794786 0 4294967268 228 807794786 6363201 ", all);
     // Only the first 32 characters count.
     const std::string p(32, 'p');
     EXPECT_EQ(VSYST_StringHashValue((p + "one").c_str()), VSYST_StringHashValue((p + "two").c_str()));
     EXPECT_NE(VSYST_StringHashValue((p.substr(1) + "1").c_str()), VSYST_StringHashValue((p.substr(1) + "2").c_str()));
-
-    EXPECT_EQ(807794786ul, static_cast<V_HashValue>(V_STRING("abc")).value());
-    V_STRING withNul("abXcd");
-    withNul[2] = '\0';
-    EXPECT_EQ(VSYST_StringHashValue("ab"), static_cast<V_HashValue>(withNul).value());
 }
 
 TEST(VString, BstrAndStreamsKeepEveryByte)
 {
-    V_STRING s("a\xE4z");
+    V_STRING s("a\xE4z"), nul("x-y");
     s += 'x';
+    nul[1] = '\0';
     BSTR b = s.AllocSysString();
     ASSERT_NE(nullptr, b);
     EXPECT_EQ(4u, SysStringLen(b));
-    EXPECT_EQ(L'a', b[0]);
-    EXPECT_EQ(L'x', b[3]);
+    EXPECT_TRUE(b[0] == L'a' && b[3] == L'x');
     SysFreeString(b);
-    V_STRING nul("x-y");
-    nul[1] = '\0';
     b = nul.AllocSysString();
     EXPECT_EQ(std::wstring(L"x\0y", 3), std::wstring(b, SysStringLen(b)));
     SysFreeString(b);

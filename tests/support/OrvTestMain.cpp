@@ -8,7 +8,22 @@
 #include <io.h>
 #include <cstdio>
 
-namespace orvtest { int runChildEntry(int argc, char** argv); }
+namespace orvtest {
+
+int runChildEntry(int argc, char** argv);
+
+bool aloneInProcess()
+{
+    const ::testing::UnitTest& all = *::testing::UnitTest::GetInstance();
+    if (all.test_to_run_count() == 1) return true;
+    const ::testing::TestInfo& t = *all.current_test_info();
+    const std::string name = std::string(t.test_suite_name()) + "." + t.name();
+    const ChildResult r = runProgram(exePath(), {"--gtest_filter=" + name});
+    EXPECT_EQ(0u, r.exitCode) << name << " in a process of its own:\n" << r.out << r.err;
+    return false;
+}
+
+}  // namespace orvtest
 
 int main(int argc, char** argv)
 {

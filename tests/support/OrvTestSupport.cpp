@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <stdexcept>
 
@@ -19,31 +20,6 @@ std::map<std::string, ChildFn>& children()
 {
     static std::map<std::string, ChildFn> m;
     return m;
-}
-
-// Calls fn(name, isFolder) for each entry of dir but "." and "..".
-template <class Fn>
-void forEachEntry(const std::string& dir, Fn fn)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::string n = fd.cFileName;
-        if (n != "." && n != "..") fn(n, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-}
-
-void removeTree(const std::string& dir)
-{
-    forEachEntry(dir, [&](const std::string& name, bool folder) {
-        const std::string p = dir + "\\" + name;
-        if (folder) return removeTree(p);
-        SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(p.c_str());
-    });
-    RemoveDirectoryA(dir.c_str());
 }
 
 std::string quoteArg(const std::string& a)
@@ -117,12 +93,16 @@ TempDir::TempDir()
     throw std::runtime_error("cannot create a temporary folder");
 }
 
-TempDir::~TempDir() { removeTree(m_path); }
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
 
 std::vector<std::string> TempDir::list() const
 {
     std::vector<std::string> names;
-    forEachEntry(m_path, [&](const std::string& name, bool) { names.push_back(name); });
+    for (const auto& entry : std::filesystem::directory_iterator(m_path)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -261,6 +241,13 @@ ChildResult runChild(const std::string& name, const std::vector<std::string>& ar
     std::vector<std::string> all{"--orv-child", name};
     all.insert(all.end(), args.begin(), args.end());
     return runProgram(exePath(), all, env, cwd);
+}
+
+ChildResult runOrvtool(const std::vector<std::string>& args, const std::vector<std::string>& env)
+{
+    ChildResult r = runProgram(exeDir() + "\\orvtool.exe", args, env);
+    r.out.erase(std::remove(r.out.begin(), r.out.end(), '\r'), r.out.end());
+    return r;
 }
 
 IatHook::IatHook(const char* module, const char* importedDll, const char* function, void* replacement)

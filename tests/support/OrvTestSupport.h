@@ -82,6 +82,8 @@ ChildResult runChild(const std::string& name, const std::vector<std::string>& ar
 // Runs any program the same way.
 ChildResult runProgram(const std::string& exe, const std::vector<std::string>& args,
                        const std::vector<std::string>& env = {}, const std::string& cwd = std::string());
+// Runs the build's orvtool.exe the same way; CR LF in its standard output becomes LF.
+ChildResult runOrvtool(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
 
 // Replaces one imported function in a module's import table (what the module
 // calls, not what anyone else calls) and puts it back on destruction. Lets a
@@ -126,6 +128,11 @@ std::string exePath();              // full path of this executable
 std::string exeDir();               // its folder, no trailing backslash
 std::string readFile(const std::string& path);   // whole file, binary; empty if absent
 void writeFile(const std::string& path, const std::string& bytes);
+
+// For a test of once-per-process state: true when this process runs that test
+// alone; otherwise runs it again in a process of its own, reports the outcome
+// here and gives false (the caller returns).
+bool aloneInProcess();
 
 // Child entry points, run by the test main when invoked with --orv-child NAME.
 using ChildFn = int (*)(int argc, char** argv);

@@ -1,0 +1,151 @@
+// VSYST_User: the current user against the system's own answers, records of
+// other accounts, and a record read back in another process.
+#include "VSYST_User.h"
+#include "V_ASArchive.h"
+#include "support/OrvTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <sddl.h>
+
+namespace {
+
+std::string text(const V_STRING& s) { return std::string(s.data(), s.length()); }
+
+std::string sidBytes(const char* sid)
+{
+    PSID binary = nullptr;
+    if (!ConvertStringSidToSidA(sid, &binary)) return "\x01\x02\x03";   // no SID at all
+    std::string bytes(static_cast<char*>(binary), GetLengthSid(binary));
+    LocalFree(binary);
+    return bytes;
+}
+
+// A record as the platform writes it.
+std::string record(unsigned long type, unsigned long reserved, unsigned long kind, const std::string& sid,
+                   const char* name, const char* fullName, const char* computer = "PC", const char* domain = "DOM")
+{
+    unsigned char buffer[1024];
+    V_ASArchiveOut out(buffer, sizeof buffer);
+    for (unsigned long v : {type, reserved, kind, static_cast<unsigned long>(sid.size())}) out.writeUInt32(v);
+    out.write(sid.data(), static_cast<unsigned long>(sid.size()));
+    out.writeByte(0);
+    for (const char* s : {name, fullName, computer, domain}) V_STRING(s).serializeAsMember(out);
+    return std::string(reinterpret_cast<char*>(buffer), out.position());
+}
+
+VSYST_User readUser(const std::string& bytes)
+{
+    VSYST_User user;
+    V_ASArchiveIn in(bytes.data(), static_cast<unsigned long>(bytes.size()));
+    user.deserializeAsMember(in);
+    return user;
+}
+
+std::string written(VSYST_User user)
+{
+    unsigned char bytes[512];
+    V_ASArchiveOut out(bytes, sizeof bytes);
+    user.serializeAsMember(out);
+    return std::string(reinterpret_cast<char*>(bytes), out.position());
+}
+
+const std::string kBobSid = sidBytes("S-1-5-21-1-2-3-1001");
+
+}  // namespace
+
+ORV_TEST_CHILD(userRecord)
+{
+    std::printf("%s", readUser(orvtest::readFile(argv[0])) == VSYST_User() ? "equal" : "different");
+    return 0;
+}
+
+int s_userLookups;
+BOOL WINAPI countedGetUserName(char* name, DWORD* size)
+{
+    ++s_userLookups;
+    return GetUserNameA(name, size);
+}
+
+TEST(User, CurrentUserAsTheSystemKnowsIt)
+{
+    VSYST_User a, b;
+    {   // the current user is looked up once per process
+        orvtest::IatHook hook("OrvCore_Rudaru20.dll", "advapi32.dll", "GetUserNameA",
+                              reinterpret_cast<void*>(&countedGetUserName));
+        EXPECT_TRUE(a == b && !(a != b) && a.contains(b));
+        EXPECT_TRUE(a.getName() == b.getName() && VSYST_User().getName() == a.getName() && s_userLookups <= 1);
+    }
+    // The names as the system gives them, the SID and domain from the process token.
+    char name[256] = "", computer[64] = "", account[256], domain[256];
+    DWORD n = sizeof name, c = sizeof computer, an = sizeof account, dn = sizeof domain, size = 0;
+    ASSERT_TRUE(GetUserNameA(name, &n) && GetComputerNameA(computer, &c));
+    HANDLE token;
+    unsigned char buffer[512];
+    SID_NAME_USE use;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size));
+    CloseHandle(token);
+    PSID sid = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+    ASSERT_TRUE(LookupAccountSidA(nullptr, sid, account, &an, domain, &dn, &use));
+    EXPECT_EQ(std::string(name) + "|" + name + "|" + computer + "|" + domain + "|1",
+              text(a.getName()) + "|" + text(a.getFullName()) + "|" + text(a.getComputerName()) + "|" +
+              text(a.getDomainName()) + "|" + std::to_string(a.getType()));
+
+    // Serialising makes the object concrete; the record holds the SID and the names.
+    unsigned char bytes[512];
+    V_ASArchiveOut out(bytes, sizeof bytes);
+    b.serializeAsMember(out);
+    const std::string own(static_cast<char*>(sid), GetLengthSid(sid));
+    EXPECT_EQ(record(SidTypeUser, 0, 1, own, name, name, computer, domain),
+              std::string(reinterpret_cast<char*>(bytes), out.position()));
+    unsigned long sidSize = 0;
+    const void* sidOfB = b.getUserSID(&sidSize);
+    EXPECT_EQ(own, std::string(static_cast<const char*>(sidOfB), sidSize));
+    EXPECT_TRUE(b == a && a == b && b.contains(a));
+    // An archive one byte short receives nothing.
+    V_ASArchiveOut tight(bytes, out.position() - 1);
+    EXPECT_THROW(b.serializeAsMember(tight), VSYST_XRange);
+    EXPECT_EQ(0ul, tight.position());
+
+    // Read back in another process, the record is that process's current user.
+    orvtest::TempDir dir;
+    orvtest::writeFile(dir.file("user.rec"), written(VSYST_User()));
+    orvtest::writeFile(dir.file("bob.rec"), record(SidTypeUser, 0, 1, kBobSid, "bob", ""));
+    EXPECT_EQ("equal", orvtest::runChild("userRecord", {dir.file("user.rec")}).out);
+    EXPECT_EQ("different", orvtest::runChild("userRecord", {dir.file("bob.rec")}).out);
+}
+
+TEST(User, OtherAccountsFromRecords)
+{
+    const VSYST_User current;
+    const VSYST_User bob = readUser(record(SidTypeUser, 5, 1, kBobSid, "bob", "Bob Builder\nsite B"));
+    EXPECT_EQ("bob|Bob Builder|PC|DOM|1", text(bob.getName()) + "|" + text(bob.getFullName()) + "|" +
+              text(bob.getComputerName()) + "|" + text(bob.getDomainName()) + "|" + std::to_string(bob.getType()));
+    EXPECT_TRUE(bob != current && bob == bob && bob.contains(bob));
+    VSYST_User copy(bob), assigned;
+    assigned = copy;
+    copy = current;   // back to the current user: the copied SID block goes
+    EXPECT_TRUE(assigned == bob && copy == current && copy != bob);
+    assigned = assigned;
+    EXPECT_TRUE(assigned == bob);
+    // Copies keep every field, the reserved word too.
+    EXPECT_EQ(record(SidTypeUser, 5, 1, kBobSid, "bob", "Bob Builder\nsite B"), written(assigned));
+
+    // A group compares equal to itself but contains nothing; another kind or a
+    // SID that is not valid never compares equal.
+    const VSYST_User group = readUser(record(SidTypeAlias, 0, 1, sidBytes("S-1-5-32-544"), "Administrators", ""));
+    EXPECT_TRUE(group == group && !group.contains(group));
+    const VSYST_User kind2 = readUser(record(SidTypeUser, 0, 2, kBobSid, "bob", ""));
+    EXPECT_TRUE(kind2 != bob && kind2 == kind2);
+    const VSYST_User junk = readUser(record(SidTypeUser, 0, 1, sidBytes("junk"), "junk", ""));
+    EXPECT_TRUE(junk != junk && junk != current);
+
+    // A short record changes nothing.
+    const std::string cut = record(SidTypeUser, 0, 1, kBobSid, "x", "");
+    VSYST_User kept(group);
+    V_ASArchiveIn in(cut.data(), static_cast<unsigned long>(cut.size() - 1));
+    EXPECT_THROW(kept.deserializeAsMember(in), VSYST_XRange);
+    EXPECT_TRUE(kept == group && in.position() == 0);
+}
+

@@ -1,0 +1,62 @@
+// orvtool dll: the library's registry of modules loaded on demand.
+#include "orvtool.h"
+#include "tour_support.h"
+
+#include "VSYST_DLL.h"
+#include "VSYST_DumpStream.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+void show(const VSYST_DLL& dll)
+{
+    std::printf("   %s: %s, %s\n", dll.getName().data(), dll.isLoaded() ? "loaded" : "not loaded",
+                dll.isUnloadable() ? "unloadable" : "not unloadable");
+}
+
+// Each action loads the module first; lock and unload then show what the
+// registry allows.
+int dll(const orvtool::Args& args)
+{
+    if (args.size() != 2 || (args[0] != "load" && args[0] != "lock" && args[0] != "unload"))
+        return orvtool::usageError("dll", "dll takes load|lock|unload NAME");
+    const std::string& action = args[0];
+    VSYST_DLL* entry = VSYST_DLL::create(args[1].c_str());
+    // The exceptions report to the standard log; with a per-run file it is shown here.
+    VSYST_DumpStream::openStdStream();
+    const size_t before = orvtool::stdLogSize();
+    int status = 0;
+    try {
+        std::printf("load: loadDLLifNotLoaded() = %s\n", entry->loadDLLifNotLoaded() ? "true" : "false");
+        show(*entry);
+        if (action == "lock") {
+            VSYST_LockDLL lock(entry);
+            std::printf("locked by VSYST_LockDLL\n");
+            show(*entry);
+            std::printf("unload while locked: unloadDLLifLoaded() = %s\n", entry->unloadDLLifLoaded() ? "true" : "false");
+            show(*entry);
+        }
+        if (action != "load") {
+            std::printf("unload: unloadDLLifLoaded() = %s\n", entry->unloadDLLifLoaded() ? "true" : "false");
+            show(*entry);
+        }
+    } catch (const V_Exception& e) {
+        std::printf("failed: VSYST_%sDLLException\n",
+                    dynamic_cast<const VSYST_LoadingDLLException*>(&e) ? "Loading" : "Unloading");
+        show(*entry);
+        const std::string path = orvtool::stdLogPath();
+        if (path.empty()) std::printf("(set ORV_STDLOGFILE to see its report with the system's reason)\n");
+        else orvtool::showLog(orvtool::readFrom(path, before));
+        status = 1;
+    }
+    VSYST_DumpStream::closeStdStream();
+    return status;
+}
+
+}  // namespace
+
+ORVTOOL_COMMAND(dll, "dll", "dll load|lock|unload NAME",
+                "load a module through the library's DLL registry; lock: refused unload while locked; unload: free it",
+                dll);
