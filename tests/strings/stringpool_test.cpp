@@ -24,7 +24,7 @@ namespace {
 template <class Pool>
 class StringPool : public ::testing::Test {
 protected:
-    typedef typename std::remove_pointer<decltype(Pool::Block::base)>::type Ch;
+    typedef typename std::remove_const<typename std::remove_pointer<decltype(Pool::allocCopy(nullptr))>::type>::type Ch;
     static std::basic_string<Ch> text(size_t n, char c) { return std::basic_string<Ch>(n, static_cast<Ch>(c)); }
     static const Ch* copy(size_t n, char c) { return Pool::allocCopy(text(n, c).c_str()); }
     static const Pool& pool() { return *_vsyst_PoolView::instance<Pool>(); }
