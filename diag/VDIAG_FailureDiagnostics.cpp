@@ -4,6 +4,7 @@
 #include "VSYST_DumpStream.h"
 #include "VSYST_RegistryKey.h"
 #include "diag/orv_diag_internal.h"
+#include "dllmain/OrvLock.h"
 #include "dllmain/OrvRuntimeInternal.h"
 #include "strings/orv_numtext.h"
 
@@ -92,12 +93,21 @@ void setThreadErrorInfo(const char* text)
     create->Release();
 }
 
-int& newLevelSlot(const std::string& name)
+// Modules ask for levels from any thread; the table's map and slot store
+// change under this lock. A slot itself never moves once given out.
+orv::Lock s_levelsLock;
+
+// The module's slot, a new one when it has none. Callers hold s_levelsLock.
+int& levelSlot(const std::string& name, bool& isNew)
 {
     orv::DiagLevelTable& t = orv::g_diagLevels;
-    int index = ++t.lastUsed;
+    auto known = t.names.find(name);
+    isNew = known == t.names.end();
+    if (!isNew) return t.slots[static_cast<size_t>(known->second)];
+    int index = t.lastUsed + 1;
     if (static_cast<size_t>(index) >= t.slots.size()) t.slots.push_back(0);
     t.names[name] = index;
+    t.lastUsed = index;
     return t.slots[static_cast<size_t>(index)];
 }
 
@@ -149,38 +159,45 @@ void VDIAG_FailureDiagnostics::releaseDumpLock() {}
 int& VDIAG_FailureDiagnostics::getModuleDiagLevel(const char* module)
 {
     const std::string name = module ? module : "";
+    bool isNew = false;
+    if (name.empty()) {
+        // No value name to read: the empty name would be the key's default value.
+        orv::Locked locked(s_levelsLock);
+        int& slot = levelSlot(name, isNew);
+        slot = 0;
+        return slot;
+    }
     const V_STRING valueName(name.c_str());
     VSYST_RegistryKey platform(VSYST_RSK_LocalMachinePlatform, false);
     VSYST_RegistryKey application(platform, V_STRING("Diagnostics\\Application"), true);
     bool found = false;
     long value = application.getIntValue(valueName, found);
+    if (!found && application.isValid()) application.setIntValue(valueName, 0);
 
-    orv::DiagLevelTable& t = orv::g_diagLevels;
-    auto known = t.names.find(name);
-    if (!found) {
-        if (application.isValid()) application.setIntValue(valueName, 0);
-        int& slot = known != t.names.end() ? t.slots[static_cast<size_t>(known->second)] : newLevelSlot(name);
-        slot = 0;
-        return slot;
-    }
-    if (known != t.names.end()) return t.slots[static_cast<size_t>(known->second)];
-    int& slot = newLevelSlot(name);
-    slot = static_cast<int>(value);
+    orv::Locked locked(s_levelsLock);
+    int& slot = levelSlot(name, isNew);
+    if (!found) slot = 0;
+    else if (isNew) slot = static_cast<int>(value);
     return slot;
 }
 
 int VDIAG_FailureDiagnostics::getModuleDiagLevelRef(const char* module)
 {
     getModuleDiagLevel(module);
+    orv::Locked locked(s_levelsLock);
     auto known = orv::g_diagLevels.names.find(module ? module : "");
     return known == orv::g_diagLevels.names.end() ? -1 : known->second;
 }
 
 int& VDIAG_FailureDiagnostics::getModuleDiagLevelFromRef(int& ref, const char* module)
 {
-    orv::DiagLevelTable& t = orv::g_diagLevels;
-    if (ref >= 0 && ref <= t.lastUsed) return t.slots[static_cast<size_t>(ref)];
+    {
+        orv::Locked locked(s_levelsLock);
+        orv::DiagLevelTable& t = orv::g_diagLevels;
+        if (ref >= 0 && ref <= t.lastUsed) return t.slots[static_cast<size_t>(ref)];
+    }
     int& slot = getModuleDiagLevel(module);
+    orv::Locked locked(s_levelsLock);
     ref = orv::g_diagLevels.names[module ? module : ""];
     return slot;
 }

@@ -19,6 +19,17 @@ const short kLateExitWarningLimit = 32000;
 
 enum Outcome { O_OK, O_ERROR, O_EXCEPTION };
 
+// Writes to the standard stream; a log that cannot be written must not change
+// what the sequence does or returns.
+template <class Write>
+void trace(Write write)
+{
+    try {
+        write(VSYST_DumpStream::getStdStream());
+    } catch (...) {
+    }
+}
+
 const char* outcomeText(Outcome o)
 {
     switch (o) {
@@ -96,8 +107,10 @@ void VSYST_ApplInitExit::add()
         m_state = AIE_LateOK;
         return;
     }
-    VSYST_DumpStream::getStdStream() << "ERROR in\tVSYST_ApplInitExit::add\n\tOut of order calling init-function for \""
-                                     << dscr() << "\" fails!\n\n";
+    trace([this](VSYST_DumpStream& s) {
+        s << "ERROR in\tVSYST_ApplInitExit::add\n\tOut of order calling init-function for \"" << dscr()
+          << "\" fails!\n\n";
+    });
 }
 
 const char* VSYST_ApplInitExit::dscr() const { return m_description ? m_description : "<no description>"; }
@@ -123,12 +136,13 @@ void VSYST_ApplInitExit::dumpCallback(VSYST_DumpStream& stream, unsigned long) {
 
 bool VSYST_ApplInitExit::doInit()
 {
-    VSYST_DumpStream::getStdStream() << "\nVSYST_ApplInitExit::doInit s_initCounter==" << (s_initCounter + 1);
+    trace([](VSYST_DumpStream& s) { s << "\nVSYST_ApplInitExit::doInit s_initCounter==" << (s_initCounter + 1); });
     if (s_initCounter++ != 0) return true;
 
     VSYST_DIManager::add("System", "Dump registrated initialization handlers", nullptr, &dumpCallback);
-    VSYST_DumpStream::openStdStream();
-    if (traceLevelAtLeast(0)) VSYST_DumpStream::getStdStream() << "\nStarting ZANDrel-FT initialization : part 1\n";
+    trace([](VSYST_DumpStream&) { VSYST_DumpStream::openStdStream(); });
+    if (traceLevelAtLeast(0))
+        trace([](VSYST_DumpStream& s) { s << "\nStarting ZANDrel-FT initialization : part 1\n"; });
 
     bool result = true;
     for (VSYST_ApplInitExit* h = s_startOfList; h && result; h = h->m_next) {
@@ -143,20 +157,24 @@ bool VSYST_ApplInitExit::doInit()
         if (o == O_OK) h->m_state = AIE_Initialized;
         else result = false;
         if (traceLevelAtLeast(o == O_OK ? 1 : 0))
-            VSYST_DumpStream::getStdStream() << "\tInitializing \"" << h->dscr() << "\" (Priority="
-                                             << static_cast<long>(h->m_priority) << outcomeText(o);
+            trace([h, o](VSYST_DumpStream& s) {
+                s << "\tInitializing \"" << h->dscr() << "\" (Priority=" << static_cast<long>(h->m_priority)
+                  << outcomeText(o);
+            });
     }
 
-    if (traceLevelAtLeast(0)) VSYST_DumpStream::getStdStream() << "Ending ZANDrel-FT initialization : part 1\n\n";
+    if (traceLevelAtLeast(0))
+        trace([](VSYST_DumpStream& s) { s << "Ending ZANDrel-FT initialization : part 1\n\n"; });
     return result;
 }
 
 void VSYST_ApplInitExit::doExit()
 {
-    VSYST_DumpStream::getStdStream() << "\nVSYST_ApplInitExit::doExit s_initCounter==" << (s_initCounter - 1);
+    trace([](VSYST_DumpStream& s) { s << "\nVSYST_ApplInitExit::doExit s_initCounter==" << (s_initCounter - 1); });
     if (s_initCounter <= 0 || --s_initCounter != 0) return;
 
-    if (traceLevelAtLeast(0)) VSYST_DumpStream::getStdStream() << "\nStarting ZANDrel-FT termination : part 1\n";
+    if (traceLevelAtLeast(0))
+        trace([](VSYST_DumpStream& s) { s << "\nStarting ZANDrel-FT termination : part 1\n"; });
     reverseList();
     for (VSYST_ApplInitExit* h = s_startOfList; h; h = h->m_next) {
         if (h->m_state != AIE_Initialized) continue;
@@ -168,16 +186,19 @@ void VSYST_ApplInitExit::doExit()
                 o = O_EXCEPTION;
             }
             if (traceLevelAtLeast(o == O_OK ? 1 : 0))
-                VSYST_DumpStream::getStdStream() << "\tTerminating \"" << h->dscr() << "\" (Priority="
-                                                 << static_cast<long>(h->m_priority) << outcomeText(o);
+                trace([h, o](VSYST_DumpStream& s) {
+                    s << "\tTerminating \"" << h->dscr() << "\" (Priority=" << static_cast<long>(h->m_priority)
+                      << outcomeText(o);
+                });
         }
         h->m_state = AIE_Terminated;
     }
-    if (traceLevelAtLeast(0)) VSYST_DumpStream::getStdStream() << "Ending ZANDrel-FT termination : part 1\n\n";
+    if (traceLevelAtLeast(0))
+        trace([](VSYST_DumpStream& s) { s << "Ending ZANDrel-FT termination : part 1\n\n"; });
     // Back to priority order, so that later registrations and a second
     // initialisation in this process see the list as the first one did.
     reverseList();
-    VSYST_DumpStream::closeStdStream();
+    trace([](VSYST_DumpStream&) { VSYST_DumpStream::closeStdStream(); });
 }
 
 int VSYST_ApplInitExit::getState() { return s_initCounter; }

@@ -3,15 +3,21 @@
 #include "VSYST_DIManager.h"
 #include "VSYST_DumpStream.h"
 #include "V_String.h"
+#include "diag/orv_dimanager_internal.h"
+#include "dllmain/OrvLock.h"
 #include "dllmain/OrvRuntimeInternal.h"
 #include "strings/orv_compare.h"
 
 #include <cstring>
 #include <new>
 
-_vsyst_DINode** VSYST_DIManager::s_root = nullptr;
-
 namespace {
+
+// The heap cell holding the head of the group list; null outside the life of
+// the global instance (created on demand then).
+_vsyst_DINode** s_root = nullptr;
+// Guards s_root and the whole tree below it.
+orv::Lock s_treeLock;
 
 // Alternatives are split in a local copy of this size; longer texts are cut.
 const size_t kAlternativesBuffer = 1024;
@@ -31,6 +37,24 @@ struct NodeGuard {
     ~NodeGuard() { delete node; }
     T* release() { T* n = node; node = nullptr; return n; }
 };
+
+void destroyList(_vsyst_DINode** head)
+{
+    while (_vsyst_DINode* n = *head) {
+        *head = n->next();
+        delete n;
+    }
+}
+
+// Callers hold s_treeLock.
+_vsyst_DINode** root()
+{
+    if (!s_root) s_root = checked(new (std::nothrow) _vsyst_DINode*(nullptr));
+    return s_root;
+}
+
+// Callers hold s_treeLock.
+_vsyst_DINodeG* firstGroup() { return s_root ? static_cast<_vsyst_DINodeG*>(*s_root) : nullptr; }
 
 }  // namespace
 
@@ -89,43 +113,37 @@ void VSYST_DIManager::insertSorted(_vsyst_DINode** head, _vsyst_DINode* node)
     *head = node;
 }
 
-void VSYST_DIManager::destroyList(_vsyst_DINode** head)
-{
-    while (_vsyst_DINode* n = *head) {
-        *head = n->m_next;
-        delete n;
-    }
-}
-
 void VSYST_DIManager::createRoot()
 {
-    if (!s_root) s_root = checked(new (std::nothrow) _vsyst_DINode*(nullptr));
+    orv::Locked locked(s_treeLock);
+    root();
 }
 
 void VSYST_DIManager::destroyRoot()
 {
+    orv::Locked locked(s_treeLock);
     if (!s_root) return;
     destroyList(s_root);
     delete s_root;
     s_root = nullptr;
 }
 
-_vsyst_DINode** VSYST_DIManager::root()
+_vsyst_DINodeG* orv::diFirstGroup()
 {
-    createRoot();
-    return s_root;
+    orv::Locked locked(s_treeLock);
+    return firstGroup();
 }
 
-_vsyst_DINodeG* VSYST_DIManager::firstGroup() { return s_root ? static_cast<_vsyst_DINodeG*>(*s_root) : nullptr; }
-
-void VSYST_DIManager::removeAll()
+void orv::diRemoveAll()
 {
+    orv::Locked locked(s_treeLock);
     if (s_root) destroyList(s_root);
 }
 
 void VSYST_DIManager::add(const char* group, const char* info, const char* alternatives, VSYST_DICallback callback)
 {
     if (!group || !info || !callback) return;
+    orv::Locked locked(s_treeLock);
     _vsyst_DINode** groups = root();
     _vsyst_DINodeG* g = static_cast<_vsyst_DINodeG*>(find(*groups, group));
     if (!g) {
@@ -172,7 +190,9 @@ void VSYST_DIManager::add(const char* group, const char* info, const char* alter
 
 void VSYST_DIManager::remove(const char* group, const char* info)
 {
-    if (!group || !info || !s_root) return;
+    if (!group || !info) return;
+    orv::Locked locked(s_treeLock);
+    if (!s_root) return;
     _vsyst_DINodeG* g = static_cast<_vsyst_DINodeG*>(find(*s_root, group));
     if (!g) return;
     for (_vsyst_DINode** p = &g->m_firstInfo; *p; p = &(*p)->m_next) {
@@ -187,20 +207,28 @@ void VSYST_DIManager::remove(const char* group, const char* info)
 
 void VSYST_DIManager::call(const char* group, const char* info, const char* alternative, VSYST_DumpStream& stream)
 {
-    if (!group || !info || !s_root) return;
-    _vsyst_DINodeG* g = static_cast<_vsyst_DINodeG*>(find(*s_root, group));
-    if (!g) return;
-    _vsyst_DINodeD* d = static_cast<_vsyst_DINodeD*>(find(g->m_firstInfo, info));
-    if (!d) return;
+    if (!group || !info) return;
+    VSYST_DICallback callback = nullptr;
     unsigned long index = 0;
-    if (alternative) {
-        if (_vsyst_DINodeA* a = static_cast<_vsyst_DINodeA*>(find(d->m_firstAlt, alternative))) index = a->index();
+    {
+        orv::Locked locked(s_treeLock);
+        if (!s_root) return;
+        _vsyst_DINodeG* g = static_cast<_vsyst_DINodeG*>(find(*s_root, group));
+        if (!g) return;
+        _vsyst_DINodeD* d = static_cast<_vsyst_DINodeD*>(find(g->m_firstInfo, info));
+        if (!d) return;
+        if (alternative) {
+            if (_vsyst_DINodeA* a = static_cast<_vsyst_DINodeA*>(find(d->m_firstAlt, alternative))) index = a->index();
+        }
+        callback = d->m_callback;
     }
-    d->m_callback(stream, index);
+    // Outside the lock: a callback may well register, remove or call entries.
+    callback(stream, index);
 }
 
-void VSYST_DIManager::dumpRegistry(VSYST_DumpStream& stream, unsigned long)
+void orv::diDumpRegistry(VSYST_DumpStream& stream, unsigned long)
 {
+    orv::Locked locked(s_treeLock);
     stream << "\nSTART OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n";
     for (_vsyst_DINodeG* g = firstGroup(); g; g = g->nextGroup()) {
         if (!g->firstInfo()) continue;
@@ -223,11 +251,11 @@ namespace orv {
 
 bool diRegisterRegistryDump()
 {
-    VSYST_DIManager::add("System", "Dump all registrated Debug-Info Callbacks", nullptr, &VSYST_DIManager::dumpRegistry);
+    VSYST_DIManager::add("System", "Dump all registrated Debug-Info Callbacks", nullptr, &diDumpRegistry);
     return true;
 }
 
-void diTeardown() { VSYST_DIManager::removeAll(); }
+void diTeardown() { diRemoveAll(); }
 
 }  // namespace orv
 
@@ -235,7 +263,8 @@ void diTeardown() { VSYST_DIManager::removeAll(); }
 
 VSYST_DICursor::VSYST_DICursor() : m_group(nullptr), m_info(nullptr), m_alt(nullptr)
 {
-    enterGroup(VSYST_DIManager::firstGroup());
+    orv::Locked locked(s_treeLock);
+    enterGroup(firstGroup());
 }
 
 void VSYST_DICursor::enterGroup(_vsyst_DINodeG* group)
@@ -248,11 +277,13 @@ void VSYST_DICursor::enterGroup(_vsyst_DINodeG* group)
 
 void VSYST_DICursor::nextG()
 {
+    orv::Locked locked(s_treeLock);
     if (m_group) enterGroup(m_group->nextGroup());
 }
 
 void VSYST_DICursor::nextD()
 {
+    orv::Locked locked(s_treeLock);
     if (!m_info) return;
     m_info = m_info->nextInfo();
     m_alt = m_info ? m_info->firstAlternative() : nullptr;
@@ -260,13 +291,18 @@ void VSYST_DICursor::nextD()
 
 void VSYST_DICursor::nextA()
 {
+    orv::Locked locked(s_treeLock);
     if (m_alt) m_alt = m_alt->nextAlternative();
 }
 
 const char* VSYST_DICursor::getG() const { return m_group ? m_group->name() : nullptr; }
 const char* VSYST_DICursor::getD() const { return m_info ? m_info->name() : nullptr; }
 const char* VSYST_DICursor::getA() const { return m_alt ? m_alt->name() : nullptr; }
-bool VSYST_DICursor::withA() const { return m_info && m_info->firstAlternative(); }
+bool VSYST_DICursor::withA() const
+{
+    orv::Locked locked(s_treeLock);
+    return m_info && m_info->firstAlternative();
+}
 
 const char* VSYST_DICursor::TREEDATA::name() const { return m_node ? node()->name() : nullptr; }
 int VSYST_DICursor::TREEDATA::isExpanded() const { return m_node && node()->expanded() ? 1 : 0; }

@@ -1,6 +1,7 @@
 // The dump stream, its log file wrapper and the time-stamp marks.
 #include "VSYST_DumpStream.h"
 #include "diag/orv_diag_internal.h"
+#include "dllmain/OrvLock.h"
 #include "strings/orv_numtext.h"
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 namespace {
 
@@ -83,6 +85,58 @@ void stdLogDecision()
     if (s_registryLogPath[0] || std::getenv("ORV_STDLOGFILE")) s_stdLogSwitch = true;
 }
 
+// The files this process's streams have open, by file identity. Streams that
+// open the same file share one handle and so one file position: their texts
+// follow each other instead of overwriting. (An append-only handle would do
+// that across processes too, but costs three system calls per write under Wine
+// where a plain one costs one.)
+struct SharedFile {
+    DWORD volume, indexHigh, indexLow;
+    HANDLE handle;
+    long users;
+};
+std::vector<SharedFile>* s_sharedFiles = nullptr;   // created on first use, gone when empty
+orv::Lock s_sharedFilesLock;
+
+// h, or the handle this process already has open on the same file (h is then closed).
+HANDLE shareHandle(HANDLE h)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h, &info)) return h;
+    orv::Locked locked(s_sharedFilesLock);
+    if (!s_sharedFiles) s_sharedFiles = new std::vector<SharedFile>;
+    for (SharedFile& f : *s_sharedFiles) {
+        if (f.volume == info.dwVolumeSerialNumber && f.indexHigh == info.nFileIndexHigh &&
+            f.indexLow == info.nFileIndexLow) {
+            ++f.users;
+            CloseHandle(h);
+            return f.handle;
+        }
+    }
+    s_sharedFiles->push_back({info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, h, 1});
+    return h;
+}
+
+// Closes h when no other stream of this process still writes through it.
+void releaseHandle(HANDLE h)
+{
+    {
+        orv::Locked locked(s_sharedFilesLock);
+        for (size_t i = 0; s_sharedFiles && i < s_sharedFiles->size(); ++i) {
+            SharedFile& f = (*s_sharedFiles)[i];
+            if (f.handle != h) continue;
+            if (--f.users > 0) return;
+            s_sharedFiles->erase(s_sharedFiles->begin() + static_cast<std::ptrdiff_t>(i));
+            if (s_sharedFiles->empty()) {
+                delete s_sharedFiles;
+                s_sharedFiles = nullptr;
+            }
+            break;
+        }
+    }
+    CloseHandle(h);
+}
+
 struct LocalTime {
     int year, month, day, hour, minute, second;
 };
@@ -121,16 +175,13 @@ long OrvDumpFileException::mapToHRESULT() const
 OrvDupmFile::OrvDupmFile(const char* path, OpenMode mode) : m_handle(INVALID_HANDLE_VALUE), m_owned(1), m_path(nullptr)
 {
     DWORD disposition = mode == OM_OpenExisting ? OPEN_EXISTING : (mode == OM_Create ? CREATE_ALWAYS : OPEN_ALWAYS);
-    // Write access without FILE_WRITE_DATA: every write lands at the current end,
-    // so streams sharing one log file (same name, same second) never overwrite
-    // each other's text.
-    const DWORD access = FILE_GENERIC_WRITE & ~FILE_WRITE_DATA;
-    HANDLE h = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+    HANDLE h = CreateFileA(path, FILE_GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) throw OrvDumpFileException(GetLastError(), false);
+    h = shareHandle(h);
     if (SetFilePointer(h, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
         DWORD code = GetLastError();
-        CloseHandle(h);
+        releaseHandle(h);
         throw OrvDumpFileException(code, false);
     }
     m_handle = h;
@@ -143,7 +194,7 @@ OrvDupmFile::OrvDupmFile(void* handle) : m_handle(handle), m_owned(0), m_path(nu
 
 OrvDupmFile::~OrvDupmFile()
 {
-    if (m_owned && isValid()) CloseHandle(m_handle);
+    if (m_owned && isValid()) releaseHandle(m_handle);
     delete[] m_path;
 }
 
@@ -221,18 +272,38 @@ VSYST_DumpStream& VSYST_DumpStream::getStdStream()
     return *s_stdStreamPtr;
 }
 
+namespace {
+
+// Puts a stream into a mode when the scope ends, by return or by exception:
+// a log write that fails must not leave the standard stream writing to the
+// file alone.
+class ModeOnExit {
+public:
+    ModeOnExit(VSYST_DumpStream& s, long mode) : m_stream(s), m_mode(mode) {}
+    ~ModeOnExit() { m_stream.setMode(m_mode); }
+    ModeOnExit(const ModeOnExit&) = delete;
+    ModeOnExit& operator=(const ModeOnExit&) = delete;
+
+private:
+    VSYST_DumpStream& m_stream;
+    long m_mode;
+};
+
+}  // namespace
+
 void VSYST_DumpStream::openStdStream()
 {
     VSYST_DumpStream& s = getStdStream();
     stdLogDecision();
-    if (s_stdLogSwitch) {
-        s.setMode(kModeFile);
-        s.openMessage();
-        s.setMode(kModeDebugger | kModeFile);
-    } else {
-        s.setMode(kModeDebugger);
-    }
+    // Counted even when the banner fails, so that every closeStdStream still matches.
     InterlockedIncrement(&s_openCount);
+    if (!s_stdLogSwitch) {
+        s.setMode(kModeDebugger);
+        return;
+    }
+    ModeOnExit after(s, kModeDebugger | kModeFile);
+    s.setMode(kModeFile);
+    s.openMessage();
 }
 
 void VSYST_DumpStream::closeStdStream()
@@ -240,14 +311,21 @@ void VSYST_DumpStream::closeStdStream()
     if (InterlockedDecrement(&s_openCount) >= 1) return;
     VSYST_DumpStream& s = getStdStream();
     stdLogDecision();
+    // The file and the console wrapper go whether or not the banner could be written.
+    struct Release {
+        VSYST_DumpStream& s;
+        ~Release()
+        {
+            s.closeFile();
+            delete s_conFilePtr;
+            s_conFilePtr = nullptr;
+        }
+    } release{s};
+    ModeOnExit after(s, kModeDebugger);
     if (s_stdLogSwitch) {
         s.setMode(kModeFile);
         if (s.m_file) s.closeMessage();
     }
-    s.setMode(kModeDebugger);
-    s.closeFile();
-    delete s_conFilePtr;
-    s_conFilePtr = nullptr;
 }
 
 long VSYST_DumpStream::getOpenCount()
@@ -343,59 +421,81 @@ OrvDupmFile* VSYST_DumpStream::openConsole()
 
 // ---- output layers ----------------------------------------------------------
 
-void VSYST_DumpStream::OutputString_(const char* text)
+void VSYST_DumpStream::OutputString_(const char* text, size_t n)
 {
-    unsigned long n = static_cast<unsigned long>(std::strlen(text));
     if (m_mode & kModeDebugger) OutputDebugStringA(text);
     if (m_mode & kModeConsole)
-        if (OrvDupmFile* con = openConsole()) con->write(text, n);
+        if (OrvDupmFile* con = openConsole()) con->write(text, static_cast<unsigned long>(n));
     if (m_mode & kModeFile)
-        if (OrvDupmFile* file = openLogfile()) file->write(text, n);
+        if (OrvDupmFile* file = openLogfile()) file->write(text, static_cast<unsigned long>(n));
 }
 
-void VSYST_DumpStream::OutputString(const char* text)
+void VSYST_DumpStream::OutputString(const char* text) { OutputString(text, std::strlen(text)); }
+
+void VSYST_DumpStream::OutputString(const char* text, size_t length)
 {
+    if (!length) return;
+    // Without indentation a text that fits one piece goes out as it is.
+    if (m_indent <= 0 && length <= kOutputPiece) {
+        m_lineStart = text[length - 1] == '\n';
+        OutputString_(text, length);
+        return;
+    }
     char buf[kOutputPiece + 1];
     unsigned n = 0;
     auto put = [&](char c) {
         buf[n++] = c;
         if (n == kOutputPiece) {
             buf[n] = '\0';
+            OutputString_(buf, n);
             n = 0;
-            OutputString_(buf);
         }
     };
-    for (const char* p = text; *p; ++p) {
+    for (size_t i = 0; i < length; ++i) {
         if (m_lineStart) {
             m_lineStart = false;
-            for (long i = 0; i < m_indent; ++i) put(m_indentChar);
+            for (long k = 0; k < m_indent; ++k) put(m_indentChar);
         }
-        put(*p);
-        if (*p == '\n') m_lineStart = true;
+        put(text[i]);
+        if (text[i] == '\n') m_lineStart = true;
     }
     if (n) {
         buf[n] = '\0';
-        OutputString_(buf);
+        OutputString_(buf, n);
     }
 }
 
 void VSYST_DumpStream::writeText(const char* text, unsigned long length)
 {
+    // Pieces of at most 511 characters: before a character is added, a piece
+    // holding more than 509 is passed on; a line feed adds its carriage return.
+    const unsigned kFlushAbove = kLinePiece - 2;
     char piece[kLinePiece + 1];
     unsigned n = 0;
-    for (unsigned long i = 0; i < length; ++i) {
-        if (n > kLinePiece - 2) {
-            piece[n] = '\0';
-            n = 0;
-            OutputString(piece);
-        }
-        if (text[i] == '\n') piece[n++] = '\r';
-        piece[n++] = text[i];
-    }
-    if (n) {
+    auto flush = [&] {
         piece[n] = '\0';
-        OutputString(piece);
+        OutputString(piece, n);
+        n = 0;
+    };
+    unsigned long i = 0;
+    while (i < length) {
+        if (n > kFlushAbove) flush();
+        if (text[i] == '\n') {
+            piece[n++] = '\r';
+            piece[n++] = '\n';
+            ++i;
+            continue;
+        }
+        // A run without line feeds, as far as the piece takes it before the next check.
+        unsigned long run = length - i;
+        if (run > kFlushAbove + 1 - n) run = kFlushAbove + 1 - n;
+        if (const void* lf = std::memchr(text + i, '\n', run))
+            run = static_cast<unsigned long>(static_cast<const char*>(lf) - (text + i));
+        std::memcpy(piece + n, text + i, run);
+        n += static_cast<unsigned>(run);
+        i += run;
     }
+    if (n) flush();
 }
 
 // ---- operator<< -------------------------------------------------------------

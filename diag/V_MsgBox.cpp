@@ -70,7 +70,11 @@ void setCanUseMsgBoxes(bool can) { s_canUseMsgBoxes = can; }
 
 void logInsteadOfBox(const char* text)
 {
-    VSYST_DumpStream::getStdStream() << "(!MSGBOX!)" << text << "\n";
+    try {
+        VSYST_DumpStream::getStdStream() << "(!MSGBOX!)" << text << "\n";
+    } catch (...) {
+        // A box never throws; when the log fails the beeps are all that is left.
+    }
     Beep(1000, 100);
     Beep(1000, 100);
 }

@@ -29,7 +29,8 @@ void systemErrorBox(unsigned long code, const char* file, int line);
 bool canUseMsgBoxes();
 void setCanUseMsgBoxes(bool can);
 
-// Writes "(!MSGBOX!)" + text + "\n" to the standard stream and beeps twice.
+// Writes "(!MSGBOX!)" + text + "\n" to the standard stream and beeps twice;
+// never throws, whether or not the log can be written.
 void logInsteadOfBox(const char* text);
 
 // Ends the process after an assertion: "MFC42" ordinal 1100, else abort().

@@ -39,6 +39,8 @@ public:
     // - a value: the first one read is the level for the rest of the process;
     //   later registry changes do not replace it. -1 is a level like any other.
     // - keys that cannot be opened: level 0, nothing is written.
+    // - a null or empty name: level 0, the registry is neither read nor written.
+    // Modules ask from any thread: the table is under an in-process lock.
     // The slot stays at its address until unload, so the reference may be kept.
     // The table has no fixed bound: past the first 100 modules it grows, and
     // slots given out before never move.

@@ -36,6 +36,7 @@ public:
     static bool doInit();
     // The call that matches the first doInit runs the exit functions of the
     // initialised handlers in reverse order and closes the standard log.
+    // Neither throws: a log that cannot be written changes nothing they do.
     static void doExit();
     // Number of doInit calls not yet matched by doExit.
     static int getState();

@@ -91,8 +91,10 @@ private:
 
 inline _vsyst_DINodeA* _vsyst_DINodeD::firstAlternative() const { return static_cast<_vsyst_DINodeA*>(m_firstAlt); }
 
-// The registry. Names are matched exactly (case-sensitive). No locking: one
-// thread at a time. The root lives from the first to the last _vsyst_GI.
+// The registry. Names are matched exactly (case-sensitive). Modules register,
+// remove and call entries from any thread, so the tree is under an in-process
+// lock; a callback runs outside it and may use the registry itself. The
+// root lives from the first to the last _vsyst_GI.
 class ORVCORE_API VSYST_DIManager {
 public:
     // Registers callback under group/info; an existing info of that name is
@@ -106,30 +108,19 @@ public:
     // alternative is null or unknown); nothing happens for an unknown group or info.
     static void call(const char* group, const char* info, const char* alternative, VSYST_DumpStream& stream);
 
-    // The first group of the root list, or null.
-    static _vsyst_DINodeG* firstGroup();
-    // The library's own entry "Dump all registrated Debug-Info Callbacks":
-    // writes the tree to stream and flushes its file (OrvDumpFileException on failure).
-    static void dumpRegistry(VSYST_DumpStream& stream, unsigned long alternative);
-    // Destroys every group with its infos and alternatives; the root stays.
-    static void removeAll();
-
     VSYST_DIManager& operator=(const VSYST_DIManager&) { return *this; }
 
 private:
     friend class _vsyst_GI;
     static void createRoot();
     static void destroyRoot();
-    static _vsyst_DINode** root();    // created on demand
     static _vsyst_DINode* find(_vsyst_DINode* first, const char* name);
     static void insertSorted(_vsyst_DINode** head, _vsyst_DINode* node);
-    static void destroyList(_vsyst_DINode** head);
-
-    static _vsyst_DINode** s_root;    // heap cell holding the head of the group list
 };
 
 // Walks the registry: groups that hold at least one info, their infos and
-// the infos' alternatives. Removing or replacing an info invalidates cursors on it.
+// the infos' alternatives. Each step reads the tree under the registry's lock;
+// removing or replacing an info invalidates cursors on it.
 class ORVCORE_API VSYST_DICursor {
 public:
     // A handle to one node for a tree view, with an expanded flag. On Win32 it

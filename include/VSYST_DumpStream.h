@@ -10,6 +10,8 @@
 #include "V_Exception.h"
 #include "V_String.h"
 
+#include <cstddef>
+
 // Failure of a log file operation; carries the Win32 error code.
 class ORVCORE_API OrvDumpFileException : public VSYST_Exception {
 public:
@@ -28,6 +30,10 @@ private:
 };
 
 // One Win32 file handle, opened for writing (shared read/write) or wrapped.
+// The files of one process are shared: every OrvDupmFile opened on the same
+// file uses one handle and so one position (under an in-process lock), and
+// two streams on one file append after each other instead of overwriting.
+// Another process's writer positions at the end when it opens.
 class ORVCORE_API OrvDupmFile {
 public:
     enum OpenMode {
@@ -75,8 +81,14 @@ public:
     VSYST_DumpStream& operator=(const VSYST_DumpStream&) = delete;
 
     static VSYST_DumpStream& getStdStream();
-    static void openStdStream();     // counted; the first with the log switch on opens the per-run file
-    static void closeStdStream();    // the last closer writes the closing banner and closes the file
+    // Counted; with the log switch on, opens the per-run file with its banner.
+    // A failed banner write throws OrvDumpFileException, yet the call is counted
+    // and the mode is debugger and file all the same.
+    static void openStdStream();
+    // The last closer writes the closing banner and closes the file; the mode
+    // becomes debugger only and the file is released even when the banner
+    // write throws.
+    static void closeStdStream();
 
     long setMode(long mode);                        // returns the previous mode
     long getMode() const { return m_mode; }
@@ -118,7 +130,8 @@ private:
     OrvDupmFile* openLogfile();
     static OrvDupmFile* openConsole();
     void OutputString(const char* text);            // with indentation, 1022-character pieces
-    void OutputString_(const char* text);           // straight to the outputs
+    void OutputString(const char* text, size_t length);
+    void OutputString_(const char* text, size_t length);   // straight to the outputs; text[length] is NUL
     void writeText(const char* text, unsigned long length);   // LF -> CR LF, 511-character pieces
     void closeFile();
 

@@ -101,8 +101,11 @@ private:
 // One open registry key. Objects share handles: copies take the same handle and
 // a process-wide map counts its holders; the last holder closes it. Constructors
 // never throw; a key that cannot be opened is invalid and every operation on it
-// fails softly (setters false, readers their flag or default). Creating,
-// copying and destroying keys is not thread-safe; callers serialise.
+// fails softly (setters false, readers their flag or default). Keys may be
+// created, copied and destroyed on any thread: the map of holders is under an
+// in-process lock, since the library itself opens keys for the diagnostic
+// levels that modules ask for from their own threads. One object is still
+// used by one thread at a time.
 class ORVCORE_API VSYST_RegistryKey {
 public:
     VSYST_RegistryKey();                                            // invalid

@@ -10,6 +10,7 @@
 // MessageBoxA titled with the console title (or the platform title). Returns the answer.
 ORVCORE_API int OrvMessageBox(const char* text, unsigned int type, unsigned int helpContext);
 // OrvMessageBox with the permission; without it a log line, two beeps and 0.
+// None of these functions throws, not even when the log cannot be written.
 ORVCORE_API int V_MsgBox(const char* text, unsigned int type, unsigned int helpContext);
 // A box titled "<exe> [ Process: .., Thread: .. ]"; without the permission the
 // 20-second red countdown panel, then 0.

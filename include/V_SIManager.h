@@ -18,17 +18,12 @@ struct V_SIInfo {
 };
 
 // The record for name, inserted in byte order (unsigned, case-sensitive) when
-// new. The pointer stays valid until the next insertion. A null name gives null;
-// allocation failure throws VSYST_XMemory.
+// new. The record never moves: the pointer stays valid as long as the table
+// (until the last _vsyst_GI ends). A null name gives null; allocation failure
+// throws VSYST_XMemory. Modules look records up from any thread, so the table
+// is under an in-process lock; the values are the callers' to guard.
 ORVCORE_API V_SIInfo* V_SIFind(const char* name);
 // Writes the listing of all records to the standard dump stream.
 ORVCORE_API void V_SITrace();
-// Writes the same listing to stream.
-ORVCORE_API void V_SITraceTo(VSYST_DumpStream& stream);
-// Number of records and capacity of the table (0 before the first record).
-ORVCORE_API unsigned long V_SICount();
-ORVCORE_API unsigned long V_SICapacity();
-// The record at position i in table order, or null when i is not below V_SICount().
-ORVCORE_API const V_SIInfo* V_SIAt(unsigned long i);
 
 #endif

@@ -8,6 +8,7 @@
 #include "V_Exception.h"
 
 #include <cstdarg>
+#include <cstring>
 #include <iosfwd>
 #include <wtypes.h>   // BSTR
 
@@ -95,8 +96,12 @@ public:
     int compare(char c, unsigned pos = 0, unsigned n = all) const;
     int compare(const char* s, unsigned pos = 0, unsigned n = all) const;
     int compare(const V_STRING& s, unsigned pos = 0, unsigned n = all) const;
-    bool operator==(const V_STRING& s) const { return compare(s, 0, all) == 0; }
-    bool operator!=(const V_STRING& s) const { return compare(s, 0, all) != 0; }
+    // compare(s) == 0 exactly when both hold the same bytes: one length check and one memcmp.
+    bool operator==(const V_STRING& s) const
+    {
+        return m_length == s.m_length && std::memcmp(m_data, s.m_data, m_length) == 0;
+    }
+    bool operator!=(const V_STRING& s) const { return !(*this == s); }
     bool operator<(const V_STRING& s) const { return compare(s, 0, all) < 0; }
 
     // Case-insensitive, multibyte-aware comparison of the NUL-terminated texts.
@@ -113,7 +118,10 @@ public:
     V_STRING left(int n) const;
     V_STRING right(int n) const;
 
-    // Scan the text with "%ld", "%lu", "%lf"; on failure the target is 0 and the result false.
+    // Scan the text with "%ld", "%lu", "%lf" of the Microsoft C run-time's sscanf,
+    // the scanner of the run-time that formats our numbers: "0x10" reads as 0,
+    // "nan" and "inf" are no numbers, and a long wraps rather than saturates.
+    // On failure the target is 0 and the result false.
     bool convert(long& v) const;
     bool convert(unsigned long& v) const;
     bool convert(double& v) const;

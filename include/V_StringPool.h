@@ -14,14 +14,10 @@ class VSYST_DumpStream;
 // A pool of 8-bit texts in blocks of at least 32,700 characters. Texts are
 // never freed one by one and equal texts are not shared; every copy stays valid
 // until exitPool() or the end of the last _vsyst_GI. Allocation failure throws
-// VSYST_XMemory. No locking: one thread at a time.
+// VSYST_XMemory. Modules copy texts from any thread, so the process-wide pool
+// is under an in-process lock (one per pool class).
 class ORVCORE_API V_StringPool_CHAR {
 public:
-    struct Block {
-        char* base;                // start of the block's storage
-        char* next;                // first free character
-        unsigned long remaining;   // free characters left
-    };
     static const unsigned long kBlockChars = 32700;
     static const unsigned long kTableGrowth = 64;
 
@@ -37,13 +33,13 @@ public:
     static void exitPool();
     static void dump(VSYST_DumpStream& stream);   // writes nothing
 
-    // The process-wide pool, or null before the first allocCopy.
-    static const V_StringPool_CHAR* instance() { return s_instanceMMPtr; }
-    const Block* blocks() const { return m_blocks; }
-    unsigned long capacity() const { return m_capacity; }
-    unsigned long count() const { return m_count; }
-
 private:
+    friend struct _vsyst_PoolView;
+    struct Block {
+        char* base;                // start of the block's storage
+        char* next;                // first free character
+        unsigned long remaining;   // free characters left
+    };
     V_StringPool_CHAR(const V_StringPool_CHAR&) = delete;
     const char* doAllocCopy(const char* text);
     static int compPool(const void* a, const void* b);
@@ -58,11 +54,6 @@ private:
 // The same pool for wide texts; sizes count 16-bit units (65,400 bytes a block).
 class ORVCORE_API V_StringPool_WCHAR {
 public:
-    struct Block {
-        wchar_t* base;
-        wchar_t* next;
-        unsigned long remaining;
-    };
     static const unsigned long kBlockChars = 32700;
     static const unsigned long kTableGrowth = 64;
 
@@ -74,12 +65,13 @@ public:
     static void exitPool();
     static void dump(VSYST_DumpStream& stream);   // writes nothing
 
-    static const V_StringPool_WCHAR* instance() { return s_instanceMMPtr; }
-    const Block* blocks() const { return m_blocks; }
-    unsigned long capacity() const { return m_capacity; }
-    unsigned long count() const { return m_count; }
-
 private:
+    friend struct _vsyst_PoolView;
+    struct Block {
+        wchar_t* base;
+        wchar_t* next;
+        unsigned long remaining;
+    };
     V_StringPool_WCHAR(const V_StringPool_WCHAR&) = delete;
     const wchar_t* doAllocCopy(const wchar_t* text);
     static int compPool(const void* a, const void* b);
@@ -95,6 +87,7 @@ private:
 // instances and every client module holds its own. The first instance creates
 // the debug-info registry root (with the "Dump string pool data" entry) and the
 // static-instance table; the last releases the table, the pools and the registry.
+// The count and the work it triggers are under an in-process lock.
 class ORVCORE_API _vsyst_GI {
 public:
     _vsyst_GI();

@@ -1,12 +1,19 @@
 // _vsyst_GI: the counted guard of the process-wide registries.
 #include "V_StringPool.h"
 #include "VSYST_DIManager.h"
+#include "dllmain/OrvLock.h"
 #include "dllmain/OrvRuntimeInternal.h"
 
 unsigned long _vsyst_GI::s_count = 0;
 
+namespace {
+// Guards s_count with the set-up and take-down it triggers.
+orv::Lock s_giLock;
+}  // namespace
+
 _vsyst_GI::_vsyst_GI()
 {
+    orv::Locked locked(s_giLock);
     if (++s_count != 1) return;
     try {
         setUp();
@@ -18,6 +25,7 @@ _vsyst_GI::_vsyst_GI()
 
 _vsyst_GI::~_vsyst_GI()
 {
+    orv::Locked locked(s_giLock);
     if (s_count == 0) return;
     if (--s_count == 0) takeDown();
 }

@@ -1,55 +1,81 @@
-// The static instance manager: name-keyed records kept sorted in one array.
+// The static instance manager: name-keyed records in name order.
 #include "V_SIManager.h"
 #include "VSYST_DIManager.h"
 #include "VSYST_DumpStream.h"
 #include "V_StringPool.h"
 #include "V_String.h"
+#include "dllmain/OrvLock.h"
 #include "dllmain/OrvRuntimeInternal.h"
+#include "strings/orv_si_internal.h"
 #include "strings/orv_compare.h"
 
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace {
 
 const unsigned long kFirstCapacity = 1024;
+const unsigned long kChunkRecords = 1024;
 
+// The records live in chunks that never move, so a record found on one thread
+// stays where it is while other threads insert; the sorted order is kept in an
+// array of pointers that grows by doubling.
 struct SITable {
-    V_SIInfo* records;
+    V_SIInfo** sorted;
     unsigned long capacity;
     unsigned long count;
+    std::vector<V_SIInfo*> chunks;
 };
 
 // Lives from the first to the last _vsyst_GI; created on demand outside that time.
 SITable* s_table = nullptr;
+// Guards s_table, its order and its storage; modules look records up from any thread.
+orv::Lock s_tableLock;
 
+// Callers hold s_tableLock.
 SITable* table()
 {
-    orv::siCreateTable();
+    if (!s_table) {
+        s_table = new (std::nothrow) SITable{nullptr, 0, 0, {}};
+        if (!s_table) throw VSYST_XMemory();
+    }
     return s_table;
 }
 
+// Callers hold s_tableLock.
 V_SIInfo* insertAt(SITable* t, unsigned long p, const char* name)
 {
     // Everything that can fail comes before the table changes.
     const char* copy = V_StringPool_CHAR::allocCopy(name);
-    if (t->count + 1 > t->capacity) {
+    if (t->count == t->capacity) {
         unsigned long capacity = t->capacity ? t->capacity * 2 : kFirstCapacity;
-        V_SIInfo* records = new (std::nothrow) V_SIInfo[capacity]();
-        if (!records) throw VSYST_XMemory();
-        if (t->count) std::memcpy(records, t->records, t->count * sizeof(V_SIInfo));
-        delete[] t->records;
-        t->records = records;
+        V_SIInfo** sorted = new (std::nothrow) V_SIInfo*[capacity]();
+        if (!sorted) throw VSYST_XMemory();
+        if (t->count) std::memcpy(sorted, t->sorted, t->count * sizeof(V_SIInfo*));
+        delete[] t->sorted;
+        t->sorted = sorted;
         t->capacity = capacity;
     }
-    std::memmove(t->records + p + 1, t->records + p, (t->count - p) * sizeof(V_SIInfo));
+    if (t->count == t->chunks.size() * kChunkRecords) {
+        V_SIInfo* chunk = new (std::nothrow) V_SIInfo[kChunkRecords]();
+        if (!chunk) throw VSYST_XMemory();
+        try {
+            t->chunks.push_back(chunk);
+        } catch (...) {
+            delete[] chunk;
+            throw VSYST_XMemory();
+        }
+    }
+    V_SIInfo* r = &t->chunks[t->count / kChunkRecords][t->count % kChunkRecords];
+    std::memmove(t->sorted + p + 1, t->sorted + p, (t->count - p) * sizeof(V_SIInfo*));
     ++t->count;
-    V_SIInfo& r = t->records[p];
-    r.name = copy;
-    r.value1 = 0;
-    r.value2 = 0;
-    r.reserved = 0;
-    return &r;
+    t->sorted[p] = r;
+    r->name = copy;
+    r->value1 = 0;
+    r->value2 = 0;
+    r->reserved = 0;
+    return r;
 }
 
 void listingCallback(VSYST_DumpStream& stream, unsigned long) { V_SITraceTo(stream); }
@@ -60,15 +86,16 @@ namespace orv {
 
 void siCreateTable()
 {
-    if (s_table) return;
-    s_table = new (std::nothrow) SITable{nullptr, 0, 0};
-    if (!s_table) throw VSYST_XMemory();
+    orv::Locked locked(s_tableLock);
+    table();
 }
 
 void siReleaseTable()
 {
+    orv::Locked locked(s_tableLock);
     if (!s_table) return;
-    delete[] s_table->records;
+    for (V_SIInfo* chunk : s_table->chunks) delete[] chunk;
+    delete[] s_table->sorted;
     delete s_table;
     s_table = nullptr;
 }
@@ -84,20 +111,14 @@ bool siRegisterListing()
 V_SIInfo* V_SIFind(const char* name)
 {
     if (!name) return nullptr;
+    orv::Locked locked(s_tableLock);
     SITable* t = table();
-    if (t->count == 0) {
-        if (!t->records) {
-            t->records = new (std::nothrow) V_SIInfo[kFirstCapacity]();
-            if (!t->records) throw VSYST_XMemory();
-            t->capacity = kFirstCapacity;
-        }
-        return insertAt(t, 0, name);
-    }
+    if (t->count == 0) return insertAt(t, 0, name);
     unsigned long lo = 0, hi = t->count - 1;
     for (;;) {
         unsigned long mid = lo + (hi - lo) / 2;
-        int c = orv::compareUnsigned(name, t->records[mid].name);
-        if (c == 0) return &t->records[mid];
+        int c = orv::compareUnsigned(name, t->sorted[mid]->name);
+        if (c == 0) return t->sorted[mid];
         if (c < 0) {
             if (mid == lo) return insertAt(t, mid, name);
             hi = mid - 1;
@@ -110,10 +131,11 @@ V_SIInfo* V_SIFind(const char* name)
 
 void V_SITraceTo(VSYST_DumpStream& stream)
 {
+    orv::Locked locked(s_tableLock);
     stream << "\nSTART TRACING STATIC INSTANCE MANAGER DATA\n";
     if (s_table) {
         for (unsigned long i = 0; i < s_table->count; ++i) {
-            const V_SIInfo& r = s_table->records[i];
+            const V_SIInfo& r = *s_table->sorted[i];
             stream << "\t\"" << r.name << "\"," << r.value1 << "," << r.value2 << "\n";
         }
     }
@@ -122,7 +144,20 @@ void V_SITraceTo(VSYST_DumpStream& stream)
 
 void V_SITrace() { V_SITraceTo(VSYST_DumpStream::getStdStream()); }
 
-unsigned long V_SICount() { return s_table ? s_table->count : 0; }
-unsigned long V_SICapacity() { return s_table ? s_table->capacity : 0; }
+unsigned long V_SICount()
+{
+    orv::Locked locked(s_tableLock);
+    return s_table ? s_table->count : 0;
+}
 
-const V_SIInfo* V_SIAt(unsigned long i) { return s_table && i < s_table->count ? &s_table->records[i] : nullptr; }
+unsigned long V_SICapacity()
+{
+    orv::Locked locked(s_tableLock);
+    return s_table ? s_table->capacity : 0;
+}
+
+const V_SIInfo* V_SIAt(unsigned long i)
+{
+    orv::Locked locked(s_tableLock);
+    return s_table && i < s_table->count ? s_table->sorted[i] : nullptr;
+}

@@ -8,7 +8,6 @@
 #include <oleauto.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <ostream>
@@ -61,9 +60,7 @@ WideScratch s_wideScratch;
 unsigned V_STRING::length(const char* s, unsigned max)
 {
     if (!s) return 0;
-    unsigned n = 0;
-    while (n < max && s[n]) ++n;
-    return n;
+    return static_cast<unsigned>(max == kAll ? std::strlen(s) : strnlen(s, max));
 }
 
 char* V_STRING::set(char* dst, char c, unsigned n)
@@ -86,6 +83,8 @@ char* V_STRING::copy(char* dst, const char* src, unsigned n)
 
 int V_STRING::compareBytes(const char* a, const char* b, unsigned n)
 {
+    // Equal texts, the common case, in one pass; the signed order only where they differ.
+    if (!n || std::memcmp(a, b, n) == 0) return 0;
     for (unsigned i = 0; i < n; ++i) {
         signed char x = static_cast<signed char>(a[i]);
         signed char y = static_cast<signed char>(b[i]);
@@ -215,7 +214,7 @@ V_STRING& V_STRING::assign(const char* s, unsigned n)
         V_STRING tmp(s, k);
         return assign(tmp, 0, kAll);
     }
-    realloc(k + 1, true);
+    if (k + 1 != m_capacity) realloc(k + 1, true);   // an equal size keeps the buffer anyway
     copy(m_data, s, k);
     m_length = k;
     m_data[k] = '\0';
@@ -231,7 +230,7 @@ V_STRING& V_STRING::assign(const V_STRING& s, unsigned pos, unsigned n)
         remove(0, pos);
         return *this;
     }
-    realloc(k + 1, true);
+    if (k + 1 != m_capacity) realloc(k + 1, true);
     copy(m_data, s.m_data + pos, k);
     m_length = k;
     m_data[k] = '\0';
@@ -244,7 +243,7 @@ V_STRING& V_STRING::operator+=(char c)
 {
     if (!c) return *this;
     if (m_length > 0xFFFFFFFDu) xlength();
-    realloc(m_length + 2, false);
+    if (m_length + 2 > m_capacity) realloc(m_length + 2, false);
     m_data[m_length++] = c;
     m_data[m_length] = '\0';
     return *this;
@@ -270,10 +269,13 @@ V_STRING& V_STRING::append(const char* s, unsigned n)
     if (!k) return *this;
     if (static_cast<unsigned long long>(m_length) + k >= 0xFFFFFFFFull) xlength();
     // The text may lie in our own buffer, which the buffer rule may move.
-    bool own = m_capacity && inside(s, m_data, m_capacity);
-    size_t offset = own ? static_cast<size_t>(s - m_data) : 0;
-    realloc(m_length + k + 1, false);
-    move(m_data + m_length, own ? m_data + offset : s, k);
+    if (m_length + k + 1 > m_capacity) {   // within the capacity the buffer rule changes nothing
+        bool own = m_capacity && inside(s, m_data, m_capacity);
+        size_t offset = own ? static_cast<size_t>(s - m_data) : 0;
+        realloc(m_length + k + 1, false);
+        if (own) s = m_data + offset;
+    }
+    move(m_data + m_length, s, k);
     m_length += k;
     m_data[m_length] = '\0';
     return *this;
@@ -285,9 +287,8 @@ V_STRING& V_STRING::append(const V_STRING& s, unsigned pos, unsigned n)
     unsigned k = minU(n, s.m_length - pos);
     if (!k) return *this;
     if (static_cast<unsigned long long>(m_length) + k >= 0xFFFFFFFFull) xlength();
-    bool self = &s == this;
-    realloc(m_length + k + 1, false);
-    move(m_data + m_length, (self ? m_data : s.m_data) + pos, k);
+    if (m_length + k + 1 > m_capacity) realloc(m_length + k + 1, false);
+    move(m_data + m_length, s.m_data + pos, k);   // when s is this string, s.m_data is the new buffer
     m_length += k;
     m_data[m_length] = '\0';
     return *this;
@@ -417,29 +418,23 @@ V_STRING V_STRING::right(int n) const { return mid(static_cast<int>(m_length) - 
 
 // ---- conversions ------------------------------------------------------------
 
-bool V_STRING::convert(long& v) const
+namespace {
+
+// One field scanned as the formatting side's C run-time scans it; 0 on failure.
+template <class T>
+bool scanOne(const char* text, const char* fmt, T& v)
 {
-    long r = 0;
-    if (std::sscanf(m_data, "%ld", &r) == 1) { v = r; return true; }
-    v = 0;
-    return false;
+    T r = T();
+    bool ok = orv::crtScanOne(text, fmt, &r) == 1;
+    v = ok ? r : T();
+    return ok;
 }
 
-bool V_STRING::convert(unsigned long& v) const
-{
-    unsigned long r = 0;
-    if (std::sscanf(m_data, "%lu", &r) == 1) { v = r; return true; }
-    v = 0;
-    return false;
-}
+}  // namespace
 
-bool V_STRING::convert(double& v) const
-{
-    double r = 0.0;
-    if (std::sscanf(m_data, "%lf", &r) == 1) { v = r; return true; }
-    v = 0.0;
-    return false;
-}
+bool V_STRING::convert(long& v) const { return scanOne(m_data, "%ld", v); }
+bool V_STRING::convert(unsigned long& v) const { return scanOne(m_data, "%lu", v); }
+bool V_STRING::convert(double& v) const { return scanOne(m_data, "%lf", v); }
 
 V_STRING::operator V_HashValue() const
 {

@@ -2,7 +2,9 @@
 #include "V_StringPool.h"
 #include "VSYST_DumpStream.h"
 #include "V_String.h"
+#include "dllmain/OrvLock.h"
 #include "dllmain/OrvRuntimeInternal.h"
+#include "strings/orv_pool_internal.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +19,10 @@ const unsigned long V_StringPool_WCHAR::kBlockChars;
 const unsigned long V_StringPool_WCHAR::kTableGrowth;
 
 namespace {
+
+// One lock per pool class guards its instance pointer and its block table.
+orv::Lock s_charPoolLock;
+orv::Lock s_wcharPoolLock;
 
 template <class Ch>
 size_t textLength(const Ch* text)
@@ -95,21 +101,32 @@ Pool* newPool()
 }
 
 template <class Pool>
-void summary(VSYST_DumpStream& stream, const char* kind, const Pool* pool)
+void summary(VSYST_DumpStream& stream, const char* kind, orv::Lock& lock)
 {
+    // Figures taken under the lock, written after it: the stream may take its time.
+    unsigned long count = 0, capacity = 0;
+    unsigned long long total = 0, free = 0;
+    bool exists = false;
+    {
+        orv::Locked locked(lock);
+        if (const Pool* pool = _vsyst_PoolView::instance<Pool>()) {
+            exists = true;
+            count = _vsyst_PoolView::count(*pool);
+            capacity = _vsyst_PoolView::capacity(*pool);
+            for (unsigned long i = 0; i < count; ++i) {
+                const auto& b = _vsyst_PoolView::blocks(*pool)[i];
+                total += static_cast<unsigned long long>(b.next - b.base) + b.remaining;
+                free += b.remaining;
+            }
+        }
+    }
     stream << "\nString pool of " << kind << " based strings : ";
-    if (!pool) {
+    if (!exists) {
         stream << "empty\n";
         return;
     }
-    unsigned long long total = 0, free = 0;
-    for (unsigned long i = 0; i < pool->count(); ++i) {
-        const auto& b = pool->blocks()[i];
-        total += static_cast<unsigned long long>(b.next - b.base) + b.remaining;
-        free += b.remaining;
-    }
-    stream << pool->count() << " blocks (table of " << pool->capacity() << "), " << (total - free)
-           << " characters used, " << free << " free\n";
+    stream << count << " blocks (table of " << capacity << "), " << (total - free) << " characters used, " << free
+           << " free\n";
 }
 
 }  // namespace
@@ -128,6 +145,7 @@ V_StringPool_CHAR& V_StringPool_CHAR::operator=(const V_StringPool_CHAR& other)
 
 const char* V_StringPool_CHAR::allocCopy(const char* text)
 {
+    orv::Locked locked(s_charPoolLock);
     if (!s_instanceMMPtr) s_instanceMMPtr = newPool<V_StringPool_CHAR>();
     return s_instanceMMPtr->doAllocCopy(text);
 }
@@ -139,6 +157,7 @@ const char* V_StringPool_CHAR::doAllocCopy(const char* text)
 
 void V_StringPool_CHAR::exitPool()
 {
+    orv::Locked locked(s_charPoolLock);
     delete s_instanceMMPtr;
     s_instanceMMPtr = nullptr;
 }
@@ -161,6 +180,7 @@ V_StringPool_WCHAR& V_StringPool_WCHAR::operator=(const V_StringPool_WCHAR& othe
 
 const wchar_t* V_StringPool_WCHAR::allocCopy(const wchar_t* text)
 {
+    orv::Locked locked(s_wcharPoolLock);
     if (!s_instanceMMPtr) s_instanceMMPtr = newPool<V_StringPool_WCHAR>();
     return s_instanceMMPtr->doAllocCopy(text);
 }
@@ -172,6 +192,7 @@ const wchar_t* V_StringPool_WCHAR::doAllocCopy(const wchar_t* text)
 
 void V_StringPool_WCHAR::exitPool()
 {
+    orv::Locked locked(s_wcharPoolLock);
     delete s_instanceMMPtr;
     s_instanceMMPtr = nullptr;
 }
@@ -188,8 +209,8 @@ namespace orv {
 // "start tracing" and "stop tracing" have nothing to switch.
 void poolDumpCallback(VSYST_DumpStream& stream, unsigned long alternative)
 {
-    if (alternative == 0) summary(stream, "char", V_StringPool_CHAR::instance());
-    else if (alternative == 1) summary(stream, "wchar_t", V_StringPool_WCHAR::instance());
+    if (alternative == 0) summary<V_StringPool_CHAR>(stream, "char", s_charPoolLock);
+    else if (alternative == 1) summary<V_StringPool_WCHAR>(stream, "wchar_t", s_wcharPoolLock);
 }
 
 }  // namespace orv

@@ -136,29 +136,45 @@ namespace orv {
 
 namespace {
 
-using VsnprintfFn = int(__cdecl*)(char*, size_t, const char*, va_list);
-using VsnwprintfFn = int(__cdecl*)(wchar_t*, size_t, const wchar_t*, va_list);
-
-void* crtFunction(const char* name)
+// A function of msvcrt.dll, found at run time so that mingw's own C run-time
+// can never stand in for it; null when there is none.
+template <class Fn>
+Fn crtFunction(const char* name)
 {
     HMODULE crt = GetModuleHandleA("msvcrt.dll");
     if (!crt) crt = LoadLibraryA("msvcrt.dll");
-    return crt ? reinterpret_cast<void*>(GetProcAddress(crt, name)) : nullptr;
+    return crt ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(crt, name))) : nullptr;
 }
+
+using VsnprintfFn = int(__cdecl*)(char*, size_t, const char*, va_list);
+using VsnwprintfFn = int(__cdecl*)(wchar_t*, size_t, const wchar_t*, va_list);
+using SscanfFn = int(__cdecl*)(const char*, const char*, ...);
 
 VsnprintfFn crtVsnprintf()
 {
-    static VsnprintfFn fn = reinterpret_cast<VsnprintfFn>(crtFunction("_vsnprintf"));
+    static VsnprintfFn fn = crtFunction<VsnprintfFn>("_vsnprintf");
     return fn;
 }
 
 VsnwprintfFn crtVsnwprintf()
 {
-    static VsnwprintfFn fn = reinterpret_cast<VsnwprintfFn>(crtFunction("_vsnwprintf"));
+    static VsnwprintfFn fn = crtFunction<VsnwprintfFn>("_vsnwprintf");
+    return fn;
+}
+
+SscanfFn crtSscanf()
+{
+    static SscanfFn fn = crtFunction<SscanfFn>("sscanf");
     return fn;
 }
 
 }  // namespace
+
+int crtScanOne(const char* text, const char* fmt, void* target)
+{
+    SscanfFn fn = crtSscanf();
+    return fn ? fn(text, fmt, target) : -1;
+}
 
 unsigned crtFormatV(char* buf, unsigned count, const char* fmt, va_list args)
 {

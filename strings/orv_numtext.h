@@ -35,6 +35,12 @@ unsigned crtFormat(char* buf, unsigned count, const char* fmt, ...);
 // The same with msvcrt's _vsnwprintf (%s is wide text there); count in units.
 unsigned crtFormatWV(wchar_t* buf, unsigned count, const wchar_t* fmt, va_list args);
 
+// The Microsoft C run-time's sscanf of one field (fmt "%ld", "%lu" or "%lf"
+// with the matching target): the scanner that pairs with the formatter above,
+// which differs from mingw's ("0x10" as a double, "nan", overlong longs).
+// Returns the number of fields read, or -1 when msvcrt.dll is not there.
+int crtScanOne(const char* text, const char* fmt, void* target);
+
 }  // namespace orv
 
 #endif

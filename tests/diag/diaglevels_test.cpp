@@ -145,7 +145,7 @@ TEST(OrvtoolDiag, LevelEventAndTour)
     const std::string tour = orvtool({"tour"}, {"ORV_DIR_LOGFILES=" + logs.path()}).second;
     for (const char* text : {"nested context:  number 1, nesting 2, header hidden: yes\n",
                              "hresult(0): the thread's error information says (none)\n",
-                             "orvtool: diagnostics of request 1\n}\nReturn code: HRESULT = 0x80070005\n"
+                             "orvtool: diagnostics of request 1\n{\n}\nReturn code: HRESULT = 0x80070005\n"
                              "Return code: HRESULT = 0x00000000\n"})
         EXPECT_NE(std::string::npos, tour.find(text)) << text << tour;
     orvtest::removeEmptyKeys(HKEY_CURRENT_USER, "Software\\Brakmar\\T.R.I.O.N.(R) Platform", 2);

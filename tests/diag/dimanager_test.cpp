@@ -1,5 +1,6 @@
 // VSYST_DIManager, its cursor, TREEDATA handles, and V_DebugSettings.
 #include "diag/LogCapture.h"
+#include "diag/orv_dimanager_internal.h"
 #include "support/OrvTestSupport.h"
 
 #include "VSYST_DIManager.h"
@@ -23,7 +24,7 @@ void cbSecond(VSYST_DumpStream& s, unsigned long i) { s << "second " << i; }
 std::string alternatives(const char* group, const char* info)
 {
     std::string r;
-    for (_vsyst_DINodeG* g = DIM::firstGroup(); g; g = g->nextGroup())
+    for (_vsyst_DINodeG* g = orv::diFirstGroup(); g; g = g->nextGroup())
         for (_vsyst_DINodeD* d = g->firstInfo(); d; d = d->nextInfo())
             if (std::string(g->name()) == group && std::string(d->name()) == info)
                 for (_vsyst_DINodeA* a = d->firstAlternative(); a; a = a->nextAlternative())
@@ -98,7 +99,7 @@ TEST(DIManager, RemoveKeepsTheGroupWhichCursorAndDumpSkipAndCursorsStopAtTheEnd)
     DIM::remove("Nowhere", "only");   // unknown group
     DIM::remove("Keep", "absent");
     DIM::remove(nullptr, nullptr);
-    EXPECT_STREQ("Empty", DIM::firstGroup()->name());
+    EXPECT_STREQ("Empty", orv::diFirstGroup()->name());
     EXPECT_EQ("[Keep] k1: alt a alt b; k2; " + kPoolEntry, diWalk());
     EXPECT_EQ("", diCall("Empty", "only"));
     EXPECT_EQ(orvtest::crlf("\nSTART OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n"
@@ -110,10 +111,10 @@ TEST(DIManager, RemoveKeepsTheGroupWhichCursorAndDumpSkipAndCursorsStopAtTheEnd)
                             "\t\t\t--> \"start tracing\"\n\t\t\t--> \"stop tracing\"\n"
                             "\t\t\t--> \"wchar_t based strings\"\n"
                             "END OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n"),
-              orvtest::written([](VSYST_DumpStream& s) { DIM::dumpRegistry(s, 0); }));
+              orvtest::written([](VSYST_DumpStream& s) { orv::diDumpRegistry(s, 0); }));
 
-    DIM::removeAll();
-    EXPECT_EQ(nullptr, DIM::firstGroup());
+    orv::diRemoveAll();
+    EXPECT_EQ(nullptr, orv::diFirstGroup());
     VSYST_DICursor none;
     EXPECT_FALSE(none.validG() || none.validD() || none.validA());
 

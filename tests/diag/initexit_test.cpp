@@ -1,6 +1,7 @@
 // VSYST_ApplInitExit. Each test case runs in a process of its own, so the
 // counter and the trace level start fresh.
 #include "diag/LogCapture.h"
+#include "diag/orv_dimanager_internal.h"
 #include "support/OrvTestSupport.h"
 
 #include "VSYST_ApplInitExit.h"
@@ -242,5 +243,5 @@ TEST(ApplInitExit, LibraryHandlersRegisterTheSystemEntriesInTheirPlaceAndLateHan
     AIE::doExit();
     EXPECT_EQ("-equal: " + all + "-above: ", g_calls);
     EXPECT_EQ(crlf(reports + kExitCount0), debugger.all());
-    EXPECT_EQ(nullptr, VSYST_DIManager::firstGroup());
+    EXPECT_EQ(nullptr, orv::diFirstGroup());
 }

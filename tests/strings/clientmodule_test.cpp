@@ -1,5 +1,6 @@
 // A client module with its own guard and handler, loaded and unloaded while the library stays.
 #include "diag/LogCapture.h"
+#include "strings/orv_pool_internal.h"
 #include "support/OrvTestSupport.h"
 
 #include "VSYST_ApplInitExit.h"
@@ -26,7 +27,7 @@ TEST(ClientModule, RegistriesSurviveTheModulesUnload)
     EXPECT_EQ(4ul, _vsyst_GI::s_count);   // the library's own guards
     const char* hostText = V_StringPool_CHAR::allocCopy("text of the host");
     V_SIFind("host.record")->value1 = 3;
-    const V_StringPool_CHAR* pool = V_StringPool_CHAR::instance();
+    const V_StringPool_CHAR* pool = _vsyst_PoolView::instance<V_StringPool_CHAR>();
 
     HMODULE client = loadClient();
     ASSERT_NE(nullptr, client);
@@ -45,7 +46,7 @@ TEST(ClientModule, RegistriesSurviveTheModulesUnload)
     ASSERT_TRUE(FreeLibrary(client));
     EXPECT_EQ(nullptr, GetModuleHandleA("orvtest_client.dll"));
     EXPECT_EQ(4ul, _vsyst_GI::s_count);
-    EXPECT_EQ(pool, V_StringPool_CHAR::instance());
+    EXPECT_EQ(pool, _vsyst_PoolView::instance<V_StringPool_CHAR>());
     EXPECT_STREQ("text of the host", hostText);
     EXPECT_STREQ("text of the client", text);
     EXPECT_EQ(3, counter("host.record"));

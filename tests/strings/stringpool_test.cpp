@@ -3,6 +3,8 @@
 // fresh process has them, so it runs in a process of its own.
 #include "diag/LogCapture.h"
 #include "support/OrvTestSupport.h"
+#include "strings/orv_pool_internal.h"
+#include "strings/orv_si_internal.h"
 
 #include "VSYST_ApplInitExit.h"
 #include "VSYST_DIManager.h"
@@ -22,11 +24,11 @@ namespace {
 template <class Pool>
 class StringPool : public ::testing::Test {
 protected:
-    typedef typename std::remove_pointer<decltype(Pool::Block::base)>::type Ch;
+    typedef typename std::remove_const<typename std::remove_pointer<decltype(Pool::allocCopy(nullptr))>::type>::type Ch;
     static std::basic_string<Ch> text(size_t n, char c) { return std::basic_string<Ch>(n, static_cast<Ch>(c)); }
     static const Ch* copy(size_t n, char c) { return Pool::allocCopy(text(n, c).c_str()); }
-    static const Pool& pool() { return *Pool::instance(); }
-    static const typename Pool::Block& block(unsigned long i) { return pool().blocks()[i]; }
+    static const Pool& pool() { return *_vsyst_PoolView::instance<Pool>(); }
+    static decltype(auto) block(unsigned long i) { return _vsyst_PoolView::blocks(pool())[i]; }
 };
 
 typedef ::testing::Types<V_StringPool_CHAR, V_StringPool_WCHAR> PoolTypes;
@@ -51,10 +53,10 @@ V_SIInfo* record(unsigned k)
 TYPED_TEST(StringPool, TextsFollowEachOtherLongTextsGetBlocksOfTheirOwnAndTheTableGrows)
 {
     if (!orvtest::aloneInProcess()) return;
-    EXPECT_EQ(nullptr, TypeParam::instance());
+    EXPECT_EQ(nullptr, _vsyst_PoolView::instance<TypeParam>());
     // Each text right behind the one before and its terminator; null is stored as "".
     auto* first = this->copy(5, 'h');
-    EXPECT_EQ("1/64/32694", std::to_string(this->pool().count()) + "/" + std::to_string(this->pool().capacity()) +
+    EXPECT_EQ("1/64/32694", std::to_string(_vsyst_PoolView::count(this->pool())) + "/" + std::to_string(_vsyst_PoolView::capacity(this->pool())) +
                                 "/" + std::to_string(this->block(0).remaining));
     EXPECT_EQ(first, this->block(0).base);
     auto* second = this->copy(3, 'a');
@@ -66,7 +68,7 @@ TYPED_TEST(StringPool, TextsFollowEachOtherLongTextsGetBlocksOfTheirOwnAndTheTab
     // 40,000 characters get a block of exactly 40,001 and no room; the next text
     // sorts the table by room and goes to the block with the most.
     auto* big = this->copy(40000, 'x');
-    ASSERT_EQ(2ul, this->pool().count());
+    ASSERT_EQ(2ul, _vsyst_PoolView::count(this->pool()));
     EXPECT_TRUE(big == this->block(1).base && big + 40001 == this->block(1).next && !this->block(1).remaining);
     auto* next = this->copy(2, 'n');
     EXPECT_EQ(empty + 1, next);
@@ -77,25 +79,25 @@ TYPED_TEST(StringPool, TextsFollowEachOtherLongTextsGetBlocksOfTheirOwnAndTheTab
     // Assignment copies the three fields only.
     TypeParam copy;
     copy = this->pool();
-    EXPECT_TRUE(copy.blocks() == this->pool().blocks() && copy.capacity() == 64 && copy.count() == 2);
+    EXPECT_TRUE(_vsyst_PoolView::blocks(copy) == _vsyst_PoolView::blocks(this->pool()) && _vsyst_PoolView::capacity(copy) == 64 && _vsyst_PoolView::count(copy) == 2);
     copy = TypeParam();   // hands the blocks back before the copy is destroyed
 
     // A second exitPool does nothing; the next text starts a fresh pool.
     TypeParam::exitPool();
-    EXPECT_EQ(nullptr, TypeParam::instance());
+    EXPECT_EQ(nullptr, _vsyst_PoolView::instance<TypeParam>());
     TypeParam::exitPool();
     std::vector<std::basic_string<typename TestFixture::Ch>> texts{this->text(9, 'c')};
     std::vector<const typename TestFixture::Ch*> where{TypeParam::allocCopy(texts[0].c_str())};
-    EXPECT_TRUE(where[0] == this->block(0).base && this->pool().count() == 1);
+    EXPECT_TRUE(where[0] == this->block(0).base && _vsyst_PoolView::count(this->pool()) == 1);
 
     // Texts that fill a block exactly: the 65th block grows the table, texts stay put.
     for (int i = 1; i < 65; ++i) {
-        if (i == 64) { EXPECT_EQ(64ul, this->pool().capacity()); }
+        if (i == 64) { EXPECT_EQ(64ul, _vsyst_PoolView::capacity(this->pool())); }
         texts.push_back(this->text(32699, static_cast<char>('!' + i)));
         where.push_back(TypeParam::allocCopy(texts.back().c_str()));
     }
-    EXPECT_EQ(65ul, this->pool().count());
-    EXPECT_EQ(128ul, this->pool().capacity());
+    EXPECT_EQ(65ul, _vsyst_PoolView::count(this->pool()));
+    EXPECT_EQ(128ul, _vsyst_PoolView::capacity(this->pool()));
     std::vector<const typename TestFixture::Ch*> bases;
     for (int i = 0; i < 65; ++i) {
         EXPECT_EQ(texts[i], where[i]) << i;
@@ -128,7 +130,7 @@ TEST(StringPoolEntry, DumpsThePoolsFillAndOnlyTheFirstGuardSetsUpAndOnlyTheLastT
     };
     ASSERT_STREQ("Dump string pool data", poolEntry().name());
     poolEntry().setExpanded(1);   // an entry registered anew would start unexpanded
-    const V_StringPool_CHAR* pool = V_StringPool_CHAR::instance();
+    const V_StringPool_CHAR* pool = _vsyst_PoolView::instance<V_StringPool_CHAR>();
     {
         _vsyst_GI one, two;
         one = two;   // changes nothing
@@ -136,7 +138,7 @@ TEST(StringPoolEntry, DumpsThePoolsFillAndOnlyTheFirstGuardSetsUpAndOnlyTheLastT
     }
     EXPECT_EQ(4ul, _vsyst_GI::s_count);
     EXPECT_EQ(1, poolEntry().isExpanded());
-    EXPECT_EQ(pool, V_StringPool_CHAR::instance());
+    EXPECT_EQ(pool, _vsyst_PoolView::instance<V_StringPool_CHAR>());
     EXPECT_STREQ("hello", text);
 }
 
@@ -146,7 +148,7 @@ TEST(SIManager, RecordsAreFoundOrInsertedInByteOrderAndTheTableDoubles)
     char name[] = "b";
     V_SIInfo* b = V_SIFind(name);
     EXPECT_EQ(1024ul, V_SICapacity());
-    EXPECT_EQ(V_StringPool_CHAR::instance()->blocks()[0].base, b->name);   // a copy: the pool's first text
+    EXPECT_EQ(_vsyst_PoolView::blocks(*_vsyst_PoolView::instance<V_StringPool_CHAR>())[0].base, b->name);   // a copy: the pool's first text
     EXPECT_TRUE(b->value1 == 0 && b->value2 == 0);
     b->value1 = 5;
 

@@ -115,6 +115,8 @@ int diagStep()
         }
         V_DIAG_DUMP("orvtool: diagnostics of request %lu", id);
         {
+            // A block of detail: "{" opens it, the indentation's end closes it.
+            V_DIAG_DUMP("{");
             VDIAG_DiagnosticIndent indent;
             std::printf("indentation inside a VDIAG_DiagnosticIndent: %ld\n", Diag::getIndent());
         }

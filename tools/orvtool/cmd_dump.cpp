@@ -16,42 +16,38 @@ namespace {
 // Groups without infos are left out, as a host's tree leaves them out.
 void listTree()
 {
-    for (_vsyst_DINodeG* g = VSYST_DIManager::firstGroup(); g; g = g->nextGroup()) {
-        if (!g->firstInfo()) continue;
-        std::printf("%s\n", g->name());
-        for (_vsyst_DINodeD* d = g->firstInfo(); d; d = d->nextInfo()) {
-            std::printf("  %s\n", d->name());
-            for (_vsyst_DINodeA* a = d->firstAlternative(); a; a = a->nextAlternative())
-                std::printf("    [%lu] %s\n", a->index(), a->name());
+    for (VSYST_DICursor c; c.validG(); c.nextG()) {
+        std::printf("%s\n", c.getG());
+        for (; c.validD(); c.nextD()) {
+            std::printf("  %s\n", c.getD());
+            for (; c.validA(); c.nextA()) std::printf("    %s\n", c.getA());
         }
     }
 }
 
-// The info node of group/info, or null.
-_vsyst_DINodeD* findInfo(const char* group, const char* info)
+// Whether the registry holds group/info and, when alternative is not null, that alternative.
+bool hasEntry(const char* group, const char* info, const char* alternative)
 {
-    for (_vsyst_DINodeG* g = VSYST_DIManager::firstGroup(); g; g = g->nextGroup())
-        if (std::strcmp(g->name(), group) == 0)
-            for (_vsyst_DINodeD* d = g->firstInfo(); d; d = d->nextInfo())
-                if (std::strcmp(d->name(), info) == 0) return d;
-    return nullptr;
-}
-
-bool hasAlternative(const _vsyst_DINodeD* d, const char* name)
-{
-    for (const _vsyst_DINodeA* a = d->firstAlternative(); a; a = a->nextAlternative())
-        if (std::strcmp(a->name(), name) == 0) return true;
+    for (VSYST_DICursor c; c.validG(); c.nextG()) {
+        if (std::strcmp(c.getG(), group) != 0) continue;
+        for (; c.validD(); c.nextD()) {
+            if (std::strcmp(c.getD(), info) != 0) continue;
+            if (!alternative) return true;
+            for (; c.validA(); c.nextA())
+                if (std::strcmp(c.getA(), alternative) == 0) return true;
+            return false;
+        }
+    }
     return false;
 }
 
 int callEntry(const char* group, const char* info, const char* alternative)
 {
-    _vsyst_DINodeD* d = findInfo(group, info);
-    if (!d) {
+    if (!hasEntry(group, info, nullptr)) {
         std::fprintf(stderr, "orvtool: no entry \"%s\" in group \"%s\" (see 'orvtool dump')\n", info, group);
         return 1;
     }
-    if (alternative && !hasAlternative(d, alternative)) {
+    if (alternative && !hasEntry(group, info, alternative)) {
         std::fprintf(stderr, "orvtool: \"%s\" has no alternative \"%s\"\n", info, alternative);
         return 1;
     }

@@ -1,6 +1,7 @@
 // VSYST_RegistryKey: one open registry key with shared, counted handles.
 #include "VSYST_RegistryKey.h"
 #include "V_CapsulatedPointer.h"
+#include "dllmain/OrvLock.h"
 
 #include <windows.h>
 
@@ -168,7 +169,11 @@ typedef std::map<HKEY, long> OpenKeyMap;
 // Constant-initialised, so keys constructed by other static initialisers find it.
 V_CapsulatedPointer<OpenKeyMap> m_openKeys;
 bool s_openKeysGone = false;
+// Guards m_openKeys: modules construct and drop keys on any thread, and the
+// library itself opens keys for diagnostic levels that any thread may ask for.
+orv::Lock s_openKeysLock;
 
+// Callers hold s_openKeysLock.
 OpenKeyMap* openKeys()
 {
     if (!m_openKeys && !s_openKeysGone) m_openKeys.reset(new OpenKeyMap);
@@ -178,8 +183,16 @@ OpenKeyMap* openKeys()
 // Creates the map at load; destroyed before the holder, it keeps keys that
 // outlive the library from building a new map.
 struct OpenKeysLifetime {
-    OpenKeysLifetime() { openKeys(); }
-    ~OpenKeysLifetime() { s_openKeysGone = true; }
+    OpenKeysLifetime()
+    {
+        orv::Locked locked(s_openKeysLock);
+        openKeys();
+    }
+    ~OpenKeysLifetime()
+    {
+        orv::Locked locked(s_openKeysLock);
+        s_openKeysGone = true;
+    }
 };
 OpenKeysLifetime s_openKeysLifetime;
 
@@ -188,20 +201,23 @@ OpenKeysLifetime s_openKeysLifetime;
 void VSYST_RegistryKey::registerHandle(HKEY key)
 {
     if (!key) return;
+    orv::Locked locked(s_openKeysLock);
     if (OpenKeyMap* map = openKeys()) ++(*map)[key];
 }
 
 void VSYST_RegistryKey::releaseHandle(HKEY key)
 {
     if (!key) return;
-    OpenKeyMap* map = m_openKeys.get();
-    if (!map) return;
-    OpenKeyMap::iterator it = map->find(key);
-    if (it == map->end()) return;
-    if (--it->second <= 0) {
+    {
+        orv::Locked locked(s_openKeysLock);
+        OpenKeyMap* map = m_openKeys.get();
+        if (!map) return;
+        OpenKeyMap::iterator it = map->find(key);
+        if (it == map->end() || --it->second > 0) return;
         map->erase(it);
-        RegCloseKey(key);
     }
+    // Out of the map first: the system may hand the value out again once it is closed.
+    RegCloseKey(key);
 }
 
 // ---- construction -----------------------------------------------------------
@@ -261,6 +277,7 @@ VSYST_RegistryKey& VSYST_RegistryKey::operator=(const VSYST_RegistryKey& other)
     m_key = other.m_key;
     // Taken before the old one is let go, so a shared handle never drops to 0 on the way.
     if (m_key) {
+        orv::Locked locked(s_openKeysLock);
         if (OpenKeyMap* map = m_openKeys.get()) {
             OpenKeyMap::iterator it = map->find(m_key);
             if (it != map->end()) ++it->second;
