@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <pthread.h>
+#endif
+
 namespace {
 
 std::string split(const char* access)
@@ -65,6 +69,11 @@ TEST(XmlParamIO, StreamsAndFiles)
     EXPECT_EQ("Cfg", root(io).getName() + root(io).getAttributes());
     load(io, "");
     EXPECT_EQ("<>\n</>\n", text(io));
+    io.getTree().startNode("R", "");   // left open by a caller: the read starts afresh all the same
+    io.getTree().startNode("C", "");
+    load(io, "<S><k>1</k></S>");
+    EXPECT_EQ("<S>\n\t<k>1</k>\n</S>\n", text(io));
+    EXPECT_EQ(nullptr, io.getTree().getCurrent());
     std::istringstream started("<a><k>1</k></a><b><k>2</k></b>");
     started.ignore(15);   // reading goes on where the stream stands
     io.readStream(started);
@@ -81,8 +90,16 @@ TEST(XmlParamIO, StreamsAndFiles)
     EXPECT_EQ(text(io), text(back));
 
     load(io, "<S><k>1</k></S>");
-    io.writeFile(path.c_str());   // truncates
+    io.writeFile(path.c_str());   // truncates, in text mode
+    std::ifstream raw(path, std::ios::binary);
+#ifdef _WIN32
+    EXPECT_EQ("<S>\r\n\t<k>1</k>\r\n</S>\r\n", std::string(std::istreambuf_iterator<char>(raw), {}));
+#else
+    EXPECT_EQ("<S>\n\t<k>1</k>\n</S>\n", std::string(std::istreambuf_iterator<char>(raw), {}));
+#endif
+    raw.close();
     back.readFile(path.c_str());
+    EXPECT_EQ("1", root(back).findElement("k")->value);   // no carriage return kept
     EXPECT_EQ(text(io), text(back));
     // Files that do not open change nothing and say nothing.
     back.readFile(dir.file("missing.xml").c_str());
@@ -95,6 +112,34 @@ TEST(XmlParamIO, StreamsAndFiles)
     io.clear();
     EXPECT_EQ("<>\n</>\n", text(io));
 }
+
+#ifndef _WIN32
+// A host's worker thread may have a small stack: reading a file needs little
+// of it. (Wine gives every thread 1 MiB at least, so this runs natively.)
+TEST(XmlParamIO, ReadsOnASmallStack)
+{
+    struct Job {
+        std::string written;
+        static void* run(void* self)
+        {
+            XP_ParamIO io;
+            load(io, kBase);
+            static_cast<Job*>(self)->written = text(io);
+            return nullptr;
+        }
+    } job;
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    ASSERT_EQ(0, pthread_attr_setstacksize(&attributes, 32 * 1024));
+    pthread_t thread;
+    ASSERT_EQ(0, pthread_create(&thread, &attributes, &Job::run, &job));
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+    XP_ParamIO io;
+    load(io, kBase);
+    EXPECT_EQ(text(io), job.written);
+}
+#endif
 
 // b is kBase changed in one way: a.compare(b) holds at the accesses in `same`
 // and fails at those in `differ`; erasing a place from a alone leaves them
@@ -162,6 +207,46 @@ TEST(XmlParamIO, TreesDifferingInOneWay)
     EXPECT_TRUE(b.compare(a, "Cfg"));
     ASSERT_TRUE(b.extract("Cfg:View", pb));
     EXPECT_TRUE(pa.compare(pb, ""));
+}
+
+// Nodes with more values and children than are looked through one by one:
+// 20 values k0..k19 and 20 children c0..c9 twice over, each with a value v.
+TEST(XmlParamIO, NodesWithManyValuesAndChildren)
+{
+    const auto make = [](const std::string& k19, const std::string& secondC3, bool reversed) {
+        std::string values, children;
+        for (int i = 0; i < 20; ++i) {
+            const std::string k = "k" + std::to_string(i), c = "c" + std::to_string(i % 10);
+            const std::string value = "<" + k + ">" + (i == 19 ? k19 : std::to_string(i)) + "</" + k + ">";
+            values = reversed ? value + values : values + value;
+            children += "<" + c + "><v>" + (i == 13 ? secondC3 : "1") + "</v></" + c + ">";
+        }
+        return "<R>" + values + children + "</R>";
+    };
+    XP_ParamIO a, b, out;
+    load(a, make("19", "1", false));
+    const struct {
+        std::string b;
+        bool aToB, bToA;
+    } cases[] = {
+        {make("19", "1", true), true, true},     // order of values does not count
+        {make("x", "1", false), false, false},   // the last of many values differs
+        // A child is compared with the other's first child of its name.
+        {make("19", "2", false), true, false},
+    };
+    for (const auto& c : cases) {
+        load(b, c.b);
+        EXPECT_EQ(c.aToB, a.compare(b, "")) << c.b;
+        EXPECT_EQ(c.bToA, b.compare(a, "R")) << c.b;
+    }
+    load(a, make("19", "2", false));
+    ASSERT_TRUE(a.extract("R:c3", out));
+    EXPECT_EQ("1", root(out).findElement("v")->value);   // the first of the name
+    EXPECT_TRUE(a.erase("R:c3") && a.erase("R:k19"));
+    ASSERT_TRUE(a.extract("R:c3", out));
+    EXPECT_EQ("2", root(out).findElement("v")->value);
+    EXPECT_EQ("19 19", std::to_string(root(a).elementCount()) + " " + std::to_string(root(a).nodeCount()));
+    EXPECT_FALSE(a.compare(b, "R:k19"));
 }
 
 TEST(XmlParamIO, CompareRules)
