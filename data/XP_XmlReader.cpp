@@ -656,7 +656,11 @@ void* _xp_arenaAllocate(_xp_Arena* arena, std::size_t bytes)
     void* block = arena->next;
     arena->next += bytes;
     arena->left -= bytes;
-    arena->blocks.fetch_add(1, std::memory_order_relaxed);
+    // While the reader fills the tree, its thread is the only one counting.
+    if (arena->sealed)
+        arena->blocks.fetch_add(1, std::memory_order_relaxed);
+    else
+        arena->blocks.store(arena->blocks.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     return block;
 }
 

@@ -21,14 +21,18 @@
 //    2^31 - 1 bytes; readStream() and readFile() read at most that many and
 //    ignore the rest of the input, exactly as if the text ended there.
 //
-// Threads: nothing here locks. A tree, stream or XP_ParamIO belongs to one
-// thread at a time, and the writer's indentation depth is process-wide, so two
-// writes must never overlap.
+// Threads: a tree, stream or XP_ParamIO belongs to one thread at a time, and
+// the writer's indentation depth is process-wide, so two writes must never
+// overlap. The one lock: the nodes read from one text share that read's
+// memory (see _xp_TreeAlloc), and a node moved out of its tree may go on in
+// another thread's tree; so once the read is done, taking more of that memory
+// locks the read's own mutex, and giving it back counts atomically.
 #ifndef XP_PARAM_H
 #define XP_PARAM_H
 
 #include "OrvCoreDefs.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>

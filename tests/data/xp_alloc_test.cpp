@@ -23,11 +23,19 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
-std::string written(const XP_ParamIO& io)
+// Runs read with its n-th allocation failing; true when one failed.
+template <class Read>
+bool failsAt(long n, Read read)
 {
-    std::ostringstream out;
-    io.writeStream(out);
-    return out.str();
+    g_failIn = n;
+    bool failed = false;
+    try {
+        read();
+    } catch (const std::bad_alloc&) {
+        failed = true;
+    }
+    g_failIn = -1;
+    return failed;
 }
 
 }  // namespace
@@ -48,27 +56,16 @@ TEST(XmlReadAfterFailure, EveryAllocationOfASmallRead)
             XP_XmlStream stream;
             stream.setNotify(&tree);
             std::istringstream in(text), again(next);
-            bool failed = false;
-            g_failIn = n;
-            try {
-                io.readStream(in);
-            } catch (const std::bad_alloc&) {
-                failed = true;
-            }
-            g_failIn = n;
-            try {
-                stream.parse(text.data(), static_cast<std::int32_t>(text.size()));
-            } catch (const std::bad_alloc&) {
-                failed = true;
-            }
-            g_failIn = -1;
-            written(io);
+            const bool readFailed = failsAt(n, [&] { io.readStream(in); });
+            const bool parseFailed =
+                failsAt(n, [&] { stream.parse(text.data(), static_cast<std::int32_t>(text.size())); });
+            xmltest::written(io);
             io.readStream(again);
-            ASSERT_EQ(expected, written(io)) << text << ", allocation " << n;
+            ASSERT_EQ(expected, xmltest::written(io)) << text << ", allocation " << n;
             tree.clear();
             xmltest::readInto(tree, next);
             ASSERT_TRUE(xmltest::sameTree(io.getTree().getRoot(), tree.getRoot())) << text << ", allocation " << n;
-            if (!failed) break;
+            if (!readFailed && !parseFailed) break;
             ++failures;
         }
         EXPECT_GT(failures, 10) << text;   // the reads allocate, so failures were met on the way
