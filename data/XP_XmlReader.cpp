@@ -628,7 +628,6 @@ struct _xp_Arena {
     std::vector<std::unique_ptr<char[]>> chunks;
     char* next = nullptr;
     std::size_t left = 0;
-    std::size_t taken = 0;   // bytes in chunks
 };
 
 namespace {
@@ -651,7 +650,6 @@ void* _xp_arenaAllocate(_xp_Arena* arena, std::size_t bytes)
         arena->chunks.emplace_back(new char[kChunk]);
         arena->next = arena->chunks.back().get();
         arena->left = kChunk;
-        arena->taken += kChunk;
     }
     void* block = arena->next;
     arena->next += bytes;
