@@ -8,11 +8,10 @@
 // the other left behind (a tree kept alive beside the other side's runs
 // changes how often freed pages go back to the system, and so what every run
 // pays in page faults). A run builds a fresh document from the bytes in
-// memory, copying them
-// (XP_ParamIO::readStream from a stream over the bytes; pugixml's
-// load_buffer with its default options), and then destroys it. Times are
-// the thread's CPU time, best of the runs, because these machines are
-// shared; page faults are the mean per run.
+// memory, copying them (XP_ParamIO::readStream from a stream over the bytes;
+// pugixml's load_buffer with its default options), and then destroys it.
+// Times are the thread's CPU time, best of the runs, because these machines
+// are shared; page faults are the mean per run.
 #include "XP_Param.h"
 
 #include <pugixml.hpp>
