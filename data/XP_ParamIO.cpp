@@ -35,7 +35,7 @@ void XP_ParamIO::parseAccess(const char* access, std::vector<std::string>& out)
 
 void XP_ParamIO::readStream(std::istream& in)
 {
-    // Read straight into the stream's own text, which parse then keeps. The
+    // Read straight into the stream's own text, which parsing keeps. The
     // reader addresses its text with 32-bit offsets; what lies beyond that
     // is left unread.
     const std::size_t limit = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
@@ -45,17 +45,24 @@ void XP_ParamIO::readStream(std::istream& in)
     std::streambuf* source = in.rdbuf();
     const std::streamsize available = source ? source->in_avail() : 0;
     if (available > 0) text.reserve(std::min(static_cast<std::size_t>(available), limit));
-    char buffer[65536];
+    // Pieces small enough that the room made for each is still in the cache
+    // when the read fills it.
+    const std::size_t piece = 1 << 16;
     while (text.size() < limit) {
-        const std::size_t want = std::min(sizeof buffer, limit - text.size());
-        in.read(buffer, static_cast<std::streamsize>(want));
+        const std::size_t had = text.size();
+        // Room made for all of it is not doubled to learn that nothing follows.
+        if (had == text.capacity() && had > 0 && in.peek() == std::char_traits<char>::eof()) break;
+        const std::size_t room = text.capacity() - had;
+        const std::size_t want = std::min(room > 0 ? std::min(room, piece) : piece, limit - had);
+        text.resize(had + want);
+        in.read(&text[had], static_cast<std::streamsize>(want));
         const std::streamsize got = in.gcount();
-        if (got <= 0) break;
-        text.append(buffer, static_cast<std::size_t>(got));
+        text.resize(had + static_cast<std::size_t>(got > 0 ? got : 0));
+        if (static_cast<std::size_t>(got) < want) break;
     }
-    clear();
+    m_tree.clear();   // also whatever an earlier read or a caller left open
     m_stream.setNotify(&m_tree);
-    m_stream.parse(text.data(), static_cast<std::int32_t>(text.size()));
+    m_stream.buildTree(m_tree);
 }
 
 void XP_ParamIO::writeStream(std::ostream& out) const

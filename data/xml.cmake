@@ -2,7 +2,7 @@
 # DLL, as a static library for the tests, the benchmark and the fuzz target.
 add_library(orv_xml STATIC
   ${CMAKE_CURRENT_LIST_DIR}/XP_XmlModel.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/XP_XmlCursor.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/XP_XmlReader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/XP_XmlStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/XP_ParamIO.cpp)
 target_include_directories(orv_xml PUBLIC ${CMAKE_SOURCE_DIR}/include)

@@ -21,19 +21,24 @@
 //    2^31 - 1 bytes; readStream() and readFile() read at most that many and
 //    ignore the rest of the input, exactly as if the text ended there.
 //
-// Threads: nothing here locks. A tree, stream or XP_ParamIO belongs to one
-// thread at a time, and the writer's indentation depth is process-wide, so two
-// writes must never overlap.
+// Threads: a tree, stream or XP_ParamIO belongs to one thread at a time, and
+// the writer's indentation depth is process-wide, so two writes must never
+// overlap. The one lock: the nodes read from one text share that read's
+// memory (see _xp_TreeAlloc), and a node moved out of its tree may go on in
+// another thread's tree; so once the read is done, taking more of that memory
+// locks the read's own mutex, and giving it back counts atomically.
 #ifndef XP_PARAM_H
 #define XP_PARAM_H
 
 #include "OrvCoreDefs.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -49,6 +54,77 @@ struct XP_Element {
         : value(std::move(value_)), attributes(std::move(attributes_)) {}
 };
 
+struct _xp_KeyIndex;
+struct _xp_TreeSink;
+struct _xp_Arena;
+
+// Internal: memory of the sequences in the trees the reader builds, taken
+// from the system in large pieces and given back when the last sequence
+// placed there has given back its block (so a node moved out of its tree
+// stays valid). Large blocks come from the heap.
+ORVCORE_API void* _xp_arenaAllocate(_xp_Arena* arena, std::size_t bytes);
+ORVCORE_API void _xp_arenaRelease(_xp_Arena* arena, void* block, std::size_t bytes) noexcept;
+
+// Internal: the allocator of a node's sequences. Without an arena it is the
+// heap's; the reader hands one with its arena to the sequences it fills.
+// Copies of a sequence go to the heap; moves and swaps take the allocator
+// along with the blocks. A sequence holds an arena allocator only while it
+// holds a block from it (XP_XML_Node keeps to that), since the arena lives
+// only as long as its blocks.
+//
+// An allocator may also be marked "short": its sequence then holds only
+// entries whose texts all fit inside their string objects, which own no
+// memory, so they are not visited when they go (ending an object's life
+// without its destructor is allowed when nothing depends on the destructor's
+// effects). XP_XML_Node drops the mark before an entry can own memory.
+template <class T>
+class _xp_TreeAlloc {
+public:
+    typedef T value_type;
+    typedef std::false_type propagate_on_container_copy_assignment;
+    typedef std::true_type propagate_on_container_move_assignment;
+    typedef std::true_type propagate_on_container_swap;
+    typedef std::false_type is_always_equal;
+
+    _xp_TreeAlloc() noexcept : m_bits(0) {}
+    _xp_TreeAlloc(_xp_Arena* arena, bool shortTexts) noexcept
+        : m_bits(reinterpret_cast<std::uintptr_t>(arena) | (shortTexts ? 1u : 0u)) {}
+    template <class U>
+    _xp_TreeAlloc(const _xp_TreeAlloc<U>& other) noexcept : m_bits(other.bits()) {}
+
+    T* allocate(std::size_t n)
+    {
+        if (!arena()) return std::allocator<T>().allocate(n);
+        return static_cast<T*>(_xp_arenaAllocate(arena(), n * sizeof(T)));
+    }
+    void deallocate(T* p, std::size_t n) noexcept
+    {
+        if (!arena())
+            std::allocator<T>().deallocate(p, n);
+        else
+            _xp_arenaRelease(arena(), p, n * sizeof(T));
+    }
+    template <class U>
+    void destroy(U* p) noexcept
+    {
+        if (!shortTexts()) p->~U();
+    }
+    _xp_TreeAlloc select_on_container_copy_construction() const noexcept { return _xp_TreeAlloc(); }
+
+    _xp_Arena* arena() const noexcept { return reinterpret_cast<_xp_Arena*>(m_bits & ~std::uintptr_t(1)); }
+    bool shortTexts() const noexcept { return (m_bits & 1u) != 0; }
+    std::uintptr_t bits() const noexcept { return m_bits; }
+
+    // The mark does not bear on memory: equal when the arena is the same.
+    template <class U>
+    bool operator==(const _xp_TreeAlloc<U>& other) const noexcept { return arena() == other.arena(); }
+    template <class U>
+    bool operator!=(const _xp_TreeAlloc<U>& other) const noexcept { return arena() != other.arena(); }
+
+private:
+    std::uintptr_t m_bits;   // the arena, and the mark in the lowest bit
+};
+
 // A node of the tree: named elements in order of first insertion (keys unique),
 // and child nodes held by value in insertion order (names need not be unique).
 // Copies are deep; the copy keeps the original's parent pointer, and the
@@ -59,7 +135,7 @@ struct XP_Element {
 class ORVCORE_API XP_XML_Node {
 public:
     typedef std::pair<std::string, XP_Element> ElementEntry;
-    typedef std::vector<ElementEntry> ElementList;
+    typedef std::vector<ElementEntry, _xp_TreeAlloc<ElementEntry>> ElementList;
     typedef ElementList::const_iterator ElementIterator;
     // Children are contiguous, so plain pointers iterate them; a null
     // iterator (nullptr) designates no node.
@@ -77,7 +153,8 @@ public:
     // Assigns name, attribute text and parent; elements and children stay.
     void set(const std::string& name, const std::string& attributes, XP_XML_Node* parent);
     // Replaces value and attributes of the element with this key in place,
-    // or appends a new element.
+    // or appends a new element. Every way an element gets into a node comes
+    // here, so a key is never held twice.
     void addElement(const std::string& key, const std::string& value, const std::string& attributes);
     // Appends an empty child with this node as parent; returns it (the last child).
     XP_XML_Node* addNode(const std::string& name, const std::string& attributes);
@@ -109,7 +186,14 @@ public:
     void clear();
 
 private:
-    friend class XP_XML_Param_Notify;
+    friend class XP_XML_Param_Notify;   // both build through the two below
+    friend struct _xp_TreeSink;         // the reader's tree building
+    XP_Element& putElement(std::string_view key, std::string_view value, std::string_view attributes);
+    XP_XML_Node* appendNode(std::string_view name, std::string_view attributes);
+    std::ptrdiff_t elementIndex(std::string_view key) const;
+    void keepShortMark(std::string_view a, std::string_view b, std::string_view c = std::string_view());
+    typedef std::vector<XP_XML_Node, _xp_TreeAlloc<XP_XML_Node>> NodeList;
+    void dropStorage() noexcept;
     void adoptChildren();
     void releaseChildren();
     void copyChildrenFrom(const XP_XML_Node& src);
@@ -117,8 +201,11 @@ private:
     ElementList m_elements;
     std::string m_name;
     std::string m_attributes;
-    std::vector<XP_XML_Node> m_nodes;
+    NodeList m_nodes;
     XP_XML_Node* m_parent;
+    // Key look-up of a node with many elements, made when first needed and
+    // dropped when an element is removed; never copied.
+    std::unique_ptr<_xp_KeyIndex> m_keys;
 };
 
 // Listener of the reader: what it found, in document order. Listeners are
@@ -136,9 +223,6 @@ protected:
     XP_XmlNotify& operator=(const XP_XmlNotify&) = default;
     ~XP_XmlNotify() = default;
 };
-
-struct _xp_TreeBuild;
-struct _xp_TreeSink;
 
 // Builds a tree from the reader's reports into its root (a read adds to what
 // the root holds; clear it first for a fresh tree) and finds nodes by path.
@@ -163,20 +247,17 @@ public:
 
     XP_XML_Node& getRoot() { return m_root; }
     const XP_XML_Node& getRoot() const { return m_root; }
-    // The node open during a read; null otherwise.
+    // The node open during a read; null otherwise. Clearing or replacing the
+    // root by hand while one is open leaves this dangling: clear() below
+    // closes it as well.
     XP_XML_Node* getCurrent() const { return m_current; }
+    // Clears the root and closes any open node.
+    void clear();
 
 private:
-    // The listener operations on unstaged text: the reader calls these
-    // directly when it reports to this very class.
     friend struct _xp_TreeSink;
-    void openNode(std::string_view name, std::string_view attributes);
-    void addValue(std::string_view name, std::string_view value, std::string_view attributes);
-    void closeNode();
-
     XP_XML_Node m_root;
     XP_XML_Node* m_current;
-    std::unique_ptr<_xp_TreeBuild> m_build;   // key lookup of the open nodes
 };
 
 // The reader (its string part keeps a copy of the last text scanned) and the
@@ -205,6 +286,11 @@ public:
     static void writeNode(const XP_XML_Node& node, std::ostream& out);
 
 private:
+    friend class XP_ParamIO;
+    // What parse() of the text held here reports to tree, built straight
+    // into it; tree must be empty with no node open.
+    void buildTree(XP_XML_Param_Notify& tree);
+
     XP_XmlNotify* notify;
     static int s_writeDepth;   // 1 while no write is in progress
 };
@@ -221,7 +307,8 @@ public:
     // empty ("::"), but a final colon adds no empty last name.
     static void parseAccess(const char* access, std::vector<std::string>& out);
 
-    // Replaces the tree by the one read from in (an empty input gives an empty tree).
+    // Replaces the tree by the one read from in (an empty input gives an
+    // empty tree), whatever was open or left by an interrupted read before.
     void readStream(std::istream& in);
     void writeStream(std::ostream& out) const;
     // Reads the file in text mode; a file that does not open leaves the tree as it was.
@@ -245,7 +332,8 @@ public:
     const XP_XML_Param_Notify& getTree() const { return m_tree; }
     XP_XmlStream& getStream() { return m_stream; }
     const XP_XmlStream& getStream() const { return m_stream; }
-    void clear() { m_tree.getRoot().clear(); }
+    // Clears the tree (and closes any node left open in it).
+    void clear() { m_tree.clear(); }
 
 private:
     XP_XmlStream m_stream;

@@ -58,6 +58,26 @@ public:
     std::vector<Event> events;
 };
 
+inline void load(XP_ParamIO& io, const std::string& text)
+{
+    std::istringstream in(text);
+    io.readStream(in);
+}
+
+inline std::string written(const XP_XML_Node& node)
+{
+    std::ostringstream out;
+    XP_XmlStream::writeNode(node, out);
+    return out.str();
+}
+
+inline std::string written(const XP_ParamIO& io)
+{
+    std::ostringstream out;
+    io.writeStream(out);
+    return out.str();
+}
+
 // Reads text with listener; a tree builder adds to what it holds, unlike XP_ParamIO.
 inline void readInto(XP_XmlNotify& listener, const std::string& text)
 {

@@ -60,4 +60,16 @@ if(NOT written STREQUAL "<Cfg>\n\t<View>\n\t\t<zoom>1</zoom>\n\t\t<title>A\tB</t
   file(REMOVE_RECURSE "${WORK}")
   message(FATAL_ERROR "p.xml as written:\n${written}")
 endif()
+
+# set on a file that is not a parameter file refuses and leaves it as it was.
+file(WRITE "${WORK}/notes.txt" "just some notes\n")
+execute_process(COMMAND ${runner} "${TOOL}" param set notes.txt Cfg:k v WORKING_DIRECTORY "${WORK}"
+                RESULT_VARIABLE rc OUTPUT_FILE "${WORK}/.out" ERROR_FILE "${WORK}/.err")
+file(READ "${WORK}/.err" err)
+file(READ "${WORK}/notes.txt" notes)
+if(NOT rc STREQUAL "1" OR NOT err MATCHES "notes.txt is not a parameter file; it is left as it was"
+   OR NOT notes STREQUAL "just some notes\n")
+  file(REMOVE_RECURSE "${WORK}")
+  message(FATAL_ERROR "param set notes.txt: status ${rc}, standard error:\n${err}\nnotes.txt now:\n${notes}")
+endif()
 file(REMOVE_RECURSE "${WORK}")

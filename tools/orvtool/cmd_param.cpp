@@ -46,6 +46,15 @@ bool load(const std::string& file, XP_ParamIO& io)
     return true;
 }
 
+// A file that held text but gave no tree is something else: writing a tree
+// would replace it.
+bool holdsOtherText(const XP_ParamIO& io)
+{
+    const XP_XML_Node& root = io.getTree().getRoot();
+    if (!root.getName().empty() || root.elementCount() > 0 || root.nodeCount() > 0) return false;
+    return io.getStream().find_first_not_of(" \t\r\n") != std::string::npos;   // the text last read
+}
+
 int save(const XP_ParamIO& io, const std::string& file)
 {
     if (!canWrite(file)) return fail("cannot write " + file);
@@ -120,7 +129,10 @@ int get(const std::string& file, const std::string& access)
 int set(const std::string& file, const std::string& access, const std::string& value)
 {
     XP_ParamIO io;
-    if (canRead(file)) io.readFile(file.c_str());
+    if (canRead(file)) {
+        io.readFile(file.c_str());
+        if (holdsOtherText(io)) return fail(file + " is not a parameter file; it is left as it was");
+    }
     XP_XML_Param_Notify::Path path;
     XP_ParamIO::parseAccess(access.c_str(), path);
     if (path.size() < 2) return orvtool::usageError(kCommand, "the access needs the root's name and a key");
