@@ -47,6 +47,28 @@ private:
     Lock& m_lock;
 };
 
+// Holds a slim reader/writer lock, shared or exclusive, for a scope: for
+// tables read far more often than written.
+class SrwGuard {
+public:
+    SrwGuard(SRWLOCK& lock, bool exclusive) : m_lock(lock), m_exclusive(exclusive)
+    {
+        if (m_exclusive) AcquireSRWLockExclusive(&m_lock);
+        else AcquireSRWLockShared(&m_lock);
+    }
+    ~SrwGuard()
+    {
+        if (m_exclusive) ReleaseSRWLockExclusive(&m_lock);
+        else ReleaseSRWLockShared(&m_lock);
+    }
+    SrwGuard(const SrwGuard&) = delete;
+    SrwGuard& operator=(const SrwGuard&) = delete;
+
+private:
+    SRWLOCK& m_lock;
+    const bool m_exclusive;
+};
+
 }  // namespace orv
 
 #endif

@@ -3,6 +3,7 @@
 #include "VSYST_DumpStream.h"
 #include "V_Exception.h"
 #include "V_StringPool.h"
+#include "dllmain/OrvLock.h"
 #include "strings/orv_symtab.h"
 
 #include <cstring>
@@ -120,26 +121,6 @@ bool sameText(const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) == 
 const char* poolCopy(const char* text) { return V_StringPool_CHAR::allocCopy(text); }
 const wchar_t* poolCopy(const wchar_t* text) { return V_StringPool_WCHAR::allocCopy(text); }
 
-// Holds an SRW lock, shared or exclusive, for one scope.
-class SrwGuard {
-public:
-    SrwGuard(SRWLOCK& lock, bool exclusive) : m_lock(lock), m_exclusive(exclusive)
-    {
-        if (m_exclusive) AcquireSRWLockExclusive(&m_lock);
-        else AcquireSRWLockShared(&m_lock);
-    }
-    ~SrwGuard()
-    {
-        if (m_exclusive) ReleaseSRWLockExclusive(&m_lock);
-        else ReleaseSRWLockShared(&m_lock);
-    }
-    SrwGuard(const SrwGuard&) = delete;
-    SrwGuard& operator=(const SrwGuard&) = delete;
-private:
-    SRWLOCK& m_lock;
-    const bool m_exclusive;
-};
-
 }  // namespace
 
 namespace orv {
@@ -193,12 +174,12 @@ const Ch* InternTable<Ch>::intern(const Ch* text)
     if (!text) return nullptr;
     const unsigned long hash = VSYST_StringHashValue(text);
     {
-        SrwGuard shared(m_lock, false);
+        orv::SrwGuard shared(m_lock, false);
         if (m_array && !growthDue())
             if (const Ch** slot = probe(text, hash))
                 if (*slot) return *slot;
     }
-    SrwGuard exclusive(m_lock, true);
+    orv::SrwGuard exclusive(m_lock, true);
     if (!m_array) {
         m_array = new (std::nothrow) const Ch*[m_slots]();
         if (!m_array) throw VSYST_XMemory();
@@ -220,7 +201,7 @@ const Ch* InternTable<Ch>::intern(const Ch* text)
 template <class Ch>
 VSYST_SymbolTableInfo InternTable<Ch>::info() const
 {
-    SrwGuard shared(m_lock, false);
+    orv::SrwGuard shared(m_lock, false);
     return VSYST_SymbolTableInfo{m_step, m_slots, m_entries};
 }
 

@@ -2,6 +2,7 @@
 #include "VSYST_DateTime.h"
 #include "VSYST_RegistryKey.h"
 #include "V_ASArchive.h"
+#include "dllmain/OrvLock.h"
 
 #include <windows.h>
 
@@ -18,24 +19,6 @@ const char kTimeFormatValue[] = "TimeFormat";
 
 // Guards s_timeFormat: its first load may race with other first getTime calls.
 SRWLOCK s_timeFormatLock = SRWLOCK_INIT;
-
-class FormatLock {
-public:
-    explicit FormatLock(bool exclusive) : m_exclusive(exclusive)
-    {
-        if (m_exclusive) AcquireSRWLockExclusive(&s_timeFormatLock);
-        else AcquireSRWLockShared(&s_timeFormatLock);
-    }
-    ~FormatLock()
-    {
-        if (m_exclusive) ReleaseSRWLockExclusive(&s_timeFormatLock);
-        else ReleaseSRWLockShared(&s_timeFormatLock);
-    }
-    FormatLock(const FormatLock&) = delete;
-    FormatLock& operator=(const FormatLock&) = delete;
-private:
-    bool m_exclusive;
-};
 
 unsigned long field(unsigned long value, unsigned long shift, unsigned long bits)
 {
@@ -229,7 +212,7 @@ V_STRING VSYST_DateTime::getTime() const
     initDateTimeFormats();
     V_STRING picture;
     {
-        FormatLock shared(false);
+        orv::SrwGuard shared(s_timeFormatLock, false);
         picture = s_timeFormat;
     }
     SYSTEMTIME st = {1, 1, 1, 1, getHour(), getMinute(), getSecond(), 0};
@@ -239,7 +222,7 @@ V_STRING VSYST_DateTime::getTime() const
 
 void VSYST_DateTime::initDateTimeFormats()
 {
-    FormatLock exclusive(true);
+    orv::SrwGuard exclusive(s_timeFormatLock, true);
     if (!s_timeFormat.isEmpty()) return;
     s_timeFormat = kDefaultTimeFormat;
     try {
