@@ -1,5 +1,6 @@
 // The process-wide tables under 8 threads: open keys, module levels, the
-// debug-info registry, the string pools and the static instance table.
+// debug-info registry, the string pools, the static instance table and the
+// feature set.
 #include "support/OrvTestSupport.h"
 #include "strings/orv_si_internal.h"
 
@@ -152,4 +153,27 @@ TEST(Stress, EightThreadsLeaveEveryTableConsistent)
     for (int j = 0; j < 8; ++j) counted += V_SIFind(("stress." + std::to_string(j)).c_str())->value1;
     EXPECT_EQ(increments, counted);
     EXPECT_EQ(inserts, records);
+}
+
+TEST(Stress, EightThreadsOnTheFeatureSet)
+{
+    // Each thread counts features of its own up and asks for seven shared ones.
+    const std::string tag = "stress.f" + std::to_string(GetCurrentProcessId()) + ".";
+    std::vector<long> errors(8, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&tag, &errors, t] {
+            for (long i = 0; i < 5000; ++i) {
+                const std::string name = tag + std::to_string(t) + "." + std::to_string(i % 50);
+                errors[t] += VSYST_FeatureSet::getState(name.c_str()) != (i < 50 ? 0 : i - 50);
+                VSYST_FeatureSet::setState(name.c_str(), i);
+                errors[t] += VSYST_FeatureSet::getState((tag + "shared" + std::to_string(i % 7)).c_str()) != 0;
+            }
+        });
+    for (std::thread& th : threads) th.join();
+    for (int t = 0; t < 8; ++t) {
+        EXPECT_EQ(0, errors[t]) << t;
+        for (int k = 0; k < 50; ++k)
+            EXPECT_EQ(4950 + k, VSYST_FeatureSet::getState((tag + std::to_string(t) + "." + std::to_string(k)).c_str()));
+    }
 }
