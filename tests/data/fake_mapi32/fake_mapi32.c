@@ -1,74 +1,56 @@
-/* A stand-in for the system's "MAPI32.DLL": records each load, unload and
-   Simple MAPI call, one line each, to the file named by ORV_FAKE_MAPI_LOG.
-   ORV_FAKE_MAPI_LOGON is what MAPILogon returns (default 0, success). */
+/* A stand-in for "MAPI32.DLL": appends one line per load, unload and Simple
+   MAPI call to the file named by ORV_FAKE_MAPI_LOG, the arguments in order
+   (texts as given, "(null)" for none); a message's recipients and files
+   follow on lines of their own. MAPILogon returns ORV_FAKE_MAPI_LOGON (0). */
 #include <windows.h>
 #include <mapi.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
-
-#define SESSION 0x5150
+#define S(text) ((text) ? (text) : "(null)")
+#define SET(p) ((p) ? "set" : "(null)")
 
 static void record(const char* fmt, ...)
 {
     char line[4096];
     va_list args;
     va_start(args, fmt);
-    int n = vsnprintf(line, sizeof line - 1, fmt, args);
+    vsnprintf(line, sizeof line - 1, fmt, args);
     va_end(args);
-    if (n < 0 || n > (int)sizeof line - 2) n = (int)sizeof line - 2;
-    line[n++] = '\n';
-    const char* path = getenv("ORV_FAKE_MAPI_LOG");
-    if (!path) return;
-    HANDLE h = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE) return;
-    DWORD written;
-    WriteFile(h, line, (DWORD)n, &written, NULL);
-    CloseHandle(h);
+    FILE* f = getenv("ORV_FAKE_MAPI_LOG") ? fopen(getenv("ORV_FAKE_MAPI_LOG"), "ab") : NULL;
+    if (f) fprintf(f, "%s\n", line), fclose(f);
 }
-
-static const char* text(const char* s) { return s ? s : "(null)"; }
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved)
 {
-    (void)module, (void)reserved;
-    if (reason == DLL_PROCESS_ATTACH) record("load");
-    if (reason == DLL_PROCESS_DETACH) record("unload");
+    if (reason <= DLL_PROCESS_ATTACH) record(reason ? "load" : "unload");
     return TRUE;
 }
 
 ULONG WINAPI MAPILogon(ULONG_PTR ui, LPSTR profile, LPSTR password, FLAGS flags, ULONG reserved, LPLHANDLE session)
 {
-    const char* answer = getenv("ORV_FAKE_MAPI_LOGON");
-    record("logon ui=%lu profile=%s password=%s flags=%lu reserved=%lu", (unsigned long)ui, text(profile),
-           text(password), flags, reserved);
-    *session = SESSION;
-    return answer ? (ULONG)atoi(answer) : SUCCESS_SUCCESS;
+    record("logon %lu %s %s %lu %lu", (ULONG)ui, S(profile), S(password), flags, reserved);
+    *session = 0x5150;
+    return getenv("ORV_FAKE_MAPI_LOGON") ? (ULONG)atoi(getenv("ORV_FAKE_MAPI_LOGON")) : SUCCESS_SUCCESS;
 }
 
 ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR ui, lpMapiMessage m, FLAGS flags, ULONG reserved)
 {
-    record("send session=%s ui=%lu flags=%lu reserved=%lu", session == SESSION ? "ours" : "other", (unsigned long)ui,
-           flags, reserved);
-    record(" subject=%s note=%s type=%s date=%s conversation=%s flags=%lu originator=%s", text(m->lpszSubject),
-           text(m->lpszNoteText), text(m->lpszMessageType), text(m->lpszDateReceived),
-           text(m->lpszConversationID), m->flFlags, m->lpOriginator ? "set" : "none");
-    record(" recipients=%lu%s", m->nRecipCount, m->lpRecips ? "" : " none");
+    record("send %s %lu %lu %lu |%s|%s| %s %s %s %lu %s %lu %s %lu %s", session == 0x5150 ? "ours" : "other", (ULONG)ui, flags, reserved,
+           S(m->lpszSubject), S(m->lpszNoteText), S(m->lpszMessageType), S(m->lpszDateReceived),
+           S(m->lpszConversationID), m->flFlags, SET(m->lpOriginator), m->nRecipCount,
+           SET(m->lpRecips), m->nFileCount, SET(m->lpFiles));
     for (ULONG i = 0; m->lpRecips && i < m->nRecipCount; ++i)
-        record(" to class=%lu name=%s address=%s entry=%lu", m->lpRecips[i].ulRecipClass, text(m->lpRecips[i].lpszName),
-               text(m->lpRecips[i].lpszAddress), m->lpRecips[i].ulEIDSize);
-    record(" files=%lu%s", m->nFileCount, m->lpFiles ? "" : " none");
+        record("to %lu %s %s %lu", m->lpRecips[i].ulRecipClass, S(m->lpRecips[i].lpszName),
+               S(m->lpRecips[i].lpszAddress), m->lpRecips[i].ulEIDSize);
     for (ULONG i = 0; m->lpFiles && i < m->nFileCount; ++i)
-        record(" file position=%lu path=%s name=\"%s\" flags=%lu type=%s", m->lpFiles[i].nPosition,
-               text(m->lpFiles[i].lpszPathName), text(m->lpFiles[i].lpszFileName), m->lpFiles[i].flFlags,
-               m->lpFiles[i].lpFileType ? "set" : "none");
+        record("file %lu %s |%s| %lu %s", m->lpFiles[i].nPosition, S(m->lpFiles[i].lpszPathName),
+               S(m->lpFiles[i].lpszFileName), m->lpFiles[i].flFlags, SET(m->lpFiles[i].lpFileType));
     return SUCCESS_SUCCESS;
 }
 
 ULONG WINAPI MAPILogoff(LHANDLE session, ULONG_PTR ui, FLAGS flags, ULONG reserved)
 {
-    record("logoff session=%s ui=%lu flags=%lu reserved=%lu", session == SESSION ? "ours" : "other", (unsigned long)ui,
-           flags, reserved);
+    record("logoff %s %lu %lu %lu", session == 0x5150 ? "ours" : "other", (ULONG)ui, flags, reserved);
     return SUCCESS_SUCCESS;
 }
