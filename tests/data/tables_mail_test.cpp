@@ -105,7 +105,7 @@ TEST(ColorTable, ShadesValuesAndPens)
         {VCN_Yellow, -9, 32}, {VCN_Black, 1, 16}, {VCN_Black, 8, 23}, {VCN_White, -8, 22}, {VCN_White, -1, 29},
         {VCN_Violet, 8, 255}, {VCN_Violet, 0, 15}, {VCN_Red, -8, 96}, {VCN_Orange, 1, 136}};
     for (const auto& s : shades) EXPECT_EQ(s.index, t.getSystemColorIndex(s.name, s.shade)) << s.name << " " << s.shade;
-    // All entries through two sums over the table as it is specified.
+    // All entries at once: two sums over the standard table, worked out apart from the library.
     long sum = 0, weighted = 0;
     for (unsigned long i = 0; i <= 266; ++i) {
         double r, g, b;
