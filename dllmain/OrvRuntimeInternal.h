@@ -20,9 +20,6 @@ void diTeardown();
 // Callback of "Dump string pool data" (strings/V_StringPool.cpp).
 void poolDumpCallback(VSYST_DumpStream& stream, unsigned long alternative);
 
-// Feature-set dump handler (dllmain/OrvPendingHandlers.cpp).
-bool featureSetRegisterDump();
-
 // The diagnostics' work at process attach and detach (diag/VDIAG_FailureDiagnostics.cpp):
 // the console switch, the TLS index and the loading thread's block; then
 // freeing them and closing the standard stream.

@@ -8,9 +8,11 @@
 #include "VSYST_DLL.h"
 #include "VSYST_DateTime.h"
 #include "VSYST_DumpStream.h"
+#include "VSYST_Tables.h"
 #include "V_CapsulatedPointer.h"
 #include "V_StringPool.h"
 #include "V_UUID.h"
+#include "data/orv_features_internal.h"
 #include "diag/orv_diag_internal.h"
 #include "dllmain/OrvRuntimeInternal.h"
 #include "strings/orv_symtab.h"
@@ -43,10 +45,16 @@ _vsyst_GI s_globalInstance4;
 // 5. The static instance listing.
 VSYST_ApplInitExit s_siListingHandler(32700, &orv::siRegisterListing, nullptr);
 
-// 6. Place of the constant strings and the category identifiers; then the
-//    date and time format strings.
-
 }  // namespace
+
+// 6. The category identifiers, made from their tree now; then the date and
+//    time format strings. The table singletons' holders, constant-initialised,
+//    delete the singletons when these are destroyed.
+V_STRING VSYST_CategoryTable::s_CategoryTable[VSYST_CategoryTable::VCT_Count];
+const bool VSYST_CategoryTable::s_CategoryTableMade = VSYST_CategoryTable::makeCategoryTable();
+V_CapsulatedPointer<VSYST_CategoryTable> VSYST_CategoryTable::s_instance;
+V_CapsulatedPointer<VSYST_ColorTable> VSYST_ColorTable::s_instance;
+V_CapsulatedPointer<VSYST_PenTable> VSYST_PenTable::s_instance;
 
 V_STRING VSYST_DateTime::s_dateFormatLong;
 V_STRING VSYST_DateTime::s_dateFormatShort;
@@ -59,10 +67,12 @@ namespace {
 
 VSYST_ApplInitExit s_dllListHandler(32000, nullptr, &VSYST_DLL::atExit);
 
-// 8. The feature-set dump.
+// 8. The feature-set dump, and the feature map.
 VSYST_ApplInitExit s_featureSetHandler(32700, &orv::featureSetRegisterDump, nullptr);
 
 }  // namespace
+
+orv::FeatureMap orv::g_features;
 
 // 9. The debug switches.
 std::vector<long> V_DebugSettings::values(V_DebugSettings::VFCKE_NumValues, 0L);

@@ -30,5 +30,8 @@
 #include "VSYST_DLL.h"
 #include "VSYST_DateTime.h"
 #include "VSYST_User.h"
+#include "VSYST_FeatureSet.h"
+#include "VSYST_Tables.h"
+#include "VSYST_SendMail.h"
 
 #endif

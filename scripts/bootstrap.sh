@@ -14,6 +14,7 @@ pkgs=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64 googletest clang libclang-rt-14-dev libpugixml-dev
   xvfb xdotool x11-apps imagemagick util-linux
+  chromium                           # the colour page opened in a real browser
   binutils patchelf libz-mingw-w64   # the 32-bit probe and the private 32-bit Wine
 )
 

@@ -1,5 +1,6 @@
 // The process-wide tables under 8 threads: open keys, module levels, the
-// debug-info registry, the string pools and the static instance table.
+// debug-info registry, the string pools, the static instance table and the
+// feature set.
 #include "support/OrvTestSupport.h"
 #include "strings/orv_si_internal.h"
 
@@ -30,6 +31,7 @@ struct Model {
     std::set<std::string> infos;   // its entries left in the group "Stress"
     std::vector<std::pair<const char*, std::string>> copies;
     long increments = 0, inserts = 0, calls = 0, errors = 0;
+    long features[8] = {};   // the states of its own features
 };
 
 void work(int t, const VSYST_RegistryKey& shared, const std::vector<std::string>& modules, Model& m)
@@ -44,7 +46,7 @@ void work(int t, const VSYST_RegistryKey& shared, const std::vector<std::string>
         const bool flip = x & 0x100000;
         const std::string tag = std::to_string(t) + "." + std::to_string(i);
         const std::string entry = std::to_string(t) + "." + std::to_string(j);
-        switch ((x >> 8) % 6) {
+        switch ((x >> 8) % 7) {
         case 0: {   // copies and assignments of one handle on every thread
             VSYST_RegistryKey copy(shared);
             mine = copy;
@@ -73,6 +75,13 @@ void work(int t, const VSYST_RegistryKey& shared, const std::vector<std::string>
             InterlockedIncrement(&V_SIFind(("stress." + std::to_string(j)).c_str())->value1);
             ++m.increments;
             break;
+        case 5: {   // its own features, and one that all threads ask for
+            const std::string name = "stress.f" + entry;
+            m.errors += VSYST_FeatureSet::getState(name.c_str()) != m.features[j];
+            VSYST_FeatureSet::setState(name.c_str(), ++m.features[j]);
+            m.errors += VSYST_FeatureSet::getState("stress.shared") != 0;
+            break;
+        }
         default:
             m.errors += !V_SIFind(("stress.t" + tag).c_str());
             ++m.inserts;
