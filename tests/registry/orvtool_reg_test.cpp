@@ -58,8 +58,9 @@ TEST(OrvtoolReg, WritesReadsListsCopiesAndDeletes)
                            runOrvtool({"reg", "copy", key + "\\nosuch", key + "\\x"})}));
     EXPECT_TRUE(readRaw(HKEY_CURRENT_USER, tk.subPath() + "\\copied\\deep", "v", nullptr, &data) &&
                 data == bytes({7, 0, 0, 0}));
-    EXPECT_EQ("0011", codes({runOrvtool({"reg", "delete", key + "\\copied"}), runOrvtool({"reg", "delete", key, "s"}),
-                             runOrvtool({"reg", "delete", key, "s"}), runOrvtool({"reg", "delete", key + "\\copied"})}));
+    EXPECT_EQ("0011", codes({runOrvtool({"reg", "delete", key + "\\copied", "--recursive"}),
+                             runOrvtool({"reg", "delete", key, "s"}), runOrvtool({"reg", "delete", key, "s"}),
+                             runOrvtool({"reg", "delete", key + "\\copied", "--recursive"})}));
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, tk.subPath() + "\\copied") || readRaw(HKEY_CURRENT_USER, tk.subPath(), "s"));
 
     // Usage errors change nothing and exit with 2.

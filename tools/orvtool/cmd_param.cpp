@@ -199,6 +199,10 @@ int run(const orvtool::Args& args)
 }  // namespace
 
 ORVTOOL_COMMAND(param, "param",
-                "param FILE | param get FILE ACCESS | param set FILE ACCESS VALUE | param erase FILE ACCESS"
-                " | param extract FILE ACCESS [OUT] | param compare FILE OTHER [ACCESS]",
-                "show a parameter file as a tree; get, set, erase, extract or compare by access path", run);
+                "param FILE\nparam get FILE ACCESS\nparam set FILE ACCESS VALUE\nparam erase FILE ACCESS\n"
+                "param extract FILE ACCESS [OUT]\nparam compare FILE OTHER [ACCESS]",
+                "show a parameter file as a tree; get, set, erase, extract or compare by access path",
+                "param module.xml\nparam get module.xml Module:Window:width\nparam set module.xml Module:Window:width 640\n"
+                "param erase module.xml Module:Window:width\nparam extract module.xml Module:Window window.xml\n"
+                "param compare module.xml backup.xml Module:Window",
+                run);
