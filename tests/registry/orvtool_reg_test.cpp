@@ -49,8 +49,8 @@ TEST(OrvtoolReg, WritesReadsListsCopiesAndDeletes)
     std::sort(lines.begin() + std::min<size_t>(2, lines.size()), lines.end());
     EXPECT_EQ((std::vector<std::string>{"HKEY_CURRENT_USER\\" + tk.subPath(), "key\tsub", "value\tb\tbinary\t00ff10",
                                         "value\te\tstring\t%ORVTEST_TOOL%-x", "value\tf\tfloat\t2.5",
-                                        "value\ti\tint\t-5", "value\tm\tother\t", "value\tn\tbinary\t",
-                                        "value\ts\tstring\thello world", "value\tu\tint\t-1"}),
+                                        "value\ti\tint\t-5", "value\tm\tother\t(cannot decode: REG_MULTI_SZ, 3 bytes)",
+                                        "value\tn\tbinary\t", "value\ts\tstring\thello world", "value\tu\tint\t-1"}),
               lines);
 
     // Copying, deleting, and each again where there is nothing to do.
