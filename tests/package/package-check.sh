@@ -3,7 +3,8 @@
 # into a fresh prefix, checks the release layout (no debug sections, each file
 # linked to its .debug file), builds examples/module against that prefix alone
 # and, where RUN is 1, runs its host twice under Wine with the installed
-# orvtool preparing and checking the module's settings and parameter file.
+# orvtool preparing and checking the module's settings and parameter file,
+# and shows load_bench's figures for the installed DLL.
 # usage: package-check.sh SOURCE_DIR BUILD_DIR PROCESSOR RUN [WINEPREFIX]
 set -u
 src=$1; build=$2; proc=$3; run=$4; wineprefix=${5:-}
@@ -67,6 +68,11 @@ done
 [ "$(grep -o 'example module: exit' <<<"$log" | wc -l)" = 2 ] || err "the log does not show two exits"
 [ "$(tool reg get "${app[@]}" 'CurrentUserSettings\ExampleModule' Starts | tr -d '\r')" = 2 ] || err "Starts is not 2"
 [ "$(tool param get "$(winpath "$params")" ExampleModule:lastStart | tr -d '\r')" = 2 ] || err "lastStart is not 2"
+# What loading the installed DLL costs against the build tree's (shown, not judged).
+bench=$(wine "$build/bin/load_bench.exe" -n 20 "$(winpath "$prefix/bin/OrvCore_Rudaru20.dll")" \
+        "$(winpath "$build/bin/OrvCore_Rudaru20.dll")" 2>&1) || err "load_bench failed"
+printf '%s\n' "$bench" | tr -d '\r'
+grep -q "does not load" <<<"$bench" && err "a DLL does not load"
 [ $fail = 0 ] || { echo "--- logs:"; cat "$logs"/*; exit 1; }
 cleanup; trap - EXIT
 rm -rf "$work"
