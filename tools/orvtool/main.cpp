@@ -91,7 +91,8 @@ static void printOverview(FILE* out)
                       "       orvtool <command> [<action>] --help\n\ncommands:\n");
     for (const Command& c : commands())
         std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
-    std::fprintf(out, "\nExit status: 0 done, 1 failed (the message says what and why), 2 usage error.\n");
+    std::fprintf(out, "\nAn argument \"--\" ends the options: the words after it are taken as they are.\n"
+                      "Exit status: 0 done, 1 failed (the message says what and why), 2 usage error.\n");
 }
 
 static void printUsage(FILE* out, const Command& c, const std::string& action)
