@@ -137,11 +137,11 @@ std::string systemReason(unsigned long code)
     return std::to_string(code) + ": " + (n ? buf : "unknown error");
 }
 
-// Options the usage names: "--word", taking a value when an upper-case word follows.
-static bool optionTakesValue(const Command& c, const std::string& option, bool& known)
+// Options the forms name: "--word", taking a value when an upper-case word follows.
+static bool optionTakesValue(const std::vector<std::string>& forms, const std::string& option, bool& known)
 {
     std::vector<std::string> words;
-    for (const std::string& form : split(c.usage, '\n'))
+    for (const std::string& form : forms)
         for (std::string w : split(form.c_str(), ' ')) {
             while (!w.empty() && std::strchr("[]()|", w.back())) w.pop_back();
             while (!w.empty() && std::strchr("[]()|", w.front())) w.erase(0, 1);
@@ -173,7 +173,12 @@ int main(int argc, char** argv)
     const Command* c = findCommand(name.c_str());
     if (!c) return usageError(nullptr, "unknown command '" + name + "'");
 
+    // The options are checked against the forms of the action (the first word
+    // that is neither an option nor its value), or of the command without one.
+    const std::vector<std::string> allForms = split(c->usage, '\n');
     Args args;
+    std::vector<std::string> options;
+    std::string action;
     bool operandsOnly = false;
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
@@ -181,17 +186,26 @@ int main(int argc, char** argv)
             args.push_back(arg);
         } else if (arg == "--") {
             operandsOnly = true;
+            continue;
         } else if (arg == "--help" || arg == "-h") {
-            return printHelp(*c, args.empty() ? std::string() : args[0]);
+            return printHelp(*c, action);
         } else if (arg.compare(0, 2, "--") == 0) {
             bool known = false;
-            bool takesValue = optionTakesValue(*c, arg, known);
-            if (!known) return usageError(c->name, "unknown option '" + arg + "'");
+            const bool takesValue = optionTakesValue(allForms, arg, known);
+            options.push_back(arg);
             args.push_back(arg);
             if (takesValue && i + 1 < argc) args.push_back(argv[++i]);
+            continue;
         } else {
             args.push_back(arg);
         }
+        if (action.empty()) action = args.back();
+    }
+    const std::vector<std::string> forms = linesFor(c->usage, action);
+    for (const std::string& option : options) {
+        bool known = false;
+        optionTakesValue(forms, option, known);
+        if (!known) return usageError(c->name, "unknown option '" + option + "'");
     }
     return c->run(args);
 }
