@@ -55,7 +55,8 @@ trap cleanup EXIT
 
 tool reg set "${app[@]}" 'CurrentUserSettings\ExampleModule' ParameterFile string "$(winpath "$params")" || err "orvtool reg set --app"
 for n in 1 2; do
-  out=$(ORV_STDLOGFILE=1 ORV_DIR_LOGFILES=$logs wine "$host" 2>&1) || err "run $n: example_host failed: $out"
+  out=$(ORV_STDLOGFILE=1 ORV_DIR_LOGFILES=$logs wine "$host" 2>"$work/host.err") ||
+    err "run $n: example_host failed: $out $(cat "$work/host.err")"
   [ "$(printf '%s' "$out" | tr -d '\r')" = "example_host: module unloaded" ] || err "run $n: host says: $out"
 done
 log=$(cat "$logs"/example_host_*_run.log 2>/dev/null | tr -d '\r')
