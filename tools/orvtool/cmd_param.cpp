@@ -4,7 +4,9 @@
 
 #include "XP_Param.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 
@@ -39,7 +41,7 @@ int notFound(const std::string& access, const std::string& file)
 bool load(const std::string& file, XP_ParamIO& io)
 {
     if (!canRead(file)) {
-        fail("cannot read " + file);
+        fail("cannot read " + file + ": " + std::strerror(errno));
         return false;
     }
     io.readFile(file.c_str());
@@ -57,7 +59,7 @@ bool holdsOtherText(const XP_ParamIO& io)
 
 int save(const XP_ParamIO& io, const std::string& file)
 {
-    if (!canWrite(file)) return fail("cannot write " + file);
+    if (!canWrite(file)) return fail("cannot write " + file + ": " + std::strerror(errno));
     io.writeFile(file.c_str());
     return 0;
 }
