@@ -49,8 +49,8 @@ TEST(OrvtoolReg, WritesReadsListsCopiesAndDeletes)
     std::sort(lines.begin() + std::min<size_t>(2, lines.size()), lines.end());
     EXPECT_EQ((std::vector<std::string>{"HKEY_CURRENT_USER\\" + tk.subPath(), "key\tsub", "value\tb\tbinary\t00ff10",
                                         "value\te\tstring\t%ORVTEST_TOOL%-x", "value\tf\tfloat\t2.5",
-                                        "value\ti\tint\t-5", "value\tm\tother\t", "value\tn\tbinary\t",
-                                        "value\ts\tstring\thello world", "value\tu\tint\t-1"}),
+                                        "value\ti\tint\t-5", "value\tm\tother\t(cannot decode: REG_MULTI_SZ, 3 bytes)",
+                                        "value\tn\tbinary\t", "value\ts\tstring\thello world", "value\tu\tint\t-1"}),
               lines);
 
     // Copying, deleting, and each again where there is nothing to do.
@@ -58,8 +58,9 @@ TEST(OrvtoolReg, WritesReadsListsCopiesAndDeletes)
                            runOrvtool({"reg", "copy", key + "\\nosuch", key + "\\x"})}));
     EXPECT_TRUE(readRaw(HKEY_CURRENT_USER, tk.subPath() + "\\copied\\deep", "v", nullptr, &data) &&
                 data == bytes({7, 0, 0, 0}));
-    EXPECT_EQ("0011", codes({runOrvtool({"reg", "delete", key + "\\copied"}), runOrvtool({"reg", "delete", key, "s"}),
-                             runOrvtool({"reg", "delete", key, "s"}), runOrvtool({"reg", "delete", key + "\\copied"})}));
+    EXPECT_EQ("0011", codes({runOrvtool({"reg", "delete", key + "\\copied", "--recursive"}),
+                             runOrvtool({"reg", "delete", key, "s"}), runOrvtool({"reg", "delete", key, "s"}),
+                             runOrvtool({"reg", "delete", key + "\\copied", "--recursive"})}));
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, tk.subPath() + "\\copied") || readRaw(HKEY_CURRENT_USER, tk.subPath(), "s"));
 
     // Usage errors change nothing and exit with 2.

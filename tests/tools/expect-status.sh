@@ -15,7 +15,7 @@ err=$(cat "$errfile"); rm -f "$errfile"
 printf '%s\n' "$out"
 printf '%s\n' "$err" >&2
 [ "$got" -eq "$want" ] || { echo "FAIL: exit status $got, expected $want"; exit 1; }
-flat() { printf '%s' "$1" | tr '\r\n' '  '; }
+flat() { printf '%s\n' "$(printf '%s' "$1" | tr '\r\n' '  ')"; }   # one line, also when empty
 case "$stream" in
   out) flat "$out" | grep -Eq -- "$regex" || { echo "FAIL: standard output does not match: $regex"; exit 1; } ;;
   err) [ -z "$out" ] || { echo "FAIL: standard output is not empty"; exit 1; }

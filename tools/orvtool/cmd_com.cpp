@@ -213,4 +213,4 @@ int com(const orvtool::Args& args)
 }  // namespace
 
 ORVTOOL_COMMAND(com, "com", "com",
-                "round-trip each typed safe array and the global interface table across two threads", com);
+                "round-trip each typed safe array and the global interface table across two threads", "com", com);

@@ -37,4 +37,4 @@ int date(const orvtool::Args& args)
 
 ORVTOOL_COMMAND(date, "date", "date [TEXT]",
                 "parse \"DD.MM.YYYY HH:MM:SS\" (default: now) and show the packed value, the day and the formats",
-                date);
+                "date \"24.12.2026 18:30:00\"", date);

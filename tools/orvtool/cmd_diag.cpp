@@ -134,6 +134,7 @@ int diagStep()
 
 }  // namespace
 
-ORVTOOL_COMMAND(diag, "diag", "diag level MODULE [LEVEL] | diag event [TEXT] [--source NAME]",
-                "show (and set) a module's diagnostic level, or write a test event", diag);
+ORVTOOL_COMMAND(diag, "diag", "diag level MODULE [LEVEL]\ndiag event [TEXT] [--source NAME]",
+                "show (and set) a module's diagnostic level, or write a test event",
+                "diag level MyModule 3\ndiag event \"test entry\" --source MyApp", diag);
 ORVTOOL_TOUR_STEP(diag, 400, "Failure diagnostics: a request context and an HRESULT report", diagStep);

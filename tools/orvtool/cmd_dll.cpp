@@ -57,6 +57,6 @@ int dll(const orvtool::Args& args)
 
 }  // namespace
 
-ORVTOOL_COMMAND(dll, "dll", "dll load|lock|unload NAME",
+ORVTOOL_COMMAND(dll, "dll", "dll load NAME\ndll lock NAME\ndll unload NAME",
                 "load a module through the library's DLL registry; lock: refused unload while locked; unload: free it",
-                dll);
+                "dll load version.dll\ndll lock version.dll\ndll unload version.dll", dll);

@@ -71,5 +71,6 @@ int dump(const orvtool::Args& args)
 
 }  // namespace
 
-ORVTOOL_COMMAND(dump, "dump", "dump [<group> <info> [<alternative>]]",
-                "list the debug-info callbacks, or call one and show its output", dump);
+ORVTOOL_COMMAND(dump, "dump", "dump [GROUP INFO [ALTERNATIVE]]",
+                "list the debug-info callbacks, or call one and show its output", "dump System \"Dump string pool data\" \"char based strings\"",
+                dump);

@@ -4,7 +4,9 @@
 
 #include "XP_Param.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 
@@ -39,7 +41,7 @@ int notFound(const std::string& access, const std::string& file)
 bool load(const std::string& file, XP_ParamIO& io)
 {
     if (!canRead(file)) {
-        fail("cannot read " + file);
+        fail("cannot read " + file + ": " + std::strerror(errno));
         return false;
     }
     io.readFile(file.c_str());
@@ -57,7 +59,7 @@ bool holdsOtherText(const XP_ParamIO& io)
 
 int save(const XP_ParamIO& io, const std::string& file)
 {
-    if (!canWrite(file)) return fail("cannot write " + file);
+    if (!canWrite(file)) return fail("cannot write " + file + ": " + std::strerror(errno));
     io.writeFile(file.c_str());
     return 0;
 }
@@ -199,6 +201,10 @@ int run(const orvtool::Args& args)
 }  // namespace
 
 ORVTOOL_COMMAND(param, "param",
-                "param FILE | param get FILE ACCESS | param set FILE ACCESS VALUE | param erase FILE ACCESS"
-                " | param extract FILE ACCESS [OUT] | param compare FILE OTHER [ACCESS]",
-                "show a parameter file as a tree; get, set, erase, extract or compare by access path", run);
+                "param FILE\nparam get FILE ACCESS\nparam set FILE ACCESS VALUE\nparam erase FILE ACCESS\n"
+                "param extract FILE ACCESS [OUT]\nparam compare FILE OTHER [ACCESS]",
+                "show a parameter file as a tree; get, set, erase, extract or compare by access path",
+                "param module.xml\nparam get module.xml Module:Window:width\nparam set module.xml Module:Window:width 640\n"
+                "param erase module.xml Module:Window:width\nparam extract module.xml Module:Window window.xml\n"
+                "param compare module.xml backup.xml Module:Window",
+                run);

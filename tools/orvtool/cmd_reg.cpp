@@ -92,6 +92,73 @@ struct KeySpec {
 
 bool equalsNoCase(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; }
 
+// The basic key name of another application ("Software\\<base>\\<major.minor>"),
+// empty for this one.
+std::string g_basicKey;
+
+// Takes --app FILE.exe or --regbase BASE --version X.Y out of args.
+// Returns 0, or the exit status of the error already reported.
+int takeApplication(orvtool::Args& args)
+{
+    std::string app, base, version;
+    orvtool::Args rest;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string* slot = args[i] == "--app" ? &app : args[i] == "--regbase" ? &base : args[i] == "--version" ? &version : nullptr;
+        if (!slot) {
+            rest.push_back(args[i]);
+            continue;
+        }
+        if (i + 1 == args.size() || args[i + 1].empty()) return orvtool::usageError("reg", args[i] + " needs a value");
+        *slot = args[++i];
+    }
+    args.swap(rest);
+    if (!app.empty() && (!base.empty() || !version.empty()))
+        return orvtool::usageError("reg", "--app and --regbase/--version exclude each other");
+    if (base.empty() != version.empty()) return orvtool::usageError("reg", "--regbase and --version go together");
+    if (!app.empty()) {
+        if (GetFileAttributesA(app.c_str()) == INVALID_FILE_ATTRIBUTES)
+            return orvtool::failure("cannot read " + app + ": " + orvtool::systemReason(GetLastError()));
+        VSYST_VersionInfo info(app.c_str(), true);
+        if (info.isDefaultRegBase())
+            std::fprintf(stderr, "orvtool: %s has no registry base of its own; using the generic one\n", app.c_str());
+        g_basicKey = std::string("Software\\") + info.getRegBaseVersion('\\').data();
+    } else if (!base.empty()) {
+        unsigned major = 0, minor = 0;
+        char extra = 0;
+        if (std::sscanf(version.c_str(), "%u.%u%c", &major, &minor, &extra) != 2 || version[0] == '+' || version[0] == '-')
+            return orvtool::usageError("reg", "--version takes MAJOR.MINOR: '" + version + "'");
+        while (!base.empty() && base.back() == '\\') base.pop_back();
+        g_basicKey = "Software\\" + base + "\\" + std::to_string(major) + "." + std::to_string(minor);
+    }
+    return 0;
+}
+
+// "(default)" is the one name of a key's default value.
+bool valueName(const std::string& arg, V_STRING& name)
+{
+    if (arg.empty()) return false;
+    name = arg == "(default)" ? V_STRING("") : V_STRING(arg.c_str());
+    return true;
+}
+
+int nameError(const std::string& arg)
+{
+    return orvtool::usageError("reg", "no value name given for '" + arg + "' (the default value is named (default))");
+}
+
+// Why spec's key does not open, in the system's words.
+std::string whyNot(const KeySpec& spec)
+{
+    HKEY rootKey = reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(spec.root)));
+    HKEY raw = nullptr;
+    LONG rc = RegOpenKeyExA(rootKey, spec.path.empty() ? nullptr : spec.path.c_str(), 0, KEY_READ, &raw);
+    if (rc == ERROR_SUCCESS) {
+        if (raw != rootKey) RegCloseKey(raw);
+        return "it opens for reading only";
+    }
+    return orvtool::systemReason(static_cast<unsigned long>(rc));
+}
+
 bool parseKey(const std::string& text, KeySpec& spec)
 {
     size_t cut = text.find('\\');
@@ -108,11 +175,12 @@ bool parseKey(const std::string& text, KeySpec& spec)
     if (head.compare(0, 10, "VSYST_RSK_") == 0) head = head.substr(10);
     for (const StandardKeyName& k : kStandardKeys) {
         if (!equalsNoCase(head, k.name)) continue;
-        spec.standard = &k;
+        // Another application's keys are opened by path, not as this one's standard keys.
+        spec.standard = k.basic && !g_basicKey.empty() ? nullptr : &k;
         spec.root = k.root;
         spec.sub = rest;
         spec.path = k.prefix;
-        if (k.basic) spec.path += VSYST_RegistryKey::getBasicKeyName().data();
+        if (k.basic) spec.path += g_basicKey.empty() ? VSYST_RegistryKey::getBasicKeyName().data() : g_basicKey;
         spec.path += k.suffix;
         if (!rest.empty()) spec.path += "\\" + rest;
         return true;
@@ -191,9 +259,40 @@ bool decode(const VSYST_RegistryKey& key, const V_STRING& name, bool expand, std
     }
 }
 
-int keyError(const char* command, const std::string& key)
+int keyError(const std::string& key)
 {
-    return orvtool::usageError(command, "not a standard key name or root path: '" + key + "'");
+    return orvtool::usageError("reg", "not a standard key name or root path: '" + key + "'");
+}
+
+const char* rawTypeName(DWORD type)
+{
+    switch (type) {
+    case REG_NONE: return "REG_NONE";
+    case REG_SZ: return "REG_SZ";
+    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
+    case REG_BINARY: return "REG_BINARY";
+    case REG_DWORD: return "REG_DWORD";
+    case REG_DWORD_BIG_ENDIAN: return "REG_DWORD_BIG_ENDIAN";
+    case REG_LINK: return "REG_LINK";
+    case REG_MULTI_SZ: return "REG_MULTI_SZ";
+    case REG_QWORD: return "REG_QWORD";
+    default: return "type " ;
+    }
+}
+
+// What a value the library cannot read is: its registry type and size.
+std::string undecodable(const KeySpec& spec, const V_STRING& name)
+{
+    HKEY rootKey = reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(spec.root)));
+    HKEY raw = nullptr;
+    DWORD type = 0, size = 0;
+    if (RegOpenKeyExA(rootKey, spec.path.empty() ? nullptr : spec.path.c_str(), 0, KEY_READ, &raw) == ERROR_SUCCESS) {
+        RegQueryValueExA(raw, name.data(), nullptr, &type, nullptr, &size);
+        if (raw != rootKey) RegCloseKey(raw);
+    }
+    std::string kind = rawTypeName(type);
+    if (kind == "type ") kind += std::to_string(type);
+    return "(cannot decode: " + kind + ", " + std::to_string(size) + " bytes)";
 }
 
 int regGet(const orvtool::Args& args)
@@ -201,23 +300,16 @@ int regGet(const orvtool::Args& args)
     if (args.size() < 3 || args.size() > 4 || (args.size() == 4 && args[3] != "--expand"))
         return orvtool::usageError("reg", "reg get takes KEY NAME [--expand]");
     KeySpec spec;
-    if (!parseKey(args[1], spec)) return keyError("reg", args[1]);
+    V_STRING name;
+    if (!parseKey(args[1], spec)) return keyError(args[1]);
+    if (!valueName(args[2], name)) return nameError(args[2]);
     VSYST_RegistryKey key = spec.open(false, VSYST_RegReadOnly);
-    if (!key.isValid()) {
-        std::fprintf(stderr, "orvtool: no key %s\n", spec.display().c_str());
-        return 1;
-    }
-    V_STRING name(args[2].c_str());
-    VSYST_RegistryValueType type = key.getTypeOf(name);
-    if (type == VSYST_RegValNone) {
-        std::fprintf(stderr, "orvtool: no value '%s' in %s\n", args[2].c_str(), spec.display().c_str());
-        return 1;
-    }
+    if (!key.isValid()) return orvtool::failure("cannot open " + spec.display() + ": " + whyNot(spec));
+    if (key.getTypeOf(name) == VSYST_RegValNone)
+        return orvtool::failure("no value " + args[2] + " in " + spec.display());
     std::string value;
-    if (!decode(key, name, args.size() == 4, value)) {
-        std::fprintf(stderr, "orvtool: value '%s' is of none of the library's kinds\n", args[2].c_str());
-        return 1;
-    }
+    if (!decode(key, name, args.size() == 4, value))
+        return orvtool::failure("cannot read " + args[2] + " in " + spec.display() + ": " + undecodable(spec, name));
     std::printf("%s\n", value.c_str());
     return 0;
 }
@@ -226,7 +318,9 @@ int regSet(const orvtool::Args& args)
 {
     if (args.size() != 5) return orvtool::usageError("reg", "reg set takes KEY NAME KIND DATA");
     KeySpec spec;
-    if (!parseKey(args[1], spec)) return keyError("reg", args[1]);
+    V_STRING name;
+    if (!parseKey(args[1], spec)) return keyError(args[1]);
+    if (!valueName(args[2], name)) return nameError(args[2]);
     const std::string& kind = args[3];
     const std::string& data = args[4];
     long number = 0;
@@ -249,24 +343,19 @@ int regSet(const orvtool::Args& args)
     }
 
     VSYST_RegistryKey key = spec.open(true, VSYST_RegReadWrite);
-    if (!key.isValid()) {
-        std::fprintf(stderr, "orvtool: cannot open or create %s\n", spec.display().c_str());
-        return 1;
-    }
+    if (!key.isValid()) return orvtool::failure("cannot open or create " + spec.display() + ": " + whyNot(spec));
     if (!key.setValuesBegin())
         std::fprintf(stderr, "orvtool: the registry writer lock is held elsewhere; writing without it\n");
-    V_STRING name(args[2].c_str());
     bool ok;
     if (kind == "int") ok = key.setIntValue(name, number);
     else if (kind == "float") ok = key.setFloatValue(name, real);
     else if (kind == "binary") ok = key.setBinaryValue(name, bytes.data(), static_cast<unsigned long>(bytes.size()));
     else if (kind == "envstring") ok = key.setEnvStringValue(name, data.c_str());
     else ok = key.setStringValue(name, data.c_str());
+    const DWORD error = GetLastError();
     key.setValuesEnd();
-    if (!ok) {
-        std::fprintf(stderr, "orvtool: cannot write '%s' in %s\n", args[2].c_str(), spec.display().c_str());
-        return 1;
-    }
+    if (!ok)
+        return orvtool::failure("cannot write " + args[2] + " in " + spec.display() + ": " + orvtool::systemReason(error));
     return 0;
 }
 
@@ -274,12 +363,9 @@ int regList(const orvtool::Args& args)
 {
     if (args.size() != 2) return orvtool::usageError("reg", "reg list takes KEY");
     KeySpec spec;
-    if (!parseKey(args[1], spec)) return keyError("reg", args[1]);
+    if (!parseKey(args[1], spec)) return keyError(args[1]);
     VSYST_RegistryKey key = spec.open(false, VSYST_RegReadOnly);
-    if (!key.isValid()) {
-        std::fprintf(stderr, "orvtool: no key %s\n", spec.display().c_str());
-        return 1;
-    }
+    if (!key.isValid()) return orvtool::failure("cannot open " + spec.display() + ": " + whyNot(spec));
     std::printf("%s\n", spec.display().c_str());
     unsigned long index = 0;
     V_STRING name;
@@ -288,8 +374,9 @@ int regList(const orvtool::Args& args)
     // The library enumerates strings and integers only; names of all values come from the registry.
     HKEY raw = nullptr;
     HKEY rootKey = reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(spec.root)));
-    if (RegOpenKeyExA(rootKey, spec.path.empty() ? nullptr : spec.path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS)
-        return 1;
+    LONG rc = RegOpenKeyExA(rootKey, spec.path.empty() ? nullptr : spec.path.c_str(), 0, KEY_READ, &raw);
+    if (rc != ERROR_SUCCESS)
+        return orvtool::failure("cannot list the values of " + spec.display() + ": " + orvtool::systemReason(rc));
     for (DWORD i = 0;; ++i) {
         char buf[16384];
         DWORD length = sizeof buf;
@@ -297,7 +384,7 @@ int regList(const orvtool::Args& args)
         V_STRING valueName(buf);
         VSYST_RegistryValueType type = key.getTypeOf(valueName);
         std::string value;
-        decode(key, valueName, false, value);
+        if (!decode(key, valueName, false, value)) value = undecodable(spec, valueName);
         std::printf("value\t%s\t%s\t%s\n", buf[0] ? buf : "(default)", kindName(type), value.c_str());
     }
     if (raw != rootKey) RegCloseKey(raw);
@@ -308,54 +395,66 @@ int regCopy(const orvtool::Args& args)
 {
     if (args.size() != 3) return orvtool::usageError("reg", "reg copy takes FROM TO");
     KeySpec from, to;
-    if (!parseKey(args[1], from)) return keyError("reg", args[1]);
-    if (!parseKey(args[2], to)) return keyError("reg", args[2]);
+    if (!parseKey(args[1], from)) return keyError(args[1]);
+    if (!parseKey(args[2], to)) return keyError(args[2]);
     VSYST_RegistryKey source = from.open(false, VSYST_RegReadOnly);
-    if (!source.isValid()) {
-        std::fprintf(stderr, "orvtool: no key %s\n", from.display().c_str());
-        return 1;
-    }
+    if (!source.isValid()) return orvtool::failure("cannot open " + from.display() + ": " + whyNot(from));
     VSYST_RegistryKey target = to.open(true, VSYST_RegReadWrite);
-    if (!target.isValid()) {
-        std::fprintf(stderr, "orvtool: cannot open or create %s\n", to.display().c_str());
-        return 1;
-    }
-    if (!source.copyAllValuesAndSubKeysTo(target)) {
-        std::fprintf(stderr, "orvtool: the copy to %s is incomplete\n", to.display().c_str());
-        return 1;
-    }
+    if (!target.isValid()) return orvtool::failure("cannot open or create " + to.display() + ": " + whyNot(to));
+    if (!source.copyAllValuesAndSubKeysTo(target))
+        return orvtool::failure("the copy to " + to.display() + " is incomplete: " + orvtool::systemReason(GetLastError()));
     return 0;
 }
 
-int regDelete(const orvtool::Args& args)
+// A value when NAME is given; else the key itself, and with its sub-keys only
+// when --recursive says so.
+int regDelete(const orvtool::Args& argsIn)
 {
-    if (args.size() < 2 || args.size() > 3) return orvtool::usageError("reg", "reg delete takes KEY [NAME]");
+    orvtool::Args args;
+    bool recursive = false;
+    for (const std::string& a : argsIn) {
+        if (a == "--recursive") recursive = true;
+        else args.push_back(a);
+    }
+    if (args.size() < 2 || args.size() > 3 || (recursive && args.size() == 3))
+        return orvtool::usageError("reg", "reg delete takes KEY NAME or KEY [--recursive]");
     KeySpec spec;
-    if (!parseKey(args[1], spec)) return keyError("reg", args[1]);
+    if (!parseKey(args[1], spec)) return keyError(args[1]);
     if (args.size() == 3) {
+        V_STRING name;
+        if (!valueName(args[2], name)) return nameError(args[2]);
         VSYST_RegistryKey key = spec.open(false, VSYST_RegReadWrite);
-        if (!key.deleteValue(args[2].c_str())) {
-            std::fprintf(stderr, "orvtool: cannot delete '%s' in %s\n", args[2].c_str(), spec.display().c_str());
-            return 1;
-        }
+        if (!key.isValid()) return orvtool::failure("cannot open " + spec.display() + ": " + whyNot(spec));
+        if (key.getTypeOf(name) == VSYST_RegValNone)
+            return orvtool::failure("no value " + args[2] + " in " + spec.display());
+        if (!key.deleteValue(name))
+            return orvtool::failure("cannot delete " + args[2] + " in " + spec.display() + ": " +
+                                    orvtool::systemReason(GetLastError()));
         return 0;
     }
-    // The key with everything below it, from its parent.
     if (spec.path.empty()) return orvtool::usageError("reg", "a root key cannot be deleted");
+    {
+        VSYST_RegistryKey key = spec.open(false, VSYST_RegReadOnly);
+        if (!key.isValid()) return orvtool::failure("cannot open " + spec.display() + ": " + whyNot(spec));
+        const long subKeys = key.getNumberOfSubKeys();
+        if (subKeys > 0 && !recursive)
+            return orvtool::failure(spec.display() + " has " + std::to_string(subKeys) +
+                                    " sub-key(s); add --recursive to delete it with them");
+    }
     size_t cut = spec.path.rfind('\\');
     std::string parentPath = cut == std::string::npos ? "" : spec.path.substr(0, cut);
     std::string leaf = cut == std::string::npos ? spec.path : spec.path.substr(cut + 1);
     VSYST_RegistryKey root(spec.root);
     VSYST_RegistryKey parent = parentPath.empty() ? root : VSYST_RegistryKey(root, parentPath.c_str(), false);
-    if (!parent.deleteAllValuesAndSubKeys(leaf.c_str())) {
-        std::fprintf(stderr, "orvtool: cannot delete %s\n", spec.display().c_str());
-        return 1;
-    }
+    if (!parent.deleteAllValuesAndSubKeys(leaf.c_str()))
+        return orvtool::failure("cannot delete " + spec.display() + ": " + orvtool::systemReason(GetLastError()));
     return 0;
 }
 
-int reg(const orvtool::Args& args)
+int reg(const orvtool::Args& argsIn)
 {
+    orvtool::Args args = argsIn;
+    if (int status = takeApplication(args)) return status;
     if (args.empty()) return orvtool::usageError("reg", "reg needs an action: get, set, list, copy or delete");
     const std::string& action = args[0];
     if (action == "get") return regGet(args);
@@ -382,13 +481,32 @@ int tourRegistryBase()
     return basic == V_STRING("Software\\") + self.getRegBaseVersion('\\') ? 0 : 1;
 }
 
+const char* const kRegNotes =
+    "KEY is a root path (HKCU, HKLM, HKU or HKCR, long forms too, then \\path) or a\n"
+    "standard key, optionally followed by \\path below it:\n"
+    "  LocalMachineCompany LocalMachineBase LocalMachineSettings DefaultUserBase\n"
+    "  DefaultUserSettings CurrentUserCompany CurrentUserBase CurrentUserSession\n"
+    "  CurrentUserSettings LocalMachinePlatform CurrentUserPlatform LocalMachineExplorer\n"
+    "  CurrentUserExplorer CurrentUserExplorerSettings\n"
+    "The Base, Settings and Session keys are this tool's own unless --app FILE.exe\n"
+    "(its version resource) or --regbase BASE --version X.Y names another application.\n"
+    "NAME (default) is the key's default value. A key with sub-keys is deleted only\n"
+    "with --recursive. Values the library cannot decode show as (cannot decode: ...).";
+
 }  // namespace
 
-ORVTOOL_COMMAND(reg, "reg",
-                "reg get KEY NAME [--expand] | set KEY NAME string|envstring|int|float|binary DATA | list KEY | "
-                "copy FROM TO | delete KEY [NAME]",
-                "read, write, list, copy and delete registry values and keys (KEY: a standard key such as "
-                "CurrentUserSettings[\\sub] or a root path such as HKCU\\Software\\X)",
-                reg);
+ORVTOOL_COMMAND_NOTES(reg, "reg",
+                      "reg get [--app FILE.exe | --regbase BASE --version X.Y] KEY NAME [--expand]\n"
+                      "reg set [--app FILE.exe | --regbase BASE --version X.Y] KEY NAME string|envstring|int|float|binary DATA\n"
+                      "reg list [--app FILE.exe | --regbase BASE --version X.Y] KEY\n"
+                      "reg copy [--app FILE.exe | --regbase BASE --version X.Y] FROM TO\n"
+                      "reg delete [--app FILE.exe | --regbase BASE --version X.Y] KEY NAME | KEY [--recursive]",
+                      "read, write, list, copy and delete registry values and keys",
+                      "reg get --app cad.exe CurrentUserSettings TimeFormat\n"
+                      "reg set CurrentUserSettings\\Module Width int 640\n"
+                      "reg list --regbase \"Brakmar\\T.R.I.O.N.(R) Platform\\CAD\" --version 2.0 CurrentUserSettings\n"
+                      "reg copy CurrentUserSettings HKCU\\Software\\Backup\\Settings\n"
+                      "reg delete HKCU\\Software\\Backup --recursive",
+                      kRegNotes, reg);
 
 ORVTOOL_TOUR_STEP(registry_base, 300, "Registry base of this executable", tourRegistryBase);

@@ -12,19 +12,15 @@ namespace {
 
 const unsigned long kMostUuids = 100000;
 
-bool wantsHelp(const orvtool::Args& args) { return args.size() == 1 && (args[0] == "--help" || args[0] == "-h"); }
+const char* const kSymNotes =
+    "Packs each NAME as a twelve-character symbol and prints its two words\n"
+    "(characters 1-6 and 7-12, base 39), the name decoded from them (upper case,\n"
+    "cut at the first character outside $ 0-9 A-Z a-z _ and after twelve) and\n"
+    "whether every character of NAME is in that alphabet. Exit status 1 when\n"
+    "a name is not valid.";
 
 int sym(const orvtool::Args& args)
 {
-    if (wantsHelp(args)) {
-        std::printf("usage: orvtool sym NAME...\n\n"
-                    "Packs each NAME as a twelve-character symbol and prints its two words\n"
-                    "(characters 1-6 and 7-12, base 39), the name decoded from them (upper case,\n"
-                    "cut at the first character outside $ 0-9 A-Z a-z _ and after twelve) and\n"
-                    "whether every character of NAME is in that alphabet. Exit status 1 when\n"
-                    "a name is not valid.\n");
-        return 2;
-    }
     if (args.empty()) return orvtool::usageError("sym", "sym takes one or more names");
     int status = 0;
     for (const std::string& name : args) {
@@ -40,13 +36,6 @@ int sym(const orvtool::Args& args)
 
 int uuid(const orvtool::Args& args)
 {
-    if (wantsHelp(args)) {
-        std::printf("usage: orvtool uuid [N]\n\n"
-                    "Prints N (default 1, at most %lu) new UUIDs, one a line, in the platform's\n"
-                    "lower-case text form.\n",
-                    kMostUuids);
-        return 2;
-    }
     if (args.size() > 1) return orvtool::usageError("uuid", "uuid takes at most one count");
     unsigned long n = 1;
     if (!args.empty()) {
@@ -65,6 +54,7 @@ int uuid(const orvtool::Args& args)
 
 }  // namespace
 
-ORVTOOL_COMMAND(sym, "sym", "sym NAME...", "show the packed words, decoded form and validity of twelve-character symbols",
-                sym);
-ORVTOOL_COMMAND(uuid, "uuid", "uuid [N]", "print N new UUIDs (default 1) in the platform's text form", uuid);
+ORVTOOL_COMMAND_NOTES(sym, "sym", "sym NAME...", "show the packed words, decoded form and validity of twelve-character symbols",
+                      "sym LAYER_01", kSymNotes, sym);
+ORVTOOL_COMMAND(uuid, "uuid", "uuid [N]", "print N new UUIDs (default 1, at most 100000) in the platform's text form",
+                "uuid 3", uuid);

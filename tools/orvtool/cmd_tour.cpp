@@ -20,4 +20,4 @@ static int tour(const orvtool::Args& args)
     return failures ? 1 : 0;
 }
 
-ORVTOOL_COMMAND(tour, "tour", "tour", "run the library as a host does and show what it logs", tour);
+ORVTOOL_COMMAND(tour, "tour", "tour", "run the library as a host does and show what it logs", "tour", tour);

@@ -15,8 +15,8 @@ int version(const orvtool::Args& args)
     if (args.empty() || args.size() == 2 || args.size() > 3 || (args.size() == 3 && args[1] != "--run-info"))
         return orvtool::usageError("version", "version takes FILE [--run-info TEXT]");
     const std::string& file = args[0];
-    const bool exists = GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (!exists) std::fprintf(stderr, "orvtool: %s does not exist; these are the generic values\n", file.c_str());
+    if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return orvtool::failure("cannot read " + file + ": " + orvtool::systemReason(GetLastError()));
 
     VSYST_VersionInfo info(file.c_str(), true);
     std::printf("file:             %s\n", file.c_str());
@@ -31,10 +31,11 @@ int version(const orvtool::Args& args)
         static const char* const kStates[] = {"not contained", "contained", "no run info"};
         std::printf("run info check:   %s\n", kStates[info.checkRunInfo(args[2].c_str())]);
     }
-    return exists ? 0 : 1;
+    return 0;
 }
 
 }  // namespace
 
 ORVTOOL_COMMAND(version, "version", "version FILE [--run-info TEXT]",
-                "show the version numbers, names and registry base the library reads from a module", version);
+                "show the version numbers, names and registry base the library reads from a module",
+                "version OrvCore_Rudaru20.dll", version);

@@ -2,6 +2,9 @@
 // and gives command-line access to its services.
 #include "orvtool.h"
 
+#include <windows.h>
+
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -39,25 +42,118 @@ TourRegistrar::TourRegistrar(const TourStep& step)
 
 const std::vector<TourStep>& tourSteps() { return tourRegistry(); }
 
-static void printUsage(FILE* out)
+static const Command* findCommand(const char* name)
 {
-    std::fprintf(out, "usage: orvtool <command> [arguments]\n\ncommands:\n");
+    for (const Command& c : commands())
+        if (std::strcmp(c.name, name) == 0) return &c;
+    return nullptr;
+}
+
+static std::vector<std::string> split(const char* text, char sep)
+{
+    std::vector<std::string> out;
+    std::string piece;
+    for (const char* p = text ? text : ""; *p; ++p) {
+        if (*p != sep) {
+            piece += *p;
+        } else if (!piece.empty()) {
+            out.push_back(piece);
+            piece.clear();
+        }
+    }
+    if (!piece.empty()) out.push_back(piece);
+    return out;
+}
+
+// The second word of a form or example when it names a sub-command.
+static std::string actionOf(const std::string& line)
+{
+    std::vector<std::string> words = split(line.c_str(), ' ');
+    if (words.size() < 2) return std::string();
+    for (char c : words[1])
+        if (!std::islower(static_cast<unsigned char>(c)) && c != '-') return std::string();
+    return words[1][0] == '-' ? std::string() : words[1];
+}
+
+// Lines of text whose action is action; all of them when none has it.
+static std::vector<std::string> linesFor(const char* text, const std::string& action)
+{
+    std::vector<std::string> all = split(text, '\n'), picked;
+    if (action.empty()) return all;
+    for (const std::string& line : all)
+        if (actionOf(line) == action) picked.push_back(line);
+    return picked.empty() ? all : picked;
+}
+
+static void printOverview(FILE* out)
+{
+    std::fprintf(out, "usage: orvtool <command> [arguments]\n"
+                      "       orvtool <command> [<action>] --help\n\ncommands:\n");
     for (const Command& c : commands())
         std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
-    std::fprintf(out, "\n");
-    for (const Command& c : commands())
-        std::fprintf(out, "  orvtool %s\n", c.synopsis);
-    std::fprintf(out, "\n'orvtool --help' shows this text; it exits with status 2, as do usage errors.\n");
+    std::fprintf(out, "\nAn argument \"--\" ends the options: the words after it are taken as they are.\n"
+                      "Exit status: 0 done, 1 failed (the message says what and why), 2 usage error.\n");
+}
+
+static void printUsage(FILE* out, const Command& c, const std::string& action)
+{
+    std::vector<std::string> forms = linesFor(c.usage, action);
+    for (size_t i = 0; i < forms.size(); ++i)
+        std::fprintf(out, "%s orvtool %s\n", i ? "      " : "usage:", forms[i].c_str());
+}
+
+static int printHelp(const Command& c, const std::string& action)
+{
+    printUsage(stdout, c, action);
+    std::printf("\n%s\n", c.summary);
+    if (c.notes) std::printf("\n%s\n", c.notes);
+    std::vector<std::string> examples = linesFor(c.example, action);
+    std::printf("\nexample%s:\n", examples.size() > 1 ? "s" : "");
+    for (const std::string& e : examples) std::printf("  orvtool %s\n", e.c_str());
+    return 0;
 }
 
 int usageError(const char* command, const std::string& message)
 {
     std::fprintf(stderr, "orvtool: %s\n", message.c_str());
-    for (const Command& c : commands())
-        if (command && std::strcmp(c.name, command) == 0)
-            std::fprintf(stderr, "usage: orvtool %s\n", c.synopsis);
-    if (!command) printUsage(stderr);
+    const Command* c = command ? findCommand(command) : nullptr;
+    if (c) printUsage(stderr, *c, std::string());
+    else printOverview(stderr);
     return 2;
+}
+
+int failure(const std::string& message)
+{
+    std::fprintf(stderr, "orvtool: %s\n", message.c_str());
+    return 1;
+}
+
+std::string systemReason(unsigned long code)
+{
+    char buf[512] = {0};
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buf,
+                             sizeof buf, nullptr);
+    while (n > 0 && (buf[n - 1] == '\n' || buf[n - 1] == '\r' || buf[n - 1] == ' ')) buf[--n] = 0;
+    return std::to_string(code) + ": " + (n ? buf : "unknown error");
+}
+
+// Options the forms name: "--word", taking a value when an upper-case word follows.
+static bool optionTakesValue(const std::vector<std::string>& forms, const std::string& option, bool& known)
+{
+    std::vector<std::string> words;
+    for (const std::string& form : forms)
+        for (std::string w : split(form.c_str(), ' ')) {
+            while (!w.empty() && std::strchr("[]()|", w.back())) w.pop_back();
+            while (!w.empty() && std::strchr("[]()|", w.front())) w.erase(0, 1);
+            words.push_back(w);
+        }
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (words[i] != option) continue;
+        known = true;
+        return i + 1 < words.size() && std::isupper(static_cast<unsigned char>(words[i + 1][0]));
+    }
+    known = false;
+    return false;
 }
 
 }  // namespace orvtool
@@ -66,16 +162,50 @@ int main(int argc, char** argv)
 {
     using namespace orvtool;
     if (argc < 2) return usageError(nullptr, "no command given");
-    const char* name = argv[1];
-    if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0 || std::strcmp(name, "help") == 0) {
-        printUsage(stdout);
-        return 2;   // hosts and scripts treat any request for usage as "nothing run"
+    std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        const Command* c = argc > 2 ? findCommand(argv[2]) : nullptr;
+        if (argc > 2 && !c) return usageError(nullptr, std::string("unknown command '") + argv[2] + "'");
+        if (c) return printHelp(*c, argc > 3 ? argv[3] : "");
+        printOverview(stdout);
+        return 0;
     }
-    for (const Command& c : commands()) {
-        if (std::strcmp(c.name, name) == 0) {
-            Args args(argv + 2, argv + argc);
-            return c.run(args);
+    const Command* c = findCommand(name.c_str());
+    if (!c) return usageError(nullptr, "unknown command '" + name + "'");
+
+    // The options are checked against the forms of the action (the first word
+    // that is neither an option nor its value), or of the command without one.
+    const std::vector<std::string> allForms = split(c->usage, '\n');
+    Args args;
+    std::vector<std::string> options;
+    std::string action;
+    bool operandsOnly = false;
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (operandsOnly) {
+            args.push_back(arg);
+        } else if (arg == "--") {
+            operandsOnly = true;
+            continue;
+        } else if (arg == "--help" || arg == "-h") {
+            return printHelp(*c, action);
+        } else if (arg.compare(0, 2, "--") == 0) {
+            bool known = false;
+            const bool takesValue = optionTakesValue(allForms, arg, known);
+            options.push_back(arg);
+            args.push_back(arg);
+            if (takesValue && i + 1 < argc) args.push_back(argv[++i]);
+            continue;
+        } else {
+            args.push_back(arg);
         }
+        if (action.empty()) action = args.back();
     }
-    return usageError(nullptr, std::string("unknown command '") + name + "'");
+    const std::vector<std::string> forms = linesFor(c->usage, action);
+    for (const std::string& option : options) {
+        bool known = false;
+        optionTakesValue(forms, option, known);
+        if (!known) return usageError(c->name, "unknown option '" + option + "'");
+    }
+    return c->run(args);
 }
