@@ -15,6 +15,7 @@ _vsyst_GI s_instanceGuard;
 
 const char* const kGroup = "Example";
 const char* const kInfo = "Example module state";
+const char* const kFeature = "ExampleModule.Starts";
 
 std::string s_paramFile;
 long s_starts = 0;
@@ -30,7 +31,8 @@ std::string paramFile(const VSYST_RegistryKey& settings)
 
 void dumpState(VSYST_DumpStream& stream, unsigned long)
 {
-    stream << "example module: " << s_starts << " start(s), parameters in " << s_paramFile.c_str() << "\n";
+    stream << "example module: " << s_starts << " start(s), feature state "
+           << VSYST_FeatureSet::getState(kFeature) << ", parameters in " << s_paramFile.c_str() << "\n";
 }
 
 bool initModule()
@@ -50,8 +52,9 @@ bool initModule()
     root.addElement("lastStart", std::to_string(s_starts), "");
     params.writeFile(s_paramFile.c_str());
 
-    // TODO(feature state): register the module's feature here once the
-    // library's feature-set class is available to modules, and show it in dumpState.
+    // The host's feature set tells other modules what this one offers; the
+    // state grows with the starts so a second run shows a changed state.
+    VSYST_FeatureSet::setState(kFeature, s_starts);
 
     VSYST_DIManager::add(kGroup, kInfo, nullptr, &dumpState);
     VSYST_DumpStream::getStdStream() << "example module: init, start " << s_starts << ", parameter file "

@@ -186,10 +186,4 @@ TEST(Orvtool, FeaturesColorsAndMailWithTheirResultsInWords)
     }
     // Only one mail reached the mail client, with the file's full path.
     EXPECT_NE(std::string::npos, orvtest::readFile(dir.file("m")).find("\nfile 0 " + dir.file("a.txt") + " |"));
-    for (const char* command : {"colors", "features", "mail"}) {
-        const orvtest::ChildResult help = orvtest::runOrvtool({command, "--help"}), bad = orvtest::runOrvtool({command, "-x"});
-        EXPECT_EQ(std::make_pair(0ul, 2ul), std::make_pair(help.exitCode, bad.exitCode)) << command;
-        EXPECT_NE(std::string::npos, help.out.find("\nexample: orvtool " + std::string(command) + " ")) << command;
-        EXPECT_EQ(0u, bad.err.find("orvtool: unknown option '-x'")) << command;
-    }
 }

@@ -61,9 +61,9 @@ for n in 1 2; do
 done
 log=$(cat "$logs"/example_host_*_run.log 2>/dev/null | tr -d '\r')
 for want in "example module: init, start 1, parameter file new" \
-            "example module: 1 start(s), parameters in $(winpath "$params")" \
+            "example module: 1 start(s), feature state 1, parameters in $(winpath "$params")" \
             "example module: init, start 2, parameter file read (last start 1)" \
-            "example module: 2 start(s), parameters in $(winpath "$params")"; do
+            "example module: 2 start(s), feature state 2, parameters in $(winpath "$params")"; do
   grep -qF -- "$want" <<<"$log" || err "the log lacks: $want"
 done
 [ "$(grep -o 'example module: exit' <<<"$log" | wc -l)" = 2 ] || err "the log does not show two exits"

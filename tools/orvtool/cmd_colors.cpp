@@ -144,14 +144,6 @@ void listText()
 
 int colors(const orvtool::Args& args)
 {
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::printf("usage: orvtool colors [--html FILE]\n\n"
-                    "Lists the 267 standard colours (index, RGB in hex and decimal, base colour and\n"
-                    "shade) and the 15 pen widths; with --html writes them to FILE as a page of\n"
-                    "swatches, the pens drawn as lines.\n\n"
-                    "example: orvtool colors --html colours.html\n");
-        return 0;
-    }
     if (args.empty()) {
         listText();
         return 0;
@@ -161,7 +153,13 @@ int colors(const orvtool::Args& args)
     return writePage(args[1]);
 }
 
+const char kColorsNotes[] =
+    "Lists the 267 standard colours (index, RGB in hex and decimal, base colour and\n"
+    "shade) and the 15 pen widths; with --html writes them to FILE as a page of\n"
+    "swatches, the pens drawn as lines.";
+
 }  // namespace
 
-ORVTOOL_COMMAND(colors, "colors", "colors [--html FILE]",
-                "list the standard colours and pen widths, or write them as a page of swatches", colors);
+ORVTOOL_COMMAND_NOTES(colors, "colors", "colors [--html FILE]",
+                      "list the standard colours and pen widths, or write them as a page of swatches",
+                      "colors --html colours.html", kColorsNotes, colors);

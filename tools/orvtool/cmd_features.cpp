@@ -39,15 +39,6 @@ bool dumpRegistered()
 
 int features(const orvtool::Args& args)
 {
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::printf("usage: orvtool features [NAME [STATE]]\n\n"
-                    "Starts the library as a host does and shows its feature set through the\n"
-                    "debug-info entry \"%s\" / \"%s\". With NAME, asks for the feature's state\n"
-                    "(a feature never set is entered with state 0); with NAME and STATE, sets it\n"
-                    "first. The set lives in the process, so each run starts empty.\n\n"
-                    "example: orvtool features ShadedView 2\n", kGroup, kEntry);
-        return 0;
-    }
     for (const std::string& a : args)
         if (a.size() > 1 && a[0] == '-' && (a[1] < '0' || a[1] > '9'))
             return orvtool::usageError("features", "unknown option '" + a + "'");
@@ -74,7 +65,14 @@ int features(const orvtool::Args& args)
     return status;
 }
 
+const char kFeaturesNotes[] =
+    "Starts the library as a host does and shows its feature set through the\n"
+    "debug-info entry \"System\" / \"Dump current feature set\". With NAME, asks for\n"
+    "the feature's state (a feature never set is entered with state 0); with NAME\n"
+    "and STATE, sets it first. The set lives in the process, so each run starts empty.";
+
 }  // namespace
 
-ORVTOOL_COMMAND(features, "features", "features [NAME [STATE]]",
-                "show the feature set; ask for a feature's state, or set it", features);
+ORVTOOL_COMMAND_NOTES(features, "features", "features [NAME [STATE]]",
+                      "show the feature set; ask for a feature's state, or set it", "features ShadedView 2",
+                      kFeaturesNotes, features);

@@ -53,15 +53,6 @@ int report(const VSYST_SendMail& mail, bool sent, unsigned long loadError)
 
 int mail(const orvtool::Args& args)
 {
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::printf("usage: orvtool mail --to ADDRESS --subject TEXT [--attach FILE]... BODY\n\n"
-                    "Hands a mail to the system's mail client (Simple MAPI from MAPI32.DLL), which\n"
-                    "shows it in its compose dialog, and reports the result in words. ADDRESS may\n"
-                    "be empty (\"\"): the user then chooses the recipient in the dialog. Each FILE\n"
-                    "must exist; it is attached by its full path.\n\n"
-                    "example: orvtool mail --to support@example.org --subject \"Run log\" --attach run.log \"See the log.\"\n");
-        return 0;
-    }
     const std::string* to = nullptr;
     const std::string* subject = nullptr;
     const std::string* body = nullptr;
@@ -93,7 +84,15 @@ int mail(const orvtool::Args& args)
     return report(message, sent, GetLastError());
 }
 
+const char kMailNotes[] =
+    "Hands a mail to the system's mail client (Simple MAPI from MAPI32.DLL), which\n"
+    "shows it in its compose dialog, and reports the result in words. ADDRESS may\n"
+    "be empty (\"\"): the user then chooses the recipient in the dialog. Each FILE\n"
+    "must exist; it is attached by its full path.";
+
 }  // namespace
 
-ORVTOOL_COMMAND(mail, "mail", "mail --to ADDRESS --subject TEXT [--attach FILE]... BODY",
-                "hand a mail to the system's mail client and report the Simple MAPI result", mail);
+ORVTOOL_COMMAND_NOTES(mail, "mail", "mail --to ADDRESS --subject TEXT [--attach FILE]... BODY",
+                      "hand a mail to the system's mail client and report the Simple MAPI result",
+                      "mail --to support@example.org --subject \"Run log\" --attach run.log \"See the log.\"",
+                      kMailNotes, mail);
