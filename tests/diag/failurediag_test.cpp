@@ -81,9 +81,9 @@ TEST(Hresult, ReportsAndLeavesErrorInfoForFailures)
     }
     const long hr = static_cast<long>(0x80040201);
     EXPECT_EQ(hr, Diag::hresultLevelBased(true, hr, mine));
-    EXPECT_EQ("(none)", takeErrorInfo());
+    const std::string quiet = takeErrorInfo();
     EXPECT_EQ(hr, Diag::hresultLevelBased(false, hr, mine));
-    EXPECT_EQ(cases[0].description, takeErrorInfo());
+    EXPECT_EQ("(none)|" + cases[0].description, quiet + "|" + takeErrorInfo());
     EXPECT_EQ("Return code: HRESULT = 0x80040201\r\nReturn code: HRESULT = 0x80040202\r\n"
               "Return code: HRESULT = 0x80040203\r\nReturn code: HRESULT = 0x80040204\r\n"
               "Return code: HRESULT = 0x80070005\r\nReturn code: HRESULT = 0x80070005\r\n"
@@ -231,7 +231,6 @@ TEST(Requests, NestingContextsAndIndentation)
 TEST(TlsMan, TemplateBlocksAndSlots)
 {
     VDIAG_TlsMan::Data& d = VDIAG_TlsMan::getData();
-    EXPECT_EQ(&d, &VDIAG_TlsMan::s_rData);
     ASSERT_GE(d.used, sizeof(void*));   // the request pointer
     // This thread loaded the library: its block exists already and points to the template.
     unsigned char* mine = static_cast<unsigned char*>(TlsGetValue(d.index));
@@ -244,9 +243,8 @@ TEST(TlsMan, TemplateBlocksAndSlots)
     EXPECT_EQ(static_cast<long>(used), VDIAG_TlsMan::allocSlot(sizeof value, &value));
     unsigned char* other = nullptr;
     std::thread([&other] { other = VDIAG_TlsMan::getThreadData(); }).join();
-    ASSERT_NE(nullptr, other);
+    ASSERT_TRUE(other && other == d.templ.next->data);
     EXPECT_EQ(0, std::memcmp(other + used, &value, sizeof value));
-    EXPECT_EQ(other, d.templ.next->data);
 
     // Room for exactly what is left, not a byte more.
     const unsigned long next = d.used, left = VDIAG_TlsMan::DataSize - next;
