@@ -36,13 +36,7 @@ BOOL WINAPI fakeBeep(DWORD freq, DWORD ms) { s_beeps.emplace_back(freq, ms); ret
 DWORD WINAPI consoleTitle(LPSTR buf, DWORD size) { lstrcpynA(buf, "My Console", static_cast<int>(size)); return 10; }
 DWORD WINAPI noModuleName(HMODULE, LPSTR, DWORD) { SetLastError(ERROR_INVALID_HANDLE); return 0; }
 
-std::string debugTitle(const std::string& name)
-{
-    char buf[512];
-    DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
-    std::snprintf(buf, sizeof buf, "%s [ Process: %lu (0x%lx), Thread: %lu (0x%lx) ]", name.c_str(), pid, pid, tid, tid);
-    return buf;
-}
+std::string debugTitle(const std::string& name) { return name + " " + orvtest::processThreadText(); }
 
 // ---- countdown panel observation -------------------------------------------
 struct PanelLog {
