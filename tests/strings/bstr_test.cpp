@@ -56,6 +56,7 @@ TEST(VBstr, DumpTextAndOrderFollowTheMemoryBytes)
         {units({0x41, 0x263A}), "BSTR(0041.263a)"},
         {units({0x41, 0}), "BSTR(0041.0000)"},
         {units({0xFF, 0x100}), "BSTR(00ff.0100)"},
+        {units({0x41, 0xFF}), "BSTR(\"A\xFF\")"},
     };
     for (const auto& d : dumps) EXPECT_STREQ(d.dump, d.b.asDumpString().data());
     std::ostringstream os;

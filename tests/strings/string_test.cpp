@@ -215,13 +215,13 @@ TEST(VString, ArchiveRecordsBothWays)
     EXPECT_EQ(out.position(), in.position());
     EXPECT_EQ(std::string("first||with\0nul", 15), join({ra, rb, rc}));
 
-    // The old wide form: unit count, units 0x41 0x263A and NUL, count byte, padding.
-    const unsigned char wide[] = {2, 0, 0, 0, 0x41, 0, 0x3A, 0x26, 0, 0, 3, 0, 0, 0, 0xEE};
+    // The old wide form: unit count, units 0x41 0xFF 0x100 and NUL, count byte, padding.
+    const unsigned char wide[] = {3, 0, 0, 0, 0x41, 0, 0xFF, 0, 0, 1, 0, 0, 3, 0, 0, 0, 0xEE};
     V_ASArchiveIn win(wide, sizeof wide);
     V_STRING w;
     w.deserializeAsMember(win);
-    EXPECT_EQ("A@", bytes(w));
-    EXPECT_EQ(14u, win.position());
+    EXPECT_EQ("A\xFF@", bytes(w));
+    EXPECT_EQ(16u, win.position());
 }
 
 TEST(VString, ArchivesFilledToTheLastByteOrBeyond)
