@@ -63,12 +63,12 @@ TEST(DumpStream, OperatorsIndentationAndHexDumpWriteExactText)
                     << static_cast<const wchar_t*>(nullptr) << "|" << L"wide" << "|" << V_STRING("vs") << "|" << "a\nb";
               }));
 
-    EXPECT_EQ("..a\r\n..b\r\n..c5\r\n..7\r\nd\r\n   e", written([](VSYST_DumpStream& s) {
-                  EXPECT_EQ(0, s.setIndent(2, '.'));
+    EXPECT_EQ(".a\r\n.b\r\n.c5\r\n.7\r\nd\r\n   e", written([](VSYST_DumpStream& s) {
+                  EXPECT_EQ(0, s.setIndent(1, '.'));
                   s << "a\nb" << "\n";
                   s << "";   // writes nothing, indentation stays pending
                   s << "c" << 5 << "\n" << 7 << "\n";
-                  EXPECT_EQ(2, s.setIndent(-3, ' '));
+                  EXPECT_EQ(1, s.setIndent(-3, ' '));
                   EXPECT_EQ(0, s.getIndent());
                   s << "d\n";
                   s.setIndent(2, ' ');
