@@ -45,9 +45,8 @@ TEST(RegistryException, DescriptionsCopiesAndBases)
     } catch (const VSYST_RegistryException& e) {
         EXPECT_STREQ("common/v_tools/v_etc/registry", e.getFile());
         EXPECT_EQ(0x80004005L, e.mapToHRESULT());
-        const VSYST_RegistryInvalidKey* invalid = dynamic_cast<const VSYST_RegistryInvalidKey*>(&e);
-        ASSERT_NE(nullptr, invalid);
-        EXPECT_EQ("\\missing", text(invalid->getKeyName()));
+        const VSYST_RegistryInvalidKey& invalid = dynamic_cast<const VSYST_RegistryInvalidKey&>(e);
+        EXPECT_EQ("\\missing", text(invalid.getKeyName()));
     }
     EXPECT_THROW(key.getFloatValue("missing"), V_Exception);
     EXPECT_THROW(VSYST_RegistryKey().getNumberOfValues(), VSYST_Exception);
