@@ -321,7 +321,7 @@ TEST(SecurityDump, IdentitiesAndTheirFailures)
     }
 }
 
-TEST(SecurityDump, DescriptorOfARegistryKey)
+TEST(SecurityDump, DescriptorsReadBackEdgesAndFailures)
 {
     // A DACL with both supported kinds of entry, assorted rights and flags, and
     // an audit entry, set on a key of ours and read back from it.
@@ -353,8 +353,11 @@ TEST(SecurityDump, DescriptorOfARegistryKey)
     ASSERT_TRUE(back && back->AceCount == 4);
 
     StdLogCapture log;
-    size_t start = log.size();
-    Diag::dumpSecurityDescriptor(read);
+    auto dump = [&log](void* descriptor) {
+        size_t start = log.size();
+        Diag::dumpSecurityDescriptor(descriptor);
+        return log.since(start);
+    };
     EXPECT_EQ("Security descriptor dump\r\nGroup SID is : S-1-5-32-544\r\nDACL is:\r\n{\r\nAclRevision:" +
                   std::to_string(back->AclRevision) + ", Sbz1:0, AclSize:" + std::to_string(back->AclSize) +
                   ", AceCount:4, Sbz2:0\r\n"
@@ -369,17 +372,9 @@ TEST(SecurityDump, DescriptorOfARegistryKey)
                   "CONTAINER_INHERIT_ACE NO_PROPAGATE_INHERIT_ACE INHERIT_ONLY_ACE INHERITED_ACE VALID_INHERIT_FLAGS\r\n"
                   "ACE SID : S-1-5-32-544\r\n}\r\n"
                   "ACE #3\r\n{\r\nACE type SYSTEM_AUDIT_ACE_TYPE - formating not implemented\r\n}\r\n}\r\n",
-              log.since(start));
-}
+              dump(read));
 
-TEST(SecurityDump, DescriptorEdgesAndFailures)
-{
-    StdLogCapture log;
-    auto dump = [&log](void* descriptor) {
-        size_t start = log.size();
-        Diag::dumpSecurityDescriptor(descriptor);
-        return log.since(start);
-    };
+    // Edges and failures.
     const std::string title = "Security descriptor dump\r\n";
     EXPECT_EQ(" dumpSecurityDescriptor - NULL security descriptor passed as argument\r\n", dump(nullptr));
 
@@ -401,7 +396,6 @@ TEST(SecurityDump, DescriptorEdgesAndFailures)
     EXPECT_EQ(title + "Group SID is : NULL\r\nError calling GetSecurityDescriptorDacl\r\n", dump(zero));
 
     // An ACL whose entries do not fit it: a count beyond its size, a SID beyond its entry.
-    const DWORD sidLength = GetLengthSid(sid("S-1-1-0"));
     for (int broken = 0; broken < 2; ++broken) {
         alignas(8) unsigned char bytes[64] = {0};
         PACL acl = reinterpret_cast<PACL>(bytes);
