@@ -192,7 +192,7 @@ TEST(VString, FormatAndCompose)
     EXPECT_EQ((huge + huge).substr(0, 4099), bytes(V_STRING("%1%1").compose(huge.c_str())));
 }
 
-TEST(VString, ArchiveRecordsBothWays)
+TEST(VString, ArchiveRecordsBothWaysToTheLastByteOrBeyond)
 {
     // Length word with the top bit, text, NUL, count byte p (1..8), p zeros.
     EXPECT_EQ((Bytes{0, 0, 0, 0x80, 0, 2, 0, 0}), serialize(V_STRING()));
@@ -222,10 +222,7 @@ TEST(VString, ArchiveRecordsBothWays)
     w.deserializeAsMember(win);
     EXPECT_EQ("A\xFF@", bytes(w));
     EXPECT_EQ(16u, win.position());
-}
 
-TEST(VString, ArchivesFilledToTheLastByteOrBeyond)
-{
     // "abc" (16 bytes) into exactly 16 and into 15: what does not fit throws
     // and leaves nothing of itself behind.
     const Bytes abc = {3, 0, 0, 0x80, 'a', 'b', 'c', 0, 7, 0, 0, 0, 0, 0, 0, 0};
