@@ -227,7 +227,7 @@ static std::string bits(std::initializer_list<bool> results)
     return r;
 }
 
-TEST(XmlParamIO, CompareRules)
+TEST(XmlParamIO, CompareExtractAndEraseRules)
 {
     XP_ParamIO a, b, more, twice, empty;
     // Attribute texts never count; counts of elements and children do.
@@ -244,11 +244,9 @@ TEST(XmlParamIO, CompareRules)
     EXPECT_EQ("0001100101", bits({a.compare(b, "R:k"), a.compare(b, "R:j"), b.compare(a, "R:j"), a.compare(b, "R:none"),
                                   a.compare(b, "Q:k"), empty.compare(a, "R:k"), a.compare(empty, "R:C"),
                                   empty.compare(XP_ParamIO(), ""), a.compare(b, "k"), a.compare(b, "nothing")}));
-}
 
-TEST(XmlParamIO, ExtractAndErase)
-{
-    XP_ParamIO a, out;
+    // Extract and erase.
+    XP_ParamIO out;
     load(a, kBase);
     ASSERT_TRUE(a.extract("Cfg", out));
     EXPECT_EQ(written(a), written(out));
