@@ -45,17 +45,13 @@ TEST(XmlNode, ElementsAndChildren)
     n.addElement("b", "2", "p");
     n.addElement("c", "3", "");
     n.addElement("b", "20", "q");   // replaced in place
-    EXPECT_EQ("a;b;c;", keysOf(n));
-    EXPECT_EQ("20", valueOf(n, "b"));
-    EXPECT_EQ("q", n.findElement("b")->attributes);
+    EXPECT_EQ("a;b;c; 20 q", keysOf(n) + " " + valueOf(n, "b") + " " + n.findElement("b")->attributes);
     EXPECT_EQ(nullptr, n.findElement("B"));
-    EXPECT_TRUE(n.removeElement("a"));
-    EXPECT_FALSE(n.removeElement("a"));
+    EXPECT_TRUE(n.removeElement("a") && !n.removeElement("a"));
     EXPECT_EQ("b;c;", keysOf(n));
 
     XP_XML_Node* a = n.addNode("a", "x=1");
-    EXPECT_EQ(a, n.endNodes() - 1);
-    EXPECT_EQ(&n, a->getParent());
+    EXPECT_TRUE(a == n.endNodes() - 1 && &n == a->getParent());
     EXPECT_EQ("x=1", a->getAttributes());
     a->addElement("k", "v", "");
     n.addNode("a", "");
@@ -64,14 +60,12 @@ TEST(XmlNode, ElementsAndChildren)
     n.beginNodes()->set("z", "", &other);   // renames and re-parents, keeps contents
     EXPECT_EQ(&other, n.beginNodes()->getParent());
     EXPECT_EQ("v", valueOf(*n.findNode("z"), "k"));
-    EXPECT_TRUE(n.removeNode("a"));
-    EXPECT_FALSE(n.removeNode("a"));
+    EXPECT_TRUE(n.removeNode("a") && !n.removeNode("a"));
 
     n.set("r", "attr", &other);
     n.clear();
     EXPECT_EQ("  ", head(n));
-    EXPECT_EQ(nullptr, n.getParent());
-    EXPECT_EQ(0u, n.nodeCount());
+    EXPECT_TRUE(n.getParent() == nullptr && n.nodeCount() == 0);
 }
 
 TEST(XmlNode, CopiesAreDeepAndParentPointersStayValid)
@@ -89,11 +83,10 @@ TEST(XmlNode, CopiesAreDeepAndParentPointersStayValid)
 
     XP_XML_Node tree = *original;
     tree = *tree.beginNodes();   // a node's own descendant assigned to it
-    EXPECT_EQ("c", tree.getName());
     EXPECT_EQ(&tree, tree.beginNodes()->getParent());
     const XP_XML_Node& self = tree;
     tree = self;
-    EXPECT_EQ("c", tree.getName());
+    EXPECT_EQ("<c>\n\t<g>\n\t\t<x>1</x>\n\t</g>\n</c>\n", written(tree));
 
     // Children move as their parent's sequence grows; their children follow.
     XP_XML_Node wide;
@@ -157,13 +150,12 @@ TEST(XmlTreeBuilder, BuildsFromReportsAndFindsByPath)
     EXPECT_EQ("C", t.getRoot().endNodes()[-1].getName());
     t.endNode("R", "ra");
     EXPECT_EQ(nullptr, t.getCurrent());
-    EXPECT_EQ("R ra k;", head(t.getRoot()));
-    EXPECT_EQ("2", valueOf(t.getRoot(), "k"));
+    EXPECT_EQ("R ra k; 2", head(t.getRoot()) + " " + valueOf(t.getRoot(), "k"));
 
     auto at = [&t](XP_XML_Param_Notify::Path path) { return t.getNode(path); };
     EXPECT_EQ(&t.getRoot(), at({}));
-    EXPECT_EQ(nullptr, at({"C"}));             // the first name is the root's
-    EXPECT_EQ(nullptr, at({"R", "C", "x"}));   // values are not nodes
+    // The first name is the root's; values are not nodes.
+    EXPECT_TRUE(at({"C"}) == nullptr && at({"R", "C", "x"}) == nullptr);
     XP_XML_Param_Notify::Path path{"R", "C"};
     EXPECT_EQ(t.getRoot().beginNodes(), t.getNode(path));   // only the first C
     EXPECT_EQ((XP_XML_Param_Notify::Path{"R", "C"}), path);
@@ -173,8 +165,7 @@ TEST(XmlTreeBuilder, BuildsFromReportsAndFindsByPath)
     t.startNode("S", "sa");
     t.element("z", "3", "");
     t.endNode("S", "sa");
-    EXPECT_EQ("S sa k;z;", head(t.getRoot()));
-    EXPECT_EQ(22u, t.getRoot().nodeCount());
+    EXPECT_EQ("S sa k;z; 22", head(t.getRoot()) + " " + std::to_string(t.getRoot().nodeCount()));
     // A value with no open node names the root and leaves its contents.
     t.element("V", "dropped", "va");
     EXPECT_EQ("V va k;z;", head(t.getRoot()));
@@ -216,13 +207,12 @@ TEST(XmlTreeBuilder, AKeyIsHeldOnceHoweverItCame)
         r.addElement("k2", "hand", "");
         XP_XML_Node copy(r);
         copy.addElement("k1", "copy", "");
-        EXPECT_EQ(static_cast<std::size_t>(many + 1), copy.elementCount());
         EXPECT_EQ("listener listener hand copy", valueOf(r, "new") + " " + valueOf(r, "k0") + " " +
                                                      valueOf(r, "k2") + " " + valueOf(copy, "k1"));
         std::set<std::string> keys;
         for (auto e = r.beginElements(); e != r.endElements(); ++e) keys.insert(e->first);
-        EXPECT_EQ(r.elementCount(), keys.size());
-        EXPECT_EQ(static_cast<std::size_t>(many + 1), keys.size());
+        const std::size_t n = many + 1;
+        EXPECT_TRUE(r.elementCount() == n && keys.size() == n && copy.elementCount() == n);
     }
 }
 
@@ -253,71 +243,41 @@ TEST(XmlWriter, OneTagOrValuePerLineIndentedWithTabs)
     EXPECT_EQ(expected, written(r));
 }
 
-// What a write followed by a read keeps, a property a test.
-static XP_XML_Node roundTrip(const XP_XML_Node& root) { return read(written(root)); }
-
-TEST(XmlRoundTrip, NamesKeysValuesAndOrderSurvive)
+// What a write followed by a read keeps: names, keys, values and their order;
+// an empty child becomes a value (a line break and the end tag's tabs); ">" in
+// a value survives, "<" turns it into a node; attribute texts are lost.
+TEST(XmlRoundTrip, WhatAWriteAndAReadKeep)
 {
-    XP_XML_Node r("Root", "", nullptr);
-    r.addElement("z", "last letter", "");
-    r.addElement("a", "\tpadded ", "");
-    r.addNode("Second", "")->addElement("k", "1", "");
-    r.addNode("First", "")->addNode("Deep", "")->addElement("q", "2", "");
-    r.addNode("Second", "")->addElement("k", "3", "");
-    EXPECT_EQ("<Root>\n\t<z>last letter</z>\n\t<a>\tpadded </a>\n\t<Second>\n\t\t<k>1</k>\n\t</Second>\n"
-              "\t<First>\n\t\t<Deep>\n\t\t\t<q>2</q>\n\t\t</Deep>\n\t</First>\n\t<Second>\n\t\t<k>3</k>\n\t</Second>\n"
-              "</Root>\n",
-              written(roundTrip(r)));
-}
-
-TEST(XmlRoundTrip, EmptyChildBecomesAValue)
-{
-    XP_XML_Node r("R", "", nullptr);
-    r.addNode("Mid", "")->addNode("Empty", "");
-    const XP_XML_Node back = roundTrip(r);
-    ASSERT_NE(nullptr, back.findNode("Mid"));
-    EXPECT_EQ(0u, back.findNode("Mid")->nodeCount());
-    EXPECT_EQ("\n\t\t", valueOf(*back.findNode("Mid"), "Empty"));   // line break, end tag's tabs
-}
-
-TEST(XmlRoundTrip, EmptyValueStaysEmpty)
-{
-    XP_XML_Node r("R", "", nullptr);
-    r.addElement("empty", "", "");
-    r.addElement("next", "1", "");
-    EXPECT_EQ("R  empty;next;", head(roundTrip(r)));
-    EXPECT_EQ("", valueOf(roundTrip(r), "empty"));
-}
-
-TEST(XmlRoundTrip, GreaterThanInAValueSurvives)
-{
-    XP_XML_Node r("R", "", nullptr);
-    r.addElement("cmp", "a > b >> c>", "");
-    EXPECT_EQ("a > b >> c>", valueOf(roundTrip(r), "cmp"));
-}
-
-TEST(XmlRoundTrip, LessThanTurnsAValueIntoANode)
-{
-    XP_XML_Node r("R", "", nullptr);
-    r.addElement("expr", "a <b>1</b> c", "");
-    r.addElement("after", "2", "");
-    const XP_XML_Node back = roundTrip(r);
-    EXPECT_EQ("R  after;", head(back));
-    ASSERT_NE(nullptr, back.findNode("expr"));
-    EXPECT_EQ("1", valueOf(*back.findNode("expr"), "b"));
-}
-
-TEST(XmlRoundTrip, AttributeTextIsLost)
-{
-    XP_XML_Node r("R", "version=\"2\"", nullptr);
-    r.addElement("k", "v", "unit=\"mm\"");
-    r.addNode("C", "id=\"7\"")->addElement("x", "y", "");
-    const XP_XML_Node back = roundTrip(r);
-    EXPECT_EQ("", back.getAttributes() + back.findElement("k")->attributes + back.findNode("C")->getAttributes());
-    EXPECT_EQ("v", valueOf(back, "k"));
-}
-
-TEST(XmlRoundTrip, RootWithNameOnlyKeepsItsName)
-{
-    EXPECT_EQ("<Lonely>\n</Lonely>\n", written(roundTrip(XP_XML_Node("Lonely", "", nullptr))));
+    XP_XML_Node order("Root", "", nullptr), lost("R", "version=\"2\"", nullptr), odd("R", "", nullptr);
+    order.addElement("z", "last letter", "");
+    order.addElement("a", "\tpadded ", "");
+    order.addNode("Second", "")->addElement("k", "1", "");
+    order.addNode("First", "")->addNode("Deep", "")->addElement("q", "2", "");
+    order.addNode("Second", "")->addElement("k", "3", "");
+    lost.addElement("k", "v", "unit=\"mm\"");
+    lost.addNode("C", "id=\"7\"")->addElement("x", "y", "");
+    odd.addNode("Mid", "")->addNode("Empty", "");
+    odd.addElement("empty", "", "");
+    odd.addElement("cmp", "a > b >> c>", "");
+    odd.addElement("expr", "a <b>1</b> c", "");
+    odd.addElement("after", "2", "");
+    const struct {
+        XP_XML_Node node;
+        std::string back;
+    } cases[] = {
+        {order, "<Root>\n\t<z>last letter</z>\n\t<a>\tpadded </a>\n\t<Second>\n\t\t<k>1</k>\n\t</Second>\n"
+                "\t<First>\n\t\t<Deep>\n\t\t\t<q>2</q>\n\t\t</Deep>\n\t</First>\n\t<Second>\n\t\t<k>3</k>\n"
+                "\t</Second>\n</Root>\n"},
+        {lost, "<R>\n\t<k>v</k>\n\t<C>\n\t\t<x>y</x>\n\t</C>\n</R>\n"},
+        {odd, "<R>\n\t<empty></empty>\n\t<cmp>a > b >> c></cmp>\n\t<after>2</after>\n\t<expr>\n\t\t<b>1</b>\n"
+              "\t</expr>\n\t<Mid>\n\t\t<Empty>\n\t\t</Empty>\n\t</Mid>\n</R>\n"},
+        {XP_XML_Node("Lonely", "", nullptr), "<Lonely>\n</Lonely>\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.back, written(read(written(c.node))));
+    // What the text does not show: the empty child is a value now, no attribute text came back.
+    const XP_XML_Node back = read(written(odd)), plain = read(written(lost));
+    const XP_XML_Node* mid = back.findNode("Mid");
+    ASSERT_TRUE(mid && plain.findNode("C") && plain.findElement("k"));
+    EXPECT_EQ("0|\n\t\t", std::to_string(mid->nodeCount()) + "|" + valueOf(*mid, "Empty"));
+    EXPECT_EQ("", plain.getAttributes() + plain.findElement("k")->attributes + plain.findNode("C")->getAttributes());
 }

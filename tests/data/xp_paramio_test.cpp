@@ -38,16 +38,11 @@ std::string edited(const std::string& from, const std::string& to)
 
 TEST(XmlParamIO, ParseAccess)
 {
-    EXPECT_EQ("", split(nullptr));
-    EXPECT_EQ("", split(""));
-    EXPECT_EQ("[Root]", split("Root"));
-    EXPECT_EQ("[A][B][C]", split("A:B:C"));
-    EXPECT_EQ("[][A]", split(":A"));
-    EXPECT_EQ("[A][][B]", split("A::B"));
-    EXPECT_EQ("[A][B]", split("A:B:"));
-    EXPECT_EQ("[A][]", split("A::"));
-    EXPECT_EQ("[]", split(":"));
-    EXPECT_EQ("[ a ][b c]", split(" a :b c"));
+    std::string all;
+    for (const char* access : {static_cast<const char*>(nullptr), "", "Root", "A:B:C", ":A", "A::B", "A:B:", "A::",
+                               ":", " a :b c"})
+        all += split(access) + "|";
+    EXPECT_EQ("||[Root]|[A][B][C]|[][A]|[A][][B]|[A][B]|[A][]|[]|[ a ][b c]|", all);
 }
 
 TEST(XmlParamIO, StreamsAndFiles)
@@ -224,42 +219,38 @@ TEST(XmlParamIO, CompareExtractEraseInFewAndMany)
     }
 }
 
-TEST(XmlParamIO, CompareRules)
+// Results of several calls as "1" and "0".
+static std::string bits(std::initializer_list<bool> results)
 {
-    XP_ParamIO a, b, empty;
+    std::string r;
+    for (bool b : results) r += b ? '1' : '0';
+    return r;
+}
+
+TEST(XmlParamIO, CompareExtractAndEraseRules)
+{
+    XP_ParamIO a, b, more, twice, empty;
     // Attribute texts never count; counts of elements and children do.
     load(a, "<R x=\"1\"><k u=\"1\">v</k><C y=\"2\"><q>1</q></C></R>");
     load(b, "<R><k>v</k><C><q>1</q></C></R>");
-    EXPECT_TRUE(a.compare(b, ""));
-    EXPECT_TRUE(a.compare(b, "R:k"));
-    load(b, "<R><k>v</k><k2>w</k2><C><q>1</q></C></R>");
-    EXPECT_FALSE(a.compare(b, ""));
-    load(b, "<R><k>v</k><C><q>1</q></C><C><q>1</q></C></R>");
-    EXPECT_FALSE(a.compare(b, ""));
+    load(more, "<R><k>v</k><k2>w</k2><C><q>1</q></C></R>");
+    load(twice, "<R><k>v</k><C><q>1</q></C><C><q>1</q></C></R>");
+    EXPECT_EQ("1100", bits({a.compare(b, ""), a.compare(b, "R:k"), a.compare(more, ""), a.compare(twice, "")}));
 
-    // Values: missing in both, in one, different.
+    // Values: different, missing in one, missing in both; holders on neither
+    // side or on one; one name is a value of the root.
     load(a, "<R><k>1</k><C><x>y</x></C></R>");
     load(b, "<R><k>2</k><j>3</j><C><x>y</x></C></R>");
-    EXPECT_FALSE(a.compare(b, "R:k"));
-    EXPECT_FALSE(a.compare(b, "R:j"));
-    EXPECT_FALSE(b.compare(a, "R:j"));
-    EXPECT_TRUE(a.compare(b, "R:none"));
-    EXPECT_TRUE(a.compare(b, "Q:k"));          // no holder on either side
-    EXPECT_FALSE(empty.compare(a, "R:k"));     // a holder on one side only
-    EXPECT_FALSE(a.compare(empty, "R:C"));     // a node here, none there
-    EXPECT_TRUE(empty.compare(XP_ParamIO(), ""));
-    EXPECT_FALSE(a.compare(b, "k"));           // one name: a value of the root
-    EXPECT_TRUE(a.compare(b, "nothing"));
-}
+    EXPECT_EQ("0001100101", bits({a.compare(b, "R:k"), a.compare(b, "R:j"), b.compare(a, "R:j"), a.compare(b, "R:none"),
+                                  a.compare(b, "Q:k"), empty.compare(a, "R:k"), a.compare(empty, "R:C"),
+                                  empty.compare(XP_ParamIO(), ""), a.compare(b, "k"), a.compare(b, "nothing")}));
 
-TEST(XmlParamIO, ExtractAndErase)
-{
-    XP_ParamIO a, out;
+    // Extract and erase.
+    XP_ParamIO out;
     load(a, kBase);
     ASSERT_TRUE(a.extract("Cfg", out));
     EXPECT_EQ(written(a), written(out));
-    EXPECT_FALSE(a.extract("", out));   // leaves out alone
-    EXPECT_FALSE(a.extract(nullptr, out));
+    EXPECT_FALSE(a.extract("", out) || a.extract(nullptr, out));   // out left alone
     EXPECT_EQ(written(a), written(out));
     EXPECT_FALSE(a.extract("Cfg:unit", out));   // a value is no node: out emptied
     EXPECT_EQ("<>\n</>\n", written(out));
@@ -269,17 +260,12 @@ TEST(XmlParamIO, ExtractAndErase)
     EXPECT_FALSE(a.extract("Cfg", a));   // into itself: cleared first
     EXPECT_EQ("<>\n</>\n", written(a));
 
+    // The root is never erased; a value goes first, then the child; one name
+    // is the root's value or child.
     load(a, "<R><x>1</x><x2>2</x2><C><k>1</k></C><x><inner>1</inner></x></R>");
-    EXPECT_FALSE(a.erase(""));
-    EXPECT_FALSE(a.erase("R"));   // the root is never erased
-    EXPECT_FALSE(a.erase("Q:x"));
-    EXPECT_FALSE(a.erase("R:nothing"));
-    EXPECT_TRUE(a.erase("R:x"));   // the value first, then the child
-    EXPECT_EQ(nullptr, root(a).findElement("x"));
-    EXPECT_NE(nullptr, root(a).findNode("x"));
+    EXPECT_EQ("0000", bits({a.erase(""), a.erase("R"), a.erase("Q:x"), a.erase("R:nothing")}));
     EXPECT_TRUE(a.erase("R:x"));
-    EXPECT_FALSE(a.erase("R:x"));
-    EXPECT_TRUE(a.erase("x2"));   // one name: the root's value or child
-    EXPECT_TRUE(a.erase("C"));
+    EXPECT_TRUE(!root(a).findElement("x") && root(a).findNode("x"));
+    EXPECT_EQ("1011", bits({a.erase("R:x"), a.erase("R:x"), a.erase("x2"), a.erase("C")}));
     EXPECT_EQ("<R>\n</R>\n", written(a));
 }

@@ -36,13 +36,7 @@ BOOL WINAPI fakeBeep(DWORD freq, DWORD ms) { s_beeps.emplace_back(freq, ms); ret
 DWORD WINAPI consoleTitle(LPSTR buf, DWORD size) { lstrcpynA(buf, "My Console", static_cast<int>(size)); return 10; }
 DWORD WINAPI noModuleName(HMODULE, LPSTR, DWORD) { SetLastError(ERROR_INVALID_HANDLE); return 0; }
 
-std::string debugTitle(const std::string& name)
-{
-    char buf[512];
-    DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
-    std::snprintf(buf, sizeof buf, "%s [ Process: %lu (0x%lx), Thread: %lu (0x%lx) ]", name.c_str(), pid, pid, tid, tid);
-    return buf;
-}
+std::string debugTitle(const std::string& name) { return name + " " + orvtest::processThreadText(); }
 
 // ---- countdown panel observation -------------------------------------------
 struct PanelLog {
@@ -106,14 +100,16 @@ struct PanelHooks {
 
 }  // namespace
 
-TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitle)
+TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitleAndThePermission)
 {
     s_boxes.clear();
+    s_beeps.clear();
     orvtest::TempDir dir;
     std::string rec = dir.file("calls.txt");
     orvtest::ScopedEnv log("ORV_FAKE_MFC42_LOG", rec.c_str());
     orvtest::ScopedEnv answer("ORV_FAKE_MFC42_ANSWER", "7");
     IatHook box(kDll, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(fakeMessageBoxA));
+    IatHook beep(kDll, "kernel32.dll", "Beep", reinterpret_cast<void*>(fakeBeep));
     HMODULE mfc = loadFakeMfc42();
     ASSERT_NE(nullptr, mfc);
     EXPECT_EQ(7, OrvMessageBox("two\nlines", MB_YESNO | MB_ICONQUESTION, 1234));
@@ -133,34 +129,26 @@ TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitle)
         IatHook name(kDll, "kernel32.dll", "GetModuleFileNameA", reinterpret_cast<void*>(noModuleName));
         V_DbgMsgBox("dbg2", 0);
     }
-    const std::vector<std::string> expected = {"no console|" + kFallbackTitle + "|0", "with console|My Console|1",
-                                               "dbg|" + debugTitle("test_msgbox.exe") + "|16",
-                                               "dbg2|" + debugTitle(kFallbackTitle) + "|0"};
-    EXPECT_EQ(expected, s_boxes);
-}
-
-TEST(MsgBox, PermissionReplacesBoxesByALogLineAndTwoBeeps)
-{
-    s_boxes.clear();
-    s_beeps.clear();
-    orvtest::StdLogCapture log;
-    IatHook box(kDll, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(fakeMessageBoxA));
-    IatHook beep(kDll, "kernel32.dll", "Beep", reinterpret_cast<void*>(fakeBeep));
+    // Boxes while permitted; a log line and two beeps each once forbidden.
+    orvtest::StdLogCapture stdLog;
     EXPECT_TRUE(V_CanUseMsgBoxes());
     EXPECT_EQ(IDRETRY, V_MsgBox("shown", MB_OK, 0));
     V_Exception::MsgBox("warned");
     const UINT warning = MB_ICONEXCLAMATION | MB_SETFOREGROUND | MB_TOPMOST;
-    EXPECT_EQ((std::vector<std::string>{"shown|" + kFallbackTitle + "|0",
-                                        "warned|" + kFallbackTitle + "|" + std::to_string(warning)}),
-              s_boxes);
+    const std::vector<std::string> expected = {"no console|" + kFallbackTitle + "|0", "with console|My Console|1",
+                                               "dbg|" + debugTitle("test_msgbox.exe") + "|16",
+                                               "dbg2|" + debugTitle(kFallbackTitle) + "|0",
+                                               "shown|" + kFallbackTitle + "|0",
+                                               "warned|" + kFallbackTitle + "|" + std::to_string(warning)};
+    EXPECT_EQ(expected, s_boxes);
 
     V_Exception::setCanUseMsgBoxes(false);
     EXPECT_FALSE(V_CanUseMsgBoxes());
-    size_t at = log.size();
+    size_t at = stdLog.size();
     EXPECT_EQ(0, V_MsgBox("logged", MB_OK, 0));
     V_Exception::MsgBox("m");
-    EXPECT_EQ("(!MSGBOX!)logged\r\n(!MSGBOX!)m\r\n", log.since(at));
-    EXPECT_EQ(2u, s_boxes.size());
+    EXPECT_EQ("(!MSGBOX!)logged\r\n(!MSGBOX!)m\r\n", stdLog.since(at));
+    EXPECT_EQ(expected, s_boxes);
     EXPECT_EQ((std::vector<std::pair<DWORD, DWORD>>(4, {1000, 100})), s_beeps);
     V_SetCanUseMsgBoxes(true);
     EXPECT_TRUE(V_CanUseMsgBoxes());

@@ -36,20 +36,6 @@ TEST(RegistryException, DescriptionsCopiesAndBases)
     for (const VSYST_RegistryInvalidKey* e : {&copy, &assigned})
         EXPECT_EQ("name src.cpp 12", text(e->getKeyName()) + " " + e->getFile() + " " + std::to_string(e->getLine()));
 
-    // What the key throws is caught as any of its bases.
-    orvtest::TestRegKey tk("exception-bases");
-    VSYST_RegistryKey key(VSYST_RegistryKey(VSYST_RegCurrentUser), tk.subPath().c_str(), false);
-    try {
-        key.getStringValue("missing");
-        ADD_FAILURE() << "no exception";
-    } catch (const VSYST_RegistryException& e) {
-        EXPECT_STREQ("common/v_tools/v_etc/registry", e.getFile());
-        EXPECT_EQ(0x80004005L, e.mapToHRESULT());
-        const VSYST_RegistryInvalidKey* invalid = dynamic_cast<const VSYST_RegistryInvalidKey*>(&e);
-        ASSERT_NE(nullptr, invalid);
-        EXPECT_EQ("\\missing", text(invalid->getKeyName()));
-    }
-    EXPECT_THROW(key.getFloatValue("missing"), V_Exception);
     EXPECT_THROW(VSYST_RegistryKey().getNumberOfValues(), VSYST_Exception);
 }
 
@@ -59,11 +45,15 @@ TEST(RegistryException, DisplayReasonWritesTheReport)
     orvtest::TestRegKey tk("exception-report");
     orvtest::StdLogCapture log;
     const size_t start = log.size();
+    // What the key throws is caught as any of its bases.
+    VSYST_RegistryKey key(VSYST_RegistryKey(VSYST_RegCurrentUser), tk.subPath().c_str(), false);
+    EXPECT_THROW(key.getFloatValue("absent"), V_Exception);
     std::string line;
     try {
-        VSYST_RegistryKey(VSYST_RegistryKey(VSYST_RegCurrentUser), tk.subPath().c_str(), false).getIntValue("absent");
-    } catch (const VSYST_RegistryInvalidKey& e) {
-        line = std::to_string(e.getLine());
+        key.getIntValue("absent");
+    } catch (const VSYST_RegistryException& e) {
+        EXPECT_EQ(0x80004005L, e.mapToHRESULT());
+        line = std::to_string(dynamic_cast<const VSYST_RegistryInvalidKey&>(e).getLine());
         e.displayReason();
     }
     EXPECT_NE("0", line);

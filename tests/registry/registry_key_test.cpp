@@ -279,11 +279,9 @@ TEST_F(RegistryKey, OpeningSubKeysClassNamesAndCounts)
 {
     // Without create a missing key stays missing; with create every missing
     // level is made, without a class string.
-    EXPECT_FALSE(VSYST_RegistryKey(key, "a\\b", false).isValid());
-    EXPECT_FALSE(exists("a"));
+    EXPECT_FALSE(VSYST_RegistryKey(key, "a\\b", false).isValid() || exists("a"));
     VSYST_RegistryKey created(key, "a\\b", true);
-    EXPECT_EQ("", classOf(HKEY_CURRENT_USER, path("a\\b")));
-    EXPECT_EQ("", text(created.getClassName()));
+    EXPECT_EQ("|", classOf(HKEY_CURRENT_USER, path("a\\b")) + "|" + text(created.getClassName()));
     ASSERT_TRUE(created.setStringValue("v", "1"));
     // Existing keys open with or without create; any access other than 0 means
     // read-only, and deleting all values then does not loop.
@@ -294,12 +292,9 @@ TEST_F(RegistryKey, OpeningSubKeysClassNamesAndCounts)
         EXPECT_EQ("0000", bits({k->setStringValue("v", "2"), k->setIntValue("w", 2), k->deleteValue("v"),
                                 k->deleteAllValues()}));
     }
-    VSYST_RegistryKey readWrite(key, "a\\b", false, VSYST_RegReadWrite);
-    EXPECT_EQ("1", text(readWrite.getStringValue("v")));
-    EXPECT_TRUE(readWrite.setIntValue("w", 2));
+    EXPECT_TRUE(VSYST_RegistryKey(key, "a\\b", false, VSYST_RegReadWrite).setIntValue("w", 2));
     // A read-only parent still creates sub-keys read-write.
-    EXPECT_TRUE(VSYST_RegistryKey(readOnly, "c", true).setIntValue("z", 1));
-    EXPECT_TRUE(exists("a\\b\\c"));
+    EXPECT_TRUE(VSYST_RegistryKey(readOnly, "c", true).setIntValue("z", 1) && exists("a\\b\\c"));
 
     const std::string cls1023(1023, 'k');
     ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("named"), "Some Class"));
@@ -312,10 +307,9 @@ TEST_F(RegistryKey, OpeningSubKeysClassNamesAndCounts)
     EXPECT_EQ(cls1023, text(VSYST_RegistryKey(key, "c1023", false).getClassName()));
     // One character more than the buffer holds.
     EXPECT_EQ("<Cannot get class name>", text(VSYST_RegistryKey(key, "c1024", false).getClassName()));
-    EXPECT_EQ(4, key.getNumberOfSubKeys());
-    EXPECT_EQ(0, key.getNumberOfValues());
+    const std::string before = std::to_string(key.getNumberOfSubKeys()) + std::to_string(key.getNumberOfValues());
     for (int i = 0; i < 7; ++i) ASSERT_TRUE(key.setIntValue(V_STRING(static_cast<long>(i)), i));
-    EXPECT_EQ(7, key.getNumberOfValues());
+    EXPECT_EQ("407", before + std::to_string(key.getNumberOfValues()));
 }
 
 TEST_F(RegistryKey, DeletingValuesAndTrees)
@@ -331,8 +325,8 @@ TEST_F(RegistryKey, DeletingValuesAndTrees)
         ASSERT_TRUE(raw(p, "v", REG_SZ, std::string("1\0", 2)) && raw(p, "w", REG_DWORD, "1234"));
     VSYST_RegistryKey t(key, "t", false);
     EXPECT_TRUE(t.deleteAllValuesAndSubKeys());
-    EXPECT_TRUE(exists("t"));   // the key itself stays
-    EXPECT_TRUE(subKeyNames(HKEY_CURRENT_USER, path("t")).empty() && values("t").empty());
+    // The key itself stays, empty and usable.
+    EXPECT_TRUE(exists("t") && subKeyNames(HKEY_CURRENT_USER, path("t")).empty() && values("t").empty());
     EXPECT_TRUE(t.setIntValue("still usable", 1));
     ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("t\\again\\deeper")));
     // Deleting by name; gone already; an empty name would be this key itself.
@@ -372,9 +366,8 @@ TEST_F(RegistryKey, CopyingValuesAndTrees)
 
     orvtest::TestRegKey values("copy-values"), tree("copy-tree"), viaHandles("copy-handles");
     VSYST_RegistryKey valuesKey(root, values.subPath().c_str(), false);
-    EXPECT_TRUE(key.copyAllValuesTo(valuesKey));
+    EXPECT_TRUE(key.copyAllValuesTo(valuesKey) && subKeyNames(HKEY_CURRENT_USER, values.subPath()).empty());
     EXPECT_EQ(source, dump(values.subPath()));
-    EXPECT_TRUE(subKeyNames(HKEY_CURRENT_USER, values.subPath()).empty());
     // Tree copies between key objects, and between handles no key object
     // holds, which are closed when the copy returns.
     HKEY from = openRaw(HKEY_CURRENT_USER, path()), to = openRaw(HKEY_CURRENT_USER, viaHandles.subPath());
@@ -399,9 +392,8 @@ TEST_F(RegistryKey, CopyingValuesAndTrees)
     EXPECT_TRUE(handleOpen(held) && !handleOpen(other));
     EXPECT_EQ("text", text(holder.getStringValue("s")));
     HKEY lone = openRaw(HKEY_CURRENT_USER, path());
-    EXPECT_FALSE(VSYST_RegistryKey::copyAllValuesAndSubKeysTo(lone, nullptr));
-    EXPECT_FALSE(handleOpen(lone));
-    EXPECT_FALSE(VSYST_RegistryKey::copyAllValuesAndSubKeysTo(nullptr, nullptr));
+    EXPECT_FALSE(VSYST_RegistryKey::copyAllValuesAndSubKeysTo(lone, nullptr) || handleOpen(lone) ||
+                 VSYST_RegistryKey::copyAllValuesAndSubKeysTo(nullptr, nullptr));
 
     // Copying over existing values replaces them; others stay.
     ASSERT_TRUE(valuesKey.setStringValue("s", "old") && valuesKey.setStringValue("only-here", "1"));
@@ -415,8 +407,7 @@ TEST_F(RegistryKey, CopyingValuesAndTrees)
     VSYST_RegistryKey loop(key, "loop", true), inside(loop, "inside", true);
     ASSERT_TRUE(loop.setIntValue("v", 1));
     EXPECT_FALSE(loop.copyAllValuesAndSubKeysTo(inside));
-    EXPECT_EQ(1, inside.getIntValue("v"));
-    EXPECT_TRUE(key.deleteAllValuesAndSubKeys("loop"));
+    EXPECT_TRUE(inside.getIntValue("v") == 1 && key.deleteAllValuesAndSubKeys("loop"));
 }
 
 TEST_F(RegistryKey, EnumerationByIndex)
@@ -442,7 +433,7 @@ TEST_F(RegistryKey, EnumerationByIndex)
     ASSERT_TRUE(longNames.setStringValue("a", "1") && longNames.setStringValue(("b" + std::string(199, 'x')).c_str(), "2") &&
                 longNames.setStringValue("c", "3") && longNames.setIntValue("d", 4));
     EXPECT_EQ(std::vector<std::string>{"a=1@1"}, enumerated(longNames, 's'));
-    EXPECT_TRUE(enumerated(longNames, 'i').empty());
+    EXPECT_EQ(std::vector<std::string>{}, enumerated(longNames, 'i'));
 }
 
 TEST_F(RegistryKey, RootKeysHandlesAndTheirAccounting)
@@ -487,8 +478,7 @@ TEST_F(RegistryKey, RootKeysHandlesAndTheirAccounting)
         EXPECT_FALSE(VSYST_RegistryKey(invalid).isValid());
     }
     copies.clear();
-    EXPECT_TRUE(handleOpen(h2));
-    EXPECT_NO_THROW(second.getNumberOfValues());
+    EXPECT_TRUE(handleOpen(h2) && second.getNumberOfValues() == 1);
     second = invalid;
     EXPECT_FALSE(handleOpen(h2));
     for (HKEY k : fresh) {

@@ -106,6 +106,10 @@ TYPED_TEST(StringPool, TextsFollowEachOtherLongTextsGetBlocksOfTheirOwnAndTheTab
     std::sort(bases.begin(), bases.end());
     std::sort(where.begin(), where.end());
     EXPECT_EQ(where, bases);
+    // The newest block takes a text that fills it exactly, though another has more room.
+    this->copy(31689, 'a');
+    auto* newest = this->copy(31999, 'b');
+    EXPECT_EQ(newest + 32000, this->copy(699, 'c'));
 }
 
 TEST(StringPoolEntry, DumpsThePoolsFillAndOnlyTheFirstGuardSetsUpAndOnlyTheLastTakesDown)

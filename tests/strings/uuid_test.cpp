@@ -50,8 +50,7 @@ TEST(VUuid, TextOrderAndRecords)
         EXPECT_TRUE(V_UUID(t.c_str()) == u) << t;
         EXPECT_TRUE(V_UUID(V_STRING(t.c_str())) == u) << t;
     }
-    EXPECT_TRUE(fresh.isValid());
-    EXPECT_TRUE(V_UUID("12345678-1A2B-C3D4-0102-0304050607F8") == fields);
+    EXPECT_TRUE(fresh.isValid() && V_UUID("12345678-1A2B-C3D4-0102-0304050607F8") == fields);
     for (const char* bad : {"not-a-uuid", "{12345678-1a2b-c3d4-0102-0304050607f8}", "", static_cast<const char*>(nullptr)})
         EXPECT_FALSE(V_UUID(bad).isValid()) << (bad ? bad : "null");
     EXPECT_FALSE(V_UUID(0xDEADul).isValid() || V_UUID::null().isValid());
@@ -66,17 +65,20 @@ TEST(VUuid, TextOrderAndRecords)
 
     const std::vector<unsigned char> record = {0x78, 0x56, 0x34, 0x12, 0x2B, 0x1A, 0xD4, 0xC3,
                                                1,    2,    3,    4,    5,    6,    7,    0xF8};
-    std::vector<unsigned char> buf(17, 0xEE);
-    V_ASArchiveOut out(buf.data(), 16);
+    // Exactly 16 bytes hold a record; 15 take none.
+    std::vector<unsigned char> buf(16, 0xEE);
+    V_ASArchiveOut out(buf.data(), 16), shortOut(buf.data(), 15);
     fields.serializeAsMember(out);
-    EXPECT_EQ(record, std::vector<unsigned char>(buf.begin(), buf.begin() + 16));
+    EXPECT_EQ(record, buf);
     EXPECT_THROW(fields.serializeAsMember(out), VSYST_XRange);
-    V_ASArchiveIn in(record.data(), 16);
+    EXPECT_THROW(low.serializeAsMember(shortOut), VSYST_XRange);
+    EXPECT_EQ(record, buf);
+    V_ASArchiveIn in(record.data(), 16), shortIn(record.data(), 15);
     V_UUID read;
     read.deserializeAsMember(in);
     EXPECT_TRUE(read == fields);
-    V_ASArchiveIn shortIn(record.data(), 15);
     EXPECT_THROW(read.deserializeAsMember(shortIn), VSYST_XRange);
+    EXPECT_EQ("16 0", std::to_string(in.position()) + " " + std::to_string(shortIn.position()));
 }
 
 TEST(VUuid, FallbackUsesClockCounterAndComputerName)

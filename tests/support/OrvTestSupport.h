@@ -10,13 +10,18 @@ struct HKEY__;
 
 namespace orvtest {
 
+// The helpers below own what they set up: no copies.
+struct NoCopy {
+    NoCopy() = default;
+    NoCopy(const NoCopy&) = delete;
+    NoCopy& operator=(const NoCopy&) = delete;
+};
+
 // A fresh folder below %TEMP%, removed with everything in it on destruction.
-class TempDir {
+class TempDir : NoCopy {
 public:
     TempDir();
     ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return m_path; }      // no trailing backslash
     std::string file(const std::string& name) const { return m_path + "\\" + name; }
     std::vector<std::string> list() const;                  // file names in the folder, sorted
@@ -25,12 +30,10 @@ private:
 };
 
 // Sets (or with a null value removes) an environment variable; restores it on destruction.
-class ScopedEnv {
+class ScopedEnv : NoCopy {
 public:
     ScopedEnv(const char* name, const char* value);
     ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
 private:
     std::string m_name, m_old;
     bool m_had;
@@ -38,12 +41,10 @@ private:
 
 // HKCU\Software\OrvCoreTest\<name>-<pid>: created on construction, deleted
 // with its whole tree on destruction.
-class TestRegKey {
+class TestRegKey : NoCopy {
 public:
     explicit TestRegKey(const std::string& name);
     ~TestRegKey();
-    TestRegKey(const TestRegKey&) = delete;
-    TestRegKey& operator=(const TestRegKey&) = delete;
     const std::string& subPath() const { return m_path; }   // below HKEY_CURRENT_USER
     HKEY__* handle() const { return m_key; }
 private:
@@ -53,12 +54,10 @@ private:
 
 // Saves a registry value (under HKCU or HKLM) and puts it back as it was,
 // deleting it if it did not exist.
-class RegValueRestorer {
+class RegValueRestorer : NoCopy {
 public:
     RegValueRestorer(HKEY__* root, const std::string& subKey, const std::string& value);
     ~RegValueRestorer();
-    RegValueRestorer(const RegValueRestorer&) = delete;
-    RegValueRestorer& operator=(const RegValueRestorer&) = delete;
 private:
     HKEY__* m_root;
     std::string m_subKey, m_value;
@@ -88,12 +87,10 @@ ChildResult runOrvtool(const std::vector<std::string>& args, const std::vector<s
 // Replaces one imported function in a module's import table (what the module
 // calls, not what anyone else calls) and puts it back on destruction. Lets a
 // test count or steer the library's calls to the system (Sleep, CreateDCA...).
-class IatHook {
+class IatHook : NoCopy {
 public:
     IatHook(const char* module, const char* importedDll, const char* function, void* replacement);
     ~IatHook();
-    IatHook(const IatHook&) = delete;
-    IatHook& operator=(const IatHook&) = delete;
     void* original() const { return m_original; }
 private:
     void** m_slot;
@@ -102,12 +99,10 @@ private:
 
 // The standard log of this process, written to a fresh folder: sets
 // ORV_DIR_LOGFILES and ORV_STDLOGFILE, runs openStdStream and gives the text.
-class StdLogCapture {
+class StdLogCapture : NoCopy {
 public:
     StdLogCapture();
     ~StdLogCapture();                       // closes the log (closeStdStream)
-    StdLogCapture(const StdLogCapture&) = delete;
-    StdLogCapture& operator=(const StdLogCapture&) = delete;
     std::string text() const;               // everything written so far
     std::string since(size_t offset) const { return text().substr(offset); }
     size_t size() const { return text().size(); }

@@ -49,8 +49,7 @@ TEST(DLLRegistry, LoadLockUnloadAndTheExitHandler)
     EXPECT_EQ(dll, VSYST_DLL::create(kPlain.c_str()));
     EXPECT_NE(dll, VSYST_DLL::create((kPlain.substr(0, kPlain.size() - 3) + "DLL").c_str()));   // case counts
     EXPECT_FALSE(dll->isLoaded() || dll->isUnloadable() || dll->unloadDLLifLoaded());
-    EXPECT_TRUE(dll->loadDLLifNotLoaded());
-    EXPECT_FALSE(dll->loadDLLifNotLoaded());
+    EXPECT_TRUE(dll->loadDLLifNotLoaded() && !dll->loadDLLifNotLoaded());
     EXPECT_TRUE(dll->isLoaded() && dll->isUnloadable() && moduleLoaded(kPlain));
     {
         VSYST_LockDLL lock(dll), none(nullptr);
@@ -58,8 +57,7 @@ TEST(DLLRegistry, LoadLockUnloadAndTheExitHandler)
         EXPECT_TRUE(dll->isLoaded() && moduleLoaded(kPlain));
     }
     dll->unlockDLL();   // -1: not "unloadable", and still unloaded
-    EXPECT_FALSE(dll->isUnloadable());
-    EXPECT_TRUE(dll->unloadDLLifLoaded());
+    EXPECT_TRUE(!dll->isUnloadable() && dll->unloadDLLifLoaded());
     EXPECT_FALSE(dll->isLoaded() || moduleLoaded(kPlain));
     dll->lockDLL();
     EXPECT_EQ("new entry module loaded", orvtest::runChild("atExit", {}, {"ORV_STDLOGFILE="}).out);

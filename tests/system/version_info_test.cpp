@@ -174,25 +174,20 @@ TEST(VersionInfo, NumbersComparisonsAndRunInfo)
 TEST(VersionInfo, ProductVersionTextIsProcessWide)
 {
     if (!orvtest::aloneInProcess()) return;
-    // Before any ProductVersion entry was read: major.minor.update.
+    // Before any ProductVersion entry was read: major.minor.update. Then the
+    // entry read last wins for every object, even one whose own RegBase is
+    // missing; readings without strings, or of modules without it, change nothing.
     VSYST_VersionInfo first(module("vi_full.dll").c_str(), false);
-    EXPECT_EQ("7.1.3", text(first.getProductVersionString()));
-    VSYST_VersionInfo generic(module("vi_none.dll").c_str(), true);
-    EXPECT_EQ("2.178.0", text(generic.getProductVersionString()));
-
+    std::string seen = text(first.getProductVersionString()) + "|";
+    seen += text(VSYST_VersionInfo(module("vi_none.dll").c_str(), true).getProductVersionString()) + "|";
     VSYST_VersionInfo full(module("vi_full.dll").c_str(), true);
-    EXPECT_EQ("7.1.3.12-full", text(full.getProductVersionString()));
-    EXPECT_EQ("7.1.3.12-full", text(first.getProductVersionString()));
-
-    // The entry read last wins for every object, even one whose own RegBase is missing.
+    seen += text(full.getProductVersionString()) + "|" + text(first.getProductVersionString()) + "|";
     VSYST_VersionInfo other(module("vi_noregbase.dll").c_str(), true);
-    EXPECT_EQ("7.1.3.12-noregbase", text(full.getProductVersionString()));
-    EXPECT_EQ("7.1.3.12-noregbase", text(other.getProductVersionString()));
-
-    // Readings without strings, or of modules without the entry, change nothing.
+    seen += text(full.getProductVersionString()) + "|" + text(other.getProductVersionString()) + "|";
     VSYST_VersionInfo quiet(module("vi_full.dll").c_str(), false);
     VSYST_VersionInfo notrans(module("vi_notrans.dll").c_str(), true);
-    EXPECT_EQ("7.1.3.12-noregbase", text(quiet.getProductVersionString()));
+    EXPECT_EQ("7.1.3|2.178.0|7.1.3.12-full|7.1.3.12-full|7.1.3.12-noregbase|7.1.3.12-noregbase|7.1.3.12-noregbase",
+              seen + text(quiet.getProductVersionString()));
 }
 
 TEST(OrvtoolVersion, ShowsWhatTheLibraryReads)
