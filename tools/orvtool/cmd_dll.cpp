@@ -5,6 +5,8 @@
 #include "VSYST_DLL.h"
 #include "VSYST_DumpStream.h"
 
+#include <windows.h>
+
 #include <cstdio>
 #include <string>
 
@@ -43,13 +45,21 @@ int dll(const orvtool::Args& args)
             show(*entry);
         }
     } catch (const V_Exception& e) {
-        std::printf("failed: VSYST_%sDLLException\n",
-                    dynamic_cast<const VSYST_LoadingDLLException*>(&e) ? "Loading" : "Unloading");
-        show(*entry);
+        const bool loading = dynamic_cast<const VSYST_LoadingDLLException*>(&e) != nullptr;
         const std::string path = orvtool::stdLogPath();
-        if (path.empty()) std::printf("(set ORV_STDLOGFILE to see its report with the system's reason)\n");
-        else orvtool::showLog(orvtool::readFrom(path, before));
-        status = 1;
+        if (!path.empty()) orvtool::showLog(orvtool::readFrom(path, before));
+        // The report went to the log; the reason is asked again for stderr, where
+        // a failure says what and why. A load that fails fails the same way twice.
+        std::string reason = "see the exception's report in the standard log";
+        if (loading) {
+            SetLastError(0);
+            HMODULE again = LoadLibraryA(args[1].c_str());
+            if (again) FreeLibrary(again);
+            else reason = orvtool::systemReason(GetLastError());
+        }
+        std::fflush(stdout);
+        status = orvtool::failure(std::string("cannot ") + (loading ? "load " : "unload ") + args[1] + " (VSYST_" +
+                                  (loading ? "Loading" : "Unloading") + "DLLException): " + reason);
     }
     VSYST_DumpStream::closeStdStream();
     return status;
