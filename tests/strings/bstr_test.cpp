@@ -24,16 +24,7 @@ V_BSTR units(std::initializer_list<wchar_t> u) { return V_BSTR(static_cast<int>(
 
 std::wstring text(const V_BSTR& b) { return std::wstring(static_cast<wchar_t*>(b), b.length()); }
 
-// Everything written to a (small) memory stream, and a stream holding given bytes.
-Bytes streamBytes(IStream* s)
-{
-    unsigned char buffer[64];
-    ULONG got = 0;
-    s->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
-    s->Read(buffer, sizeof buffer, &got);
-    return Bytes(buffer, buffer + got);
-}
-
+// A memory stream holding given bytes.
 IStream* streamOf(const Bytes& b)
 {
     IStream* s = nullptr;
@@ -147,7 +138,11 @@ TEST(VBstr, StreamAndArchiveRecords)
     IStream* out = streamOf({});
     EXPECT_EQ(S_OK, V_BSTR().WriteToStream(out));
     EXPECT_EQ(S_OK, V_BSTR(L"AB").WriteToStream(out));
-    EXPECT_EQ(Bytes({0, 0, 0, 0, 6, 0, 0, 0, 'A', 0, 'B', 0, 0, 0}), streamBytes(out));
+    unsigned char written[64];
+    ULONG got = 0;
+    out->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+    out->Read(written, sizeof written, &got);
+    EXPECT_EQ(Bytes({0, 0, 0, 0, 6, 0, 0, 0, 'A', 0, 'B', 0, 0, 0}), Bytes(written, written + got));
     out->Release();
 
     const HRESULT kShort = HRESULT_FROM_WIN32(ERROR_HANDLE_EOF), kBad = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
