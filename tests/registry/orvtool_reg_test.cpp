@@ -81,8 +81,6 @@ TEST(OrvtoolReg, StandardKeysAndTheTour)
     // tour opens the standard log, whose registry lookup creates the platform
     // key: remove what this run created.
     const std::string base = "Software\\Brakmar\\OrvTool\\2.0", platform = "Software\\Brakmar\\T.R.I.O.N.(R) Platform";
-    const bool brakmarExisted = keyExists(HKEY_CURRENT_USER, "Software\\Brakmar");
-    const bool platformExisted = keyExists(HKEY_CURRENT_USER, platform);
     const bool baseExisted = keyExists(HKEY_CURRENT_USER, "Software\\Brakmar\\OrvTool");
     const bool settingsExisted = keyExists(HKEY_CURRENT_USER, base + "\\Settings");
 
@@ -106,6 +104,5 @@ TEST(OrvtoolReg, StandardKeysAndTheTour)
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, base + "\\Settings\\OrvCoreTest"));
 
     if (!baseExisted) RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Brakmar\\OrvTool");
-    if (!platformExisted) RegDeleteKeyA(HKEY_CURRENT_USER, platform.c_str());   // only when empty
-    if (!brakmarExisted) RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Brakmar");
+    orvtest::removeEmptyKeys(HKEY_CURRENT_USER, platform, 2);
 }

@@ -94,8 +94,8 @@ inline std::string classOf(HKEY root, const std::string& path)
     return k ? buf : "<missing>";
 }
 
-// Names of the sub-keys or of the values of a key, sorted or in the registry's own order.
-inline std::vector<std::string> namesIn(HKEY root, const std::string& path, bool subKeys, bool sorted = true)
+// Names of the sub-keys or of the values of a key, sorted.
+inline std::vector<std::string> namesIn(HKEY root, const std::string& path, bool subKeys)
 {
     std::vector<std::string> names;
     HKEY k = openRaw(root, path);
@@ -107,7 +107,7 @@ inline std::vector<std::string> namesIn(HKEY root, const std::string& path, bool
         names.push_back(buf);
     }
     if (k) RegCloseKey(k);
-    if (sorted) std::sort(names.begin(), names.end());
+    std::sort(names.begin(), names.end());
     return names;
 }
 

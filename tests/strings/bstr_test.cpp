@@ -24,16 +24,7 @@ V_BSTR units(std::initializer_list<wchar_t> u) { return V_BSTR(static_cast<int>(
 
 std::wstring text(const V_BSTR& b) { return std::wstring(static_cast<wchar_t*>(b), b.length()); }
 
-// Everything written to a (small) memory stream, and a stream holding given bytes.
-Bytes streamBytes(IStream* s)
-{
-    unsigned char buffer[64];
-    ULONG got = 0;
-    s->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
-    s->Read(buffer, sizeof buffer, &got);
-    return Bytes(buffer, buffer + got);
-}
-
+// A memory stream holding given bytes.
 IStream* streamOf(const Bytes& b)
 {
     IStream* s = nullptr;
@@ -53,7 +44,6 @@ TEST(VBstr, DumpTextAndOrderFollowTheMemoryBytes)
         {V_BSTR(), "BSTR(NULL)"},
         {V_BSTR(L""), "BSTR(\"\")"},
         {V_BSTR("AB"), "BSTR(\"AB\")"},
-        {units({0x41, 0x263A}), "BSTR(0041.263a)"},
         {units({0x41, 0}), "BSTR(0041.0000)"},
         {units({0xFF, 0x100}), "BSTR(00ff.0100)"},
         {units({0x41, 0xFF}), "BSTR(\"A\xFF\")"},
@@ -147,7 +137,11 @@ TEST(VBstr, StreamAndArchiveRecords)
     IStream* out = streamOf({});
     EXPECT_EQ(S_OK, V_BSTR().WriteToStream(out));
     EXPECT_EQ(S_OK, V_BSTR(L"AB").WriteToStream(out));
-    EXPECT_EQ(Bytes({0, 0, 0, 0, 6, 0, 0, 0, 'A', 0, 'B', 0, 0, 0}), streamBytes(out));
+    unsigned char written[64];
+    ULONG got = 0;
+    out->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+    out->Read(written, sizeof written, &got);
+    EXPECT_EQ(Bytes({0, 0, 0, 0, 6, 0, 0, 0, 'A', 0, 'B', 0, 0, 0}), Bytes(written, written + got));
     out->Release();
 
     const HRESULT kShort = HRESULT_FROM_WIN32(ERROR_HANDLE_EOF), kBad = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);

@@ -154,24 +154,13 @@ TEST(VString, ComparisonsUseSignedBytes)
     EXPECT_LT(V_STRING("apple").compareNoCase(V_STRING("BANANA")), 0);
 }
 
-TEST(VString, MidLeftRightAndConvert)
+TEST(VString, MidLeftAndRight)
 {
     const V_STRING s("abcdef"), abc("abc");
     EXPECT_EQ("abc||cd|ef||abc|abc||bc||bcd", join({s.mid(-2, 5), s.mid(6, 1), s.mid(2, 2), s.mid(4, 100), s.mid(7, 0),
                                                      abc.left(10), abc.right(10), abc.right(0), abc.right(2),
                                                      abc.left(-1), s.substr(1, 3)}));
     EXPECT_THROW(s.mid(7, 1), VSYST_XRange);
-
-    // A failed conversion sets the target to 0 and never throws.
-    long l = 99;
-    unsigned long u = 5;
-    double d = 1;
-    EXPECT_TRUE(V_STRING("12abc").convert(l) && l == 12);
-    EXPECT_TRUE(V_STRING("  4000000000").convert(u) && u == 4000000000ul);
-    EXPECT_TRUE(V_STRING("2.5e3").convert(d) && d == 2500.0);
-    EXPECT_FALSE(V_STRING("abc").convert(l) || l);
-    EXPECT_FALSE(V_STRING("").convert(u) || u);
-    EXPECT_FALSE(V_STRING("x").convert(d) || d);
 }
 
 TEST(VString, FormatAndCompose)
