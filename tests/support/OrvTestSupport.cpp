@@ -134,7 +134,6 @@ TestRegKey::~TestRegKey()
 {
     if (m_key) RegCloseKey(m_key);
     RegDeleteTreeA(HKEY_CURRENT_USER, m_path.c_str());
-    RegDeleteKeyA(HKEY_CURRENT_USER, m_path.c_str());
     // Drop the shared parent once no test uses it any more.
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\OrvCoreTest");
 }
