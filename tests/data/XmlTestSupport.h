@@ -21,23 +21,19 @@
 namespace xmltest {
 
 // A fresh folder below the system's temporary folder, removed on destruction.
-class TempDir {
-public:
+struct TempDir {
     TempDir()
     {
         static std::atomic<unsigned> counter{0};
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        do m_path = std::filesystem::temp_directory_path() /
-                    ("orv-xml-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-        while (!std::filesystem::create_directory(m_path));
+        do path = std::filesystem::temp_directory_path() / ("orv-xml-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+        while (!std::filesystem::create_directory(path));
     }
-    ~TempDir() { std::error_code ignored; std::filesystem::remove_all(m_path, ignored); }
+    ~TempDir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    std::string file(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
+    std::string file(const std::string& name) const { return (path / name).string(); }
+    std::filesystem::path path;
 };
 
 // One report of the reader: 'S' startNode, 'V' element, 'E' endNode.

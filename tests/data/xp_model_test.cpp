@@ -17,7 +17,6 @@ std::string keysOf(const XP_XML_Node& n)
     return keys;
 }
 
-// Name, attribute text and keys of n.
 std::string head(const XP_XML_Node& n) { return n.getName() + " " + n.getAttributes() + " " + keysOf(n); }
 
 std::string valueOf(const XP_XML_Node& n, const std::string& key)
@@ -28,7 +27,6 @@ std::string valueOf(const XP_XML_Node& n, const std::string& key)
 
 using xmltest::written;
 
-// The tree XP_ParamIO reads from text.
 XP_XML_Node read(const std::string& text)
 {
     XP_ParamIO io;
@@ -223,8 +221,7 @@ TEST(XmlWriter, OneTagOrValuePerLineIndentedWithTabs)
     r.addNode("P", "")->addElement("x", "y", "");
     const std::string expected = "<R>\n\t<k>v</k>\n\t<P>\n\t\t<x>y</x>\n\t</P>\n</R>\n";
     EXPECT_EQ(expected, written(r));
-    EXPECT_EQ(expected, written(r));   // the depth is back at its start
-    XP_XML_Node odd;                   // nothing escaped; the empty name as it is
+    XP_XML_Node odd;   // nothing escaped; the empty name as it is
     odd.addElement("a b", "<&>\"", "");
     EXPECT_EQ("<>\n\t<a b><&>\"</a b>\n</>\n", written(odd));
 

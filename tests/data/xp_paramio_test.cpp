@@ -9,15 +9,6 @@
 
 namespace {
 
-std::string split(const char* access)
-{
-    std::vector<std::string> out{"stale"};
-    XP_ParamIO::parseAccess(access, out);
-    std::string joined;
-    for (const std::string& name : out) joined += "[" + name + "]";
-    return joined;
-}
-
 using xmltest::load;
 using xmltest::written;
 
@@ -27,7 +18,6 @@ const char* const kBase =
     "<Cfg><unit>mm</unit><scale>2</scale>"
     "<View><zoom>1</zoom><Pane><w>5</w></Pane></View><Pen><width>3</width></Pen></Cfg>";
 
-// kBase with its first `from` replaced by `to`.
 std::string edited(const std::string& from, const std::string& to)
 {
     std::string t = kBase;
@@ -40,8 +30,12 @@ TEST(XmlParamIO, ParseAccess)
 {
     std::string all;
     for (const char* access : {static_cast<const char*>(nullptr), "", "Root", "A:B:C", ":A", "A::B", "A:B:", "A::",
-                               ":", " a :b c"})
-        all += split(access) + "|";
+                               ":", " a :b c"}) {
+        std::vector<std::string> out{"stale"};   // replaced, not added to
+        XP_ParamIO::parseAccess(access, out);
+        for (const std::string& name : out) all += "[" + name + "]";
+        all += "|";
+    }
     EXPECT_EQ("||[Root]|[A][B][C]|[][A]|[A][][B]|[A][B]|[A][]|[]|[ a ][b c]|", all);
 }
 
@@ -245,7 +239,6 @@ TEST(XmlParamIO, CompareExtractAndEraseRules)
                                   a.compare(b, "Q:k"), empty.compare(a, "R:k"), a.compare(empty, "R:C"),
                                   empty.compare(XP_ParamIO(), ""), a.compare(b, "k"), a.compare(b, "nothing")}));
 
-    // Extract and erase.
     XP_ParamIO out;
     load(a, kBase);
     ASSERT_TRUE(a.extract("Cfg", out));

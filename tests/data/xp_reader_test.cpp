@@ -35,18 +35,14 @@ TEST(XmlReader, ReadingRules)
         {"junk<r> a <k>v</k> b <c><x>y</x></c> c </r>tail", "<r>|k=v|<c>|x=y|</c>|</r>"},
         {"<a></a><b>x > y\n\t</b>", "a=|b=x > y\n\t"},
         {"no tags > here", ""},
-        {"", ""},
         // Declarations and comments are skipped; a comment ends at its first ">".
         {"<?xml version=\"1.0\"?>\n<!-- c --><r><!-- note --><?xml-x?><k>1</k></r>", "<r>|k=1|</r>"},
         {"<!-- a > b --><k>2</k>", "k=2"},
         {"<r><!-- <k>0</k> --><k>1</k></r>", "<r>|</r>"},
         {"<!--x>v</!--x><k>1</k>", ""},
         // Other declarations have no end tag: the rest of their level is lost.
-        {"<a>1</a><!DOCTYPE x><b>2</b>", "a=1"},
         {"<r><a>1</a><!DOCTYPE x><b>2</b></r><c>3</c>", "<r>|a=1|</r>|c=3"},
         // Attribute text: all past the blank, if that is two characters or more.
-        {"<a x=\"1\">v</a>", "a=v{x=\"1\"}"},
-        {"<a  x>v</a>", "a=v{ x}"},
         {"<a b>v</a>", "a=v{b}"},
         {"<a >v</a>", "a=v"},
         {"<a  >v</a>", "a=v{ }"},
@@ -61,14 +57,12 @@ TEST(XmlReader, ReadingRules)
         {"<a\tb>1</a\tb><a\nb>2</a\nb>", "a\tb=1|a\nb=2"},
         {"< a>x</><k>1</k>", "k=1"},
         // Every start tag of the same name claims its own end tag.
-        {"<a><a><b>1</b></a></a>", "<a>|<a>|b=1|</a>|</a>"},
         {"<a><a><a>x</a></a><a>y</a></a>", "<a>|<a>|a=x|</a>|a=y|</a>"},
         {"<a><a x>1</a></a><z>9</z>", "<a>|</a>"},   // "<a x>" is no "<a>"
         // A tag without its end tag loses the rest of its level.
         {"<r><a>1</a><b>2<c>3</c></r><d>4</d>", "<r>|a=1|</r>|d=4"},
         {"<a><b>x</a></b>", "<a>|</a>"},
         {"<a>1</a><b>2</b", "a=1"},
-        {"<a>1</b>", ""},
         {"<k>1</k></a><m>2</m>", "k=1"},   // a stray end tag ends the level
         {"<r><k>a\0b</k><\0>z</\0></r>"s, "<r>|k=a\0b|\0=z|</r>"s},
     };
@@ -105,8 +99,7 @@ TEST(XmlReader, AgreesWithThePlainReadingOfTheRules)
             if (start != &empty) continue;
             // XP_ParamIO builds its tree from the text itself.
             XP_ParamIO io;
-            std::istringstream in(text);
-            io.readStream(in);
+            xmltest::load(io, text);
             ASSERT_TRUE(xmltest::sameTree(expected.getRoot(), io.getTree().getRoot())) << "text: " << text;
         }
         const bool nests = xmltest::brief(events).find("|</") != std::string::npos;
@@ -130,8 +123,7 @@ TEST(XmlReader, DeepTextsReadCompletely)
     EXPECT_EQ("a=x", xmltest::brief({ev[depth - 1]}));
 
     XP_ParamIO io;
-    std::istringstream in(deep);
-    io.readStream(in);
+    xmltest::load(io, deep);
     const XP_XML_Node* n = &io.getTree().getRoot();
     int levels = 1;
     for (; n->nodeCount() == 1; ++levels) n = n->beginNodes();

@@ -93,8 +93,9 @@ TEST(ModuleLevels, RegistryRulesReferencesAndGrowth)
     EXPECT_EQ(&a, &Diag::getModuleDiagLevelFromRef(ref, "another name"));
     EXPECT_EQ(0xDEADu, stored(missing));
 
-    levels.watch("");   // a null module is the empty name
+    drop(levels.watch(""));   // a null module is the empty name, at level 0, and writes no value
     EXPECT_EQ(&Diag::getModuleDiagLevel(""), &Diag::getModuleDiagLevel(nullptr));
+    EXPECT_TRUE(Diag::getModuleDiagLevel(nullptr) == 0 && stored("") == 0xDEAD);
 
     // Past 100 modules the table grows; slots and references stay.
     std::vector<std::string> names;

@@ -374,7 +374,6 @@ TEST(SecurityDump, DescriptorsReadBackEdgesAndFailures)
                   "ACE #3\r\n{\r\nACE type SYSTEM_AUDIT_ACE_TYPE - formating not implemented\r\n}\r\n}\r\n",
               dump(read));
 
-    // Edges and failures.
     const std::string title = "Security descriptor dump\r\n";
     EXPECT_EQ(" dumpSecurityDescriptor - NULL security descriptor passed as argument\r\n", dump(nullptr));
 

@@ -38,7 +38,6 @@ DWORD WINAPI noModuleName(HMODULE, LPSTR, DWORD) { SetLastError(ERROR_INVALID_HA
 
 std::string debugTitle(const std::string& name) { return name + " " + orvtest::processThreadText(); }
 
-// ---- countdown panel observation -------------------------------------------
 struct PanelLog {
     int dcs = 0, deleted = 0, pressAtCycle = -1;
     bool cursorInside = true;
@@ -164,7 +163,6 @@ TEST(CountdownPanel, RunsEightyCyclesUnlessClickedInTheRedArea)
         PanelHooks hooks;
         EXPECT_EQ(0, V_DbgMsgBox("panel text", MB_OK));
         EXPECT_EQ(std::vector<DWORD>(80, 250), s_panel.sleeps);
-        EXPECT_TRUE(s_panel.dcs == 80 && s_panel.deleted == 80);
 
         RECT desk;
         GetWindowRect(GetDesktopWindow(), &desk);

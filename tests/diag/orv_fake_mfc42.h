@@ -10,9 +10,7 @@
 #include <string>
 #include <vector>
 
-inline std::string fakeMfc42Path() { return orvtest::exeDir() + "\\fake\\MFC42.DLL"; }
-
-inline HMODULE loadFakeMfc42() { return LoadLibraryA(fakeMfc42Path().c_str()); }
+inline HMODULE loadFakeMfc42() { return LoadLibraryA((orvtest::exeDir() + "\\fake\\MFC42.DLL").c_str()); }
 
 // The recorded calls, one per line.
 inline std::vector<std::string> fakeMfc42Calls(const std::string& logPath)

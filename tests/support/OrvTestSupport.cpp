@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <stdexcept>
 
@@ -134,7 +135,6 @@ TestRegKey::~TestRegKey()
 {
     if (m_key) RegCloseKey(m_key);
     RegDeleteTreeA(HKEY_CURRENT_USER, m_path.c_str());
-    RegDeleteKeyA(HKEY_CURRENT_USER, m_path.c_str());
     // Drop the shared parent once no test uses it any more.
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\OrvCoreTest");
 }
@@ -342,11 +342,8 @@ std::string readFile(const std::string& path)
 
 void writeFile(const std::string& path, const std::string& bytes)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write " + path);
-    DWORD n = 0;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-    CloseHandle(h);
+    std::ofstream out(path, std::ios::binary);
+    if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) throw std::runtime_error("cannot write " + path);
 }
 
 ChildRegistrar::ChildRegistrar(const char* name, ChildFn fn) { children()[name] = fn; }
