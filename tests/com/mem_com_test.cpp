@@ -399,7 +399,7 @@ TEST(ComTrace, ReportsAndTracesAreWrittenExactly)
     V_SetCanUseMsgBoxes(true);
 }
 
-TEST(ComGlobalInterfaceTable, OneTablePerProcessUntilItsExit)
+TEST(ComGlobalInterfaceTable, RegisteredInOneApartmentUsedFromAnotherThread)
 {
     orvtest::IatHook hook(kDll, "ole32.dll", "CoCreateInstance", reinterpret_cast<void*>(&countingCreate));
     s_realCreate = hook.original();
@@ -412,14 +412,26 @@ TEST(ComGlobalInterfaceTable, OneTablePerProcessUntilItsExit)
     ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     IGlobalInterfaceTable* git = VCOM_GlobalGit_InternalUseOnly();
     EXPECT_EQ(git, VCOM_GlobalGit_InternalUseOnly());
-    // The one table of the process, whatever the thread; how it marshals is the system's.
-    IGlobalInterfaceTable* there = nullptr;
-    std::thread([&there] { there = VCOM_GlobalGit_InternalUseOnly(); }).join();
-    EXPECT_EQ(git, there);
     IStream* stream = nullptr;
     DWORD cookie = 0;
     ASSERT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, &stream));
     ASSERT_EQ(S_OK, git->RegisterInterfaceInGlobal(stream, IID_IStream, &cookie));
+    HRESULT got = E_FAIL, wrote = E_FAIL;
+    bool oneTable = false;
+    std::thread([&] {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        IStream* there = nullptr;
+        IGlobalInterfaceTable* table = VCOM_GlobalGit_InternalUseOnly();
+        oneTable = table == git;
+        got = table->GetInterfaceFromGlobal(cookie, IID_IStream, reinterpret_cast<void**>(&there));
+        if (there) wrote = there->Write("abc", 3, nullptr), there->Release();
+        CoUninitialize();
+    }).join();
+    EXPECT_TRUE(oneTable);
+    EXPECT_EQ(std::make_pair(S_OK, S_OK), std::make_pair(got, wrote));
+    STATSTG stat = {};
+    stream->Stat(&stat, STATFLAG_NONAME);
+    EXPECT_EQ(3u, stat.cbSize.QuadPart);
     EXPECT_EQ(S_OK, VCOM_GlobalGit_Revoke(cookie));
     EXPECT_NE(S_OK, VCOM_GlobalGit_Revoke(cookie));
     stream->Release();
