@@ -71,7 +71,7 @@ const char* rootText(VSYST_RegistryRootKey root)
 
 // A key given on the command line: a standard key (with an optional path
 // below it) or a root with a path.
-struct KeySpec {
+struct KeyRef {
     const StandardKeyName* standard = nullptr;
     VSYST_RegistryRootKey root = VSYST_RegCurrentUser;
     std::string sub;    // below the standard key or the root
@@ -146,12 +146,12 @@ int nameError(const std::string& arg)
     return orvtool::usageError("reg", "no value name given for '" + arg + "' (the default value is named (default))");
 }
 
-// Why spec's key does not open, in the system's words.
-std::string whyNot(const KeySpec& spec)
+// Why ref's key does not open, in the system's words.
+std::string whyNot(const KeyRef& ref)
 {
-    HKEY rootKey = reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(spec.root)));
+    HKEY rootKey = reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(ref.root)));
     HKEY raw = nullptr;
-    LONG rc = RegOpenKeyExA(rootKey, spec.path.empty() ? nullptr : spec.path.c_str(), 0, KEY_READ, &raw);
+    LONG rc = RegOpenKeyExA(rootKey, ref.path.empty() ? nullptr : ref.path.c_str(), 0, KEY_READ, &raw);
     if (rc == ERROR_SUCCESS) {
         if (raw != rootKey) RegCloseKey(raw);
         return "it opens for reading only";
@@ -159,7 +159,7 @@ std::string whyNot(const KeySpec& spec)
     return orvtool::systemReason(static_cast<unsigned long>(rc));
 }
 
-bool parseKey(const std::string& text, KeySpec& spec)
+bool parseKey(const std::string& text, KeyRef& ref)
 {
     size_t cut = text.find('\\');
     std::string head = text.substr(0, cut);
@@ -167,8 +167,8 @@ bool parseKey(const std::string& text, KeySpec& spec)
     while (!rest.empty() && rest.back() == '\\') rest.pop_back();
     for (const RootName& r : kRoots) {
         if (equalsNoCase(head, r.shortName) || equalsNoCase(head, r.longName)) {
-            spec.root = r.root;
-            spec.path = spec.sub = rest;
+            ref.root = r.root;
+            ref.path = ref.sub = rest;
             return true;
         }
     }
@@ -176,13 +176,13 @@ bool parseKey(const std::string& text, KeySpec& spec)
     for (const StandardKeyName& k : kStandardKeys) {
         if (!equalsNoCase(head, k.name)) continue;
         // Another application's keys are opened by path, not as this one's standard keys.
-        spec.standard = k.basic && !g_basicKey.empty() ? nullptr : &k;
-        spec.root = k.root;
-        spec.sub = rest;
-        spec.path = k.prefix;
-        if (k.basic) spec.path += g_basicKey.empty() ? VSYST_RegistryKey::getBasicKeyName().data() : g_basicKey;
-        spec.path += k.suffix;
-        if (!rest.empty()) spec.path += "\\" + rest;
+        ref.standard = k.basic && !g_basicKey.empty() ? nullptr : &k;
+        ref.root = k.root;
+        ref.sub = rest;
+        ref.path = k.prefix;
+        if (k.basic) ref.path += g_basicKey.empty() ? VSYST_RegistryKey::getBasicKeyName().data() : g_basicKey;
+        ref.path += k.suffix;
+        if (!rest.empty()) ref.path += "\\" + rest;
         return true;
     }
     return false;
@@ -281,12 +281,12 @@ const char* rawTypeName(DWORD type)
 }
 
 // What a value the library cannot read is: its registry type and size.
-std::string undecodable(const KeySpec& spec, const V_STRING& name)
+std::string undecodable(const KeyRef& ref, const V_STRING& name)
 {
-    HKEY rootKey = reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(spec.root)));
+    HKEY rootKey = reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(ref.root)));
     HKEY raw = nullptr;
     DWORD type = 0, size = 0;
-    if (RegOpenKeyExA(rootKey, spec.path.empty() ? nullptr : spec.path.c_str(), 0, KEY_READ, &raw) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(rootKey, ref.path.empty() ? nullptr : ref.path.c_str(), 0, KEY_READ, &raw) == ERROR_SUCCESS) {
         RegQueryValueExA(raw, name.data(), nullptr, &type, nullptr, &size);
         if (raw != rootKey) RegCloseKey(raw);
     }
@@ -299,17 +299,17 @@ int regGet(const orvtool::Args& args)
 {
     if (args.size() < 3 || args.size() > 4 || (args.size() == 4 && args[3] != "--expand"))
         return orvtool::usageError("reg", "reg get takes KEY NAME [--expand]");
-    KeySpec spec;
+    KeyRef ref;
     V_STRING name;
-    if (!parseKey(args[1], spec)) return keyError(args[1]);
+    if (!parseKey(args[1], ref)) return keyError(args[1]);
     if (!valueName(args[2], name)) return nameError(args[2]);
-    VSYST_RegistryKey key = spec.open(false, VSYST_RegReadOnly);
-    if (!key.isValid()) return orvtool::failure("cannot open " + spec.display() + ": " + whyNot(spec));
+    VSYST_RegistryKey key = ref.open(false, VSYST_RegReadOnly);
+    if (!key.isValid()) return orvtool::failure("cannot open " + ref.display() + ": " + whyNot(ref));
     if (key.getTypeOf(name) == VSYST_RegValNone)
-        return orvtool::failure("no value " + args[2] + " in " + spec.display());
+        return orvtool::failure("no value " + args[2] + " in " + ref.display());
     std::string value;
     if (!decode(key, name, args.size() == 4, value))
-        return orvtool::failure("cannot read " + args[2] + " in " + spec.display() + ": " + undecodable(spec, name));
+        return orvtool::failure("cannot read " + args[2] + " in " + ref.display() + ": " + undecodable(ref, name));
     std::printf("%s\n", value.c_str());
     return 0;
 }
@@ -317,9 +317,9 @@ int regGet(const orvtool::Args& args)
 int regSet(const orvtool::Args& args)
 {
     if (args.size() != 5) return orvtool::usageError("reg", "reg set takes KEY NAME KIND DATA");
-    KeySpec spec;
+    KeyRef ref;
     V_STRING name;
-    if (!parseKey(args[1], spec)) return keyError(args[1]);
+    if (!parseKey(args[1], ref)) return keyError(args[1]);
     if (!valueName(args[2], name)) return nameError(args[2]);
     const std::string& kind = args[3];
     const std::string& data = args[4];
@@ -342,8 +342,8 @@ int regSet(const orvtool::Args& args)
         return orvtool::usageError("reg", "KIND is string, envstring, int, float or binary");
     }
 
-    VSYST_RegistryKey key = spec.open(true, VSYST_RegReadWrite);
-    if (!key.isValid()) return orvtool::failure("cannot open or create " + spec.display() + ": " + whyNot(spec));
+    VSYST_RegistryKey key = ref.open(true, VSYST_RegReadWrite);
+    if (!key.isValid()) return orvtool::failure("cannot open or create " + ref.display() + ": " + whyNot(ref));
     if (!key.setValuesBegin())
         std::fprintf(stderr, "orvtool: the registry writer lock is held elsewhere; writing without it\n");
     bool ok;
@@ -355,28 +355,28 @@ int regSet(const orvtool::Args& args)
     const DWORD error = GetLastError();
     key.setValuesEnd();
     if (!ok)
-        return orvtool::failure("cannot write " + args[2] + " in " + spec.display() + ": " + orvtool::systemReason(error));
+        return orvtool::failure("cannot write " + args[2] + " in " + ref.display() + ": " + orvtool::systemReason(error));
     return 0;
 }
 
 int regList(const orvtool::Args& args)
 {
     if (args.size() != 2) return orvtool::usageError("reg", "reg list takes KEY");
-    KeySpec spec;
-    if (!parseKey(args[1], spec)) return keyError(args[1]);
-    VSYST_RegistryKey key = spec.open(false, VSYST_RegReadOnly);
-    if (!key.isValid()) return orvtool::failure("cannot open " + spec.display() + ": " + whyNot(spec));
-    std::printf("%s\n", spec.display().c_str());
+    KeyRef ref;
+    if (!parseKey(args[1], ref)) return keyError(args[1]);
+    VSYST_RegistryKey key = ref.open(false, VSYST_RegReadOnly);
+    if (!key.isValid()) return orvtool::failure("cannot open " + ref.display() + ": " + whyNot(ref));
+    std::printf("%s\n", ref.display().c_str());
     unsigned long index = 0;
     V_STRING name;
     while (!key.getKeyByIndex(index, name)) std::printf("key\t%s\n", name.data());
 
     // The library enumerates strings and integers only; names of all values come from the registry.
     HKEY raw = nullptr;
-    HKEY rootKey = reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(spec.root)));
-    LONG rc = RegOpenKeyExA(rootKey, spec.path.empty() ? nullptr : spec.path.c_str(), 0, KEY_READ, &raw);
+    HKEY rootKey = reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(ref.root)));
+    LONG rc = RegOpenKeyExA(rootKey, ref.path.empty() ? nullptr : ref.path.c_str(), 0, KEY_READ, &raw);
     if (rc != ERROR_SUCCESS)
-        return orvtool::failure("cannot list the values of " + spec.display() + ": " + orvtool::systemReason(rc));
+        return orvtool::failure("cannot list the values of " + ref.display() + ": " + orvtool::systemReason(rc));
     for (DWORD i = 0;; ++i) {
         char buf[16384];
         DWORD length = sizeof buf;
@@ -384,7 +384,7 @@ int regList(const orvtool::Args& args)
         V_STRING valueName(buf);
         VSYST_RegistryValueType type = key.getTypeOf(valueName);
         std::string value;
-        if (!decode(key, valueName, false, value)) value = undecodable(spec, valueName);
+        if (!decode(key, valueName, false, value)) value = undecodable(ref, valueName);
         std::printf("value\t%s\t%s\t%s\n", buf[0] ? buf : "(default)", kindName(type), value.c_str());
     }
     if (raw != rootKey) RegCloseKey(raw);
@@ -394,7 +394,7 @@ int regList(const orvtool::Args& args)
 int regCopy(const orvtool::Args& args)
 {
     if (args.size() != 3) return orvtool::usageError("reg", "reg copy takes FROM TO");
-    KeySpec from, to;
+    KeyRef from, to;
     if (!parseKey(args[1], from)) return keyError(args[1]);
     if (!parseKey(args[2], to)) return keyError(args[2]);
     VSYST_RegistryKey source = from.open(false, VSYST_RegReadOnly);
@@ -418,36 +418,36 @@ int regDelete(const orvtool::Args& argsIn)
     }
     if (args.size() < 2 || args.size() > 3 || (recursive && args.size() == 3))
         return orvtool::usageError("reg", "reg delete takes KEY NAME or KEY [--recursive]");
-    KeySpec spec;
-    if (!parseKey(args[1], spec)) return keyError(args[1]);
+    KeyRef ref;
+    if (!parseKey(args[1], ref)) return keyError(args[1]);
     if (args.size() == 3) {
         V_STRING name;
         if (!valueName(args[2], name)) return nameError(args[2]);
-        VSYST_RegistryKey key = spec.open(false, VSYST_RegReadWrite);
-        if (!key.isValid()) return orvtool::failure("cannot open " + spec.display() + ": " + whyNot(spec));
+        VSYST_RegistryKey key = ref.open(false, VSYST_RegReadWrite);
+        if (!key.isValid()) return orvtool::failure("cannot open " + ref.display() + ": " + whyNot(ref));
         if (key.getTypeOf(name) == VSYST_RegValNone)
-            return orvtool::failure("no value " + args[2] + " in " + spec.display());
+            return orvtool::failure("no value " + args[2] + " in " + ref.display());
         if (!key.deleteValue(name))
-            return orvtool::failure("cannot delete " + args[2] + " in " + spec.display() + ": " +
+            return orvtool::failure("cannot delete " + args[2] + " in " + ref.display() + ": " +
                                     orvtool::systemReason(GetLastError()));
         return 0;
     }
-    if (spec.path.empty()) return orvtool::usageError("reg", "a root key cannot be deleted");
+    if (ref.path.empty()) return orvtool::usageError("reg", "a root key cannot be deleted");
     {
-        VSYST_RegistryKey key = spec.open(false, VSYST_RegReadOnly);
-        if (!key.isValid()) return orvtool::failure("cannot open " + spec.display() + ": " + whyNot(spec));
+        VSYST_RegistryKey key = ref.open(false, VSYST_RegReadOnly);
+        if (!key.isValid()) return orvtool::failure("cannot open " + ref.display() + ": " + whyNot(ref));
         const long subKeys = key.getNumberOfSubKeys();
         if (subKeys > 0 && !recursive)
-            return orvtool::failure(spec.display() + " has " + std::to_string(subKeys) +
+            return orvtool::failure(ref.display() + " has " + std::to_string(subKeys) +
                                     " sub-key(s); add --recursive to delete it with them");
     }
-    size_t cut = spec.path.rfind('\\');
-    std::string parentPath = cut == std::string::npos ? "" : spec.path.substr(0, cut);
-    std::string leaf = cut == std::string::npos ? spec.path : spec.path.substr(cut + 1);
-    VSYST_RegistryKey root(spec.root);
+    size_t cut = ref.path.rfind('\\');
+    std::string parentPath = cut == std::string::npos ? "" : ref.path.substr(0, cut);
+    std::string leaf = cut == std::string::npos ? ref.path : ref.path.substr(cut + 1);
+    VSYST_RegistryKey root(ref.root);
     VSYST_RegistryKey parent = parentPath.empty() ? root : VSYST_RegistryKey(root, parentPath.c_str(), false);
     if (!parent.deleteAllValuesAndSubKeys(leaf.c_str()))
-        return orvtool::failure("cannot delete " + spec.display() + ": " + orvtool::systemReason(GetLastError()));
+        return orvtool::failure("cannot delete " + ref.display() + ": " + orvtool::systemReason(GetLastError()));
     return 0;
 }
 
