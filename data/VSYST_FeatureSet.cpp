@@ -6,7 +6,6 @@
 #include "data/orv_features_internal.h"
 #include "dllmain/OrvLock.h"
 
-#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -22,11 +21,7 @@ void dumpFeatures(VSYST_DumpStream& stream, unsigned long)
         entries.assign(orv::g_features.states.begin(), orv::g_features.states.end());
     }
     stream << "\nVSYST_FeatureSet : start of dump of all available features\n";
-    for (const auto& e : entries) {
-        char state[16];
-        std::snprintf(state, sizeof state, "%ld", e.second);
-        stream << "\tFeature \"" << e.first << "\" state == " << state << "\n";
-    }
+    for (const auto& e : entries) stream << "\tFeature \"" << e.first << "\" state == " << e.second << "\n";
     stream << "VSYST_FeatureSet : end of dump of all available features\n\n";
 }
 
