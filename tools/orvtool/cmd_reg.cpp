@@ -146,17 +146,36 @@ int nameError(const std::string& arg)
     return orvtool::usageError("reg", "no value name given for '" + arg + "' (the default value is named (default))");
 }
 
+// ref's key opened for reading with the bare API, for what the library does
+// not tell: why a key does not open, what a value it cannot read is.
+class RawKey {
+public:
+    explicit RawKey(const KeyRef& ref)
+        : m_root(reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(ref.root)))), m_key(nullptr),
+          m_rc(RegOpenKeyExA(m_root, ref.path.empty() ? nullptr : ref.path.c_str(), 0, KEY_READ, &m_key))
+    {
+    }
+    ~RawKey()
+    {
+        if (m_rc == ERROR_SUCCESS && m_key != m_root) RegCloseKey(m_key);
+    }
+    RawKey(const RawKey&) = delete;
+    RawKey& operator=(const RawKey&) = delete;
+    LONG result() const { return m_rc; }
+    HKEY get() const { return m_key; }
+
+private:
+    HKEY m_root;
+    HKEY m_key;
+    LONG m_rc;
+};
+
 // Why ref's key does not open, in the system's words.
 std::string whyNot(const KeyRef& ref)
 {
-    HKEY rootKey = reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(ref.root)));
-    HKEY raw = nullptr;
-    LONG rc = RegOpenKeyExA(rootKey, ref.path.empty() ? nullptr : ref.path.c_str(), 0, KEY_READ, &raw);
-    if (rc == ERROR_SUCCESS) {
-        if (raw != rootKey) RegCloseKey(raw);
-        return "it opens for reading only";
-    }
-    return orvtool::systemReason(static_cast<unsigned long>(rc));
+    const RawKey raw(ref);
+    if (raw.result() == ERROR_SUCCESS) return "it opens for reading only";
+    return orvtool::systemReason(static_cast<unsigned long>(raw.result()));
 }
 
 bool parseKey(const std::string& text, KeyRef& ref)
@@ -264,7 +283,7 @@ int keyError(const std::string& key)
     return orvtool::usageError("reg", "not a standard key name or root path: '" + key + "'");
 }
 
-const char* rawTypeName(DWORD type)
+std::string rawTypeName(DWORD type)
 {
     switch (type) {
     case REG_NONE: return "REG_NONE";
@@ -276,23 +295,17 @@ const char* rawTypeName(DWORD type)
     case REG_LINK: return "REG_LINK";
     case REG_MULTI_SZ: return "REG_MULTI_SZ";
     case REG_QWORD: return "REG_QWORD";
-    default: return "type " ;
+    default: return "type " + std::to_string(type);
     }
 }
 
 // What a value the library cannot read is: its registry type and size.
 std::string undecodable(const KeyRef& ref, const V_STRING& name)
 {
-    HKEY rootKey = reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(ref.root)));
-    HKEY raw = nullptr;
+    const RawKey raw(ref);
     DWORD type = 0, size = 0;
-    if (RegOpenKeyExA(rootKey, ref.path.empty() ? nullptr : ref.path.c_str(), 0, KEY_READ, &raw) == ERROR_SUCCESS) {
-        RegQueryValueExA(raw, name.data(), nullptr, &type, nullptr, &size);
-        if (raw != rootKey) RegCloseKey(raw);
-    }
-    std::string kind = rawTypeName(type);
-    if (kind == "type ") kind += std::to_string(type);
-    return "(cannot decode: " + kind + ", " + std::to_string(size) + " bytes)";
+    if (raw.result() == ERROR_SUCCESS) RegQueryValueExA(raw.get(), name.data(), nullptr, &type, nullptr, &size);
+    return "(cannot decode: " + rawTypeName(type) + ", " + std::to_string(size) + " bytes)";
 }
 
 int regGet(const orvtool::Args& args)
