@@ -67,10 +67,7 @@ int writePage(const std::string& path)
     Swatch s[267];
     readTables(s);
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "orvtool: cannot write the page %s: %s\n", path.c_str(), std::strerror(errno));
-        return 1;
-    }
+    if (!f) return orvtool::failure("cannot write the page " + path + ": " + std::strerror(errno));
     const int penTop = kTop + 17 * kPitchY + 40;
     std::fprintf(f,
                  "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
@@ -122,10 +119,7 @@ int writePage(const std::string& path)
                      penTop + static_cast<int>(p) * kPenRow + 5, p, pens.getPenWidth(p),
                      pens.getPenWidth(p) > 0 ? "" : " (thinnest)");
     std::fprintf(f, "</body></html>\n");
-    if (std::fclose(f) != 0) {
-        std::fprintf(stderr, "orvtool: cannot write the page %s: %s\n", path.c_str(), std::strerror(errno));
-        return 1;
-    }
+    if (std::fclose(f) != 0) return orvtool::failure("cannot write the page " + path + ": " + std::strerror(errno));
     std::printf("%s: 267 colours and %d pens\n", path.c_str(), static_cast<int>(VSYST_PenTable::VPT_Count));
     return 0;
 }

@@ -197,10 +197,7 @@ bool checkGlobalInterfaceTable()
 int com(const orvtool::Args& args)
 {
     if (!args.empty()) return orvtool::usageError("com", "com takes no arguments");
-    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
-        std::fprintf(stderr, "orvtool: COM cannot be initialised\n");
-        return 1;
-    }
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return orvtool::failure("COM cannot be initialised");
     std::printf("safe arrays, lower bound 1, read back through SafeArrayGetElement:\n");
     const bool arrays = checkArrays();
     std::printf("global interface table, registered in the multithreaded apartment:\n");

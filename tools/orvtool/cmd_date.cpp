@@ -18,10 +18,8 @@ int date(const orvtool::Args& args)
         if (args.empty()) when = VSYST_DateTime();
         else when.getDateOfString(args[0].c_str(), 0);
     } catch (const VSYST_BadValue&) {
-        if (args.empty()) std::fprintf(stderr, "orvtool: the clock lies outside 1985 to 2048\n");
-        else std::fprintf(stderr, "orvtool: \"%s\" is no date of the form DD.MM.YYYY[ HH:MM[:SS]] within 1985 to 2048\n",
-                          args[0].c_str());
-        return 1;
+        if (args.empty()) return orvtool::failure("the clock lies outside 1985 to 2048");
+        return orvtool::failure("\"" + args[0] + "\" is no date of the form DD.MM.YYYY[ HH:MM[:SS]] within 1985 to 2048");
     }
     std::printf("packed:      0x%08lX\n", when.asTimeStamp());
     std::printf("fields:      %02u.%02u.%04u %02u:%02u:%02u\n", when.getDay(), when.getMonth(), when.getYear(),

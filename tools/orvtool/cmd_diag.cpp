@@ -35,10 +35,8 @@ int diagLevel(const orvtool::Args& args)
         if (args[2].empty() || *end || errno || level < INT_MIN || level > INT_MAX)
             return orvtool::usageError("diag", "not a level: '" + args[2] + "'");
         VSYST_RegistryKey key(VSYST_RSK_LocalMachinePlatform, true, V_STRING(kLevelsSub));
-        if (!key.setIntValue(module.c_str(), static_cast<long>(level))) {
-            std::fprintf(stderr, "orvtool: cannot write %s\\%s\n", kLevelsKey, module.c_str());
-            return 1;
-        }
+        if (!key.setIntValue(module.c_str(), static_cast<long>(level)))
+            return orvtool::failure(std::string("cannot write ") + kLevelsKey + "\\" + module);
     }
     // The level as this process reads it: from the registry, once.
     const int level = Diag::getModuleDiagLevel(module.c_str());
@@ -66,10 +64,8 @@ int diagEvent(const orvtool::Args& args)
         }
     }
     const char* name = source.empty() ? nullptr : source.c_str();
-    if (!Diag::logMessage(1, text.c_str(), EVENTLOG_INFORMATION_TYPE, name)) {
-        std::fprintf(stderr, "orvtool: the event could not be written\n");
-        return 1;
-    }
+    if (!Diag::logMessage(1, text.c_str(), EVENTLOG_INFORMATION_TYPE, name))
+        return orvtool::failure("the event could not be written");
     std::printf("event 1 (information) written under the source \"%s\": %s\n", name ? name : "ZIZ Oziraz",
                 text.c_str());
     return 0;

@@ -43,14 +43,10 @@ bool hasEntry(const char* group, const char* info, const char* alternative)
 
 int callEntry(const char* group, const char* info, const char* alternative)
 {
-    if (!hasEntry(group, info, nullptr)) {
-        std::fprintf(stderr, "orvtool: no entry \"%s\" in group \"%s\" (see 'orvtool dump')\n", info, group);
-        return 1;
-    }
-    if (alternative && !hasEntry(group, info, alternative)) {
-        std::fprintf(stderr, "orvtool: \"%s\" has no alternative \"%s\"\n", info, alternative);
-        return 1;
-    }
+    if (!hasEntry(group, info, nullptr))
+        return orvtool::failure(std::string("no entry \"") + info + "\" in group \"" + group + "\" (see 'orvtool dump')");
+    if (alternative && !hasEntry(group, info, alternative))
+        return orvtool::failure(std::string("\"") + info + "\" has no alternative \"" + alternative + "\"");
     std::fflush(stdout);
     VSYST_DumpStream console(nullptr, VSYST_DumpStream::DSM_Console);
     VSYST_DIManager::call(group, info, alternative, console);

@@ -32,21 +32,17 @@ int report(const VSYST_SendMail& mail, bool sent, unsigned long loadError)
     const std::string result = resultText(mail.getLastResult());
     switch (mail.getLastStep()) {
     case VMS_NoLibrary:
-        std::fprintf(stderr, "orvtool: no mail client: MAPI32.DLL cannot be loaded (system error %lu)\n", loadError);
-        return 1;
+        return orvtool::failure("no mail client: MAPI32.DLL cannot be loaded (system error " + std::to_string(loadError) +
+                                ")");
     case VMS_NoFunction:
-        std::fprintf(stderr, "orvtool: no mail client: MAPI32.DLL lacks MAPILogon, MAPILogoff or MAPISendMail\n");
-        return 1;
+        return orvtool::failure("no mail client: MAPI32.DLL lacks MAPILogon, MAPILogoff or MAPISendMail");
     case VMS_LogonFailed:
-        std::fprintf(stderr, "orvtool: the mail client refused the log-on: MAPILogon gave %s\n", result.c_str());
-        return 1;
+        return orvtool::failure("the mail client refused the log-on: MAPILogon gave " + result);
     default:
         break;
     }
-    if (!sent || mail.getLastResult() != 0) {
-        std::fprintf(stderr, "orvtool: the mail client did not take the mail: MAPISendMail gave %s\n", result.c_str());
-        return 1;
-    }
+    if (!sent || mail.getLastResult() != 0)
+        return orvtool::failure("the mail client did not take the mail: MAPISendMail gave " + result);
     std::printf("handed to the mail client: MAPISendMail gave %s\n", result.c_str());
     return 0;
 }
@@ -68,10 +64,8 @@ int mail(const orvtool::Args& args)
             char full[MAX_PATH];
             const DWORD n = GetFullPathNameA(file.c_str(), MAX_PATH, full, nullptr);
             const DWORD attr = n && n < MAX_PATH ? GetFileAttributesA(full) : INVALID_FILE_ATTRIBUTES;
-            if (attr == INVALID_FILE_ATTRIBUTES || (attr & FILE_ATTRIBUTE_DIRECTORY)) {
-                std::fprintf(stderr, "orvtool: cannot attach %s: no such file\n", file.c_str());
-                return 1;
-            }
+            if (attr == INVALID_FILE_ATTRIBUTES || (attr & FILE_ATTRIBUTE_DIRECTORY))
+                return orvtool::failure("cannot attach " + file + ": no such file");
             files.push_back(V_STRING(full));
         } else if (a.size() > 1 && a[0] == '-') return orvtool::usageError("mail", "unknown option '" + a + "'");
         else if (body) return orvtool::usageError("mail", "mail takes one BODY, not also '" + a + "'");

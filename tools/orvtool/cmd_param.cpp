@@ -26,22 +26,16 @@ bool canWrite(const std::string& path)
     return out.is_open();
 }
 
-int fail(const std::string& message)
-{
-    std::fprintf(stderr, "orvtool: %s\n", message.c_str());
-    return 1;
-}
-
 int notFound(const std::string& access, const std::string& file)
 {
-    return fail("no value or node '" + access + "' in " + file);
+    return orvtool::failure("no value or node '" + access + "' in " + file);
 }
 
 // Reads file into io; false (after saying why) when it cannot be read.
 bool load(const std::string& file, XP_ParamIO& io)
 {
     if (!canRead(file)) {
-        fail("cannot read " + file + ": " + std::strerror(errno));
+        orvtool::failure("cannot read " + file + ": " + std::strerror(errno));
         return false;
     }
     io.readFile(file.c_str());
@@ -59,7 +53,7 @@ bool holdsOtherText(const XP_ParamIO& io)
 
 int save(const XP_ParamIO& io, const std::string& file)
 {
-    if (!canWrite(file)) return fail("cannot write " + file + ": " + std::strerror(errno));
+    if (!canWrite(file)) return orvtool::failure("cannot write " + file + ": " + std::strerror(errno));
     io.writeFile(file.c_str());
     return 0;
 }
@@ -133,7 +127,7 @@ int set(const std::string& file, const std::string& access, const std::string& v
     XP_ParamIO io;
     if (canRead(file)) {
         io.readFile(file.c_str());
-        if (holdsOtherText(io)) return fail(file + " is not a parameter file; it is left as it was");
+        if (holdsOtherText(io)) return orvtool::failure(file + " is not a parameter file; it is left as it was");
     }
     XP_XML_Param_Notify::Path path;
     XP_ParamIO::parseAccess(access.c_str(), path);
@@ -142,7 +136,7 @@ int set(const std::string& file, const std::string& access, const std::string& v
     if (root.getName().empty() && root.elementCount() == 0 && root.nodeCount() == 0)
         root.set(path.front(), "", nullptr);
     if (root.getName() != path.front())
-        return fail("'" + path.front() + "' is not the root of " + file + " (the root is '" + root.getName() + "')");
+        return orvtool::failure("'" + path.front() + "' is not the root of " + file + " (the root is '" + root.getName() + "')");
     XP_XML_Node* node = &root;
     for (std::size_t i = 1; i + 1 < path.size(); ++i) {
         XP_XML_Node* child = node->findNode(path[i]);
