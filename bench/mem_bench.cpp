@@ -8,7 +8,8 @@
 //   pool rows: 10 million allocations and frees of 32-byte objects. Stack
 //     pattern: 1000 rounds of 10,000 allocations freed in reverse order.
 //     Random pattern: 10,000 live objects, each step frees a random one and
-//     allocates its replacement.
+//     allocates its replacement. The pool rows run on the pool's owning
+//     thread; the shared rows on a pool another thread has used before.
 //   handle row: 10,000 rounds over 1000 handles to 1000 objects: copy the
 //     handles, assign each copy another handle, destroy the copies.
 #include "VPOOL_MemoryPool.h"
@@ -21,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -119,6 +121,19 @@ int main(int argc, char** argv)
         std::snprintf(name, sizeof name, "pool random pattern, keep level %d", keep);
         row(name, bestSeconds(reps, [&] { randomPattern(picks, poolOne, unpoolOne); }), "malloc", mallocRandom,
             "speedup >= 3");
+    }
+
+    {
+        // Once a second thread has used a pool, every operation takes its lock.
+        VPOOL_MemoryPool pool(kObject, 0, chunkBytes, 1);
+        std::thread([&] { pool.poolDelete(pool.poolNew(kObject), kObject); }).join();
+        auto poolOne = [&] { return pool.poolNew(kObject); };
+        auto unpoolOne = [&](void* p) { pool.poolDelete(p, kObject); };
+        row("shared pool stack, keep level 1", bestSeconds(reps, [&] { stackPattern(poolOne, unpoolOne); }), "malloc",
+            mallocStack, "(locked: no target)");
+        row("shared pool random, keep level 1",
+            bestSeconds(reps, [&] { randomPattern(picks, poolOne, unpoolOne); }), "malloc", mallocRandom,
+            "(locked: no target)");
     }
 
     std::vector<unsigned> perm(1000);

@@ -34,35 +34,106 @@ inline char* nextChunk(char* chunk) { return ptr(chunk); }
 inline char* prevChunk(char* chunk) { return ptr(chunk + W); }
 inline char* chunkOf(char* object) { return ptr(object - W); }
 
+const unsigned long kShared = ~0ul;   // no owner: every operation locks
+
 // Held for a few pointer moves at a time, so spinning beats a kernel wait;
 // a holder that was preempted gets the processor back through the yield.
-class SpinGuard {
-public:
-    explicit SpinGuard(long& lock) : m_lock(lock)
-    {
-        if (__atomic_exchange_n(&m_lock, 1L, __ATOMIC_ACQUIRE) == 0) return;
-        for (unsigned spins = 0;; ++spins) {
-            if (__atomic_load_n(&m_lock, __ATOMIC_RELAXED) == 0 &&
-                __atomic_exchange_n(&m_lock, 1L, __ATOMIC_ACQUIRE) == 0)
-                return;
-            if (spins < 64) YieldProcessor();
-            else SwitchToThread();
-        }
+void spinLock(long& lock)
+{
+    if (__atomic_exchange_n(&lock, 1L, __ATOMIC_ACQUIRE) == 0) return;
+    for (unsigned spins = 0;; ++spins) {
+        if (__atomic_load_n(&lock, __ATOMIC_RELAXED) == 0 && __atomic_exchange_n(&lock, 1L, __ATOMIC_ACQUIRE) == 0)
+            return;
+        if (spins < 64) YieldProcessor();
+        else SwitchToThread();
     }
-    ~SpinGuard() { __atomic_store_n(&m_lock, 0L, __ATOMIC_RELEASE); }
-    SpinGuard(const SpinGuard&) = delete;
-    SpinGuard& operator=(const SpinGuard&) = delete;
-
-private:
-    long& m_lock;
-};
+}
 
 }  // namespace
+
+// An uncontended locked exchange costs more than the pool's own work, so the
+// owning thread goes without: it flags each operation, and a thread taking
+// the pool from it looks at that flag only while the owner stands still.
+class VPOOL_MemoryPool::Guard {
+public:
+    explicit Guard(VPOOL_MemoryPool& pool) : m_pool(pool), m_owned(false)
+    {
+        const unsigned long me = GetCurrentThreadId();
+        unsigned long owner = __atomic_load_n(&pool.m_owner, __ATOMIC_RELAXED);
+        if (owner == 0 && __atomic_compare_exchange_n(&pool.m_owner, &owner, me, false, __ATOMIC_ACQUIRE,
+                                                      __ATOMIC_RELAXED))
+            owner = me;
+        if (owner == me) {
+            __atomic_store_n(&pool.m_ownerBusy, 1L, __ATOMIC_RELAXED);
+            __atomic_signal_fence(__ATOMIC_SEQ_CST);
+            // Read again behind the flag: a taker that stopped us before the
+            // flag was set may have changed it meanwhile.
+            if (__atomic_load_n(&pool.m_owner, __ATOMIC_ACQUIRE) == me) {
+                m_owned = true;
+                return;
+            }
+            __atomic_store_n(&pool.m_ownerBusy, 0L, __ATOMIC_RELEASE);
+        }
+        spinLock(pool.m_lock);
+        owner = __atomic_load_n(&pool.m_owner, __ATOMIC_RELAXED);
+        if (owner != kShared) pool.takeFromOwner(owner);
+    }
+    ~Guard()
+    {
+        if (!m_owned) {
+            __atomic_store_n(&m_pool.m_lock, 0L, __ATOMIC_RELEASE);
+            return;
+        }
+        __atomic_store_n(&m_pool.m_ownerBusy, 0L, __ATOMIC_RELEASE);
+        // An owner busy in the pool most of the time would seldom be caught
+        // outside an operation, so it hands the pool over when asked.
+        if (__atomic_load_n(&m_pool.m_wanted, __ATOMIC_RELAXED))
+            __atomic_store_n(&m_pool.m_owner, kShared, __ATOMIC_RELEASE);
+    }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+private:
+    VPOOL_MemoryPool& m_pool;
+    bool m_owned;
+};
+
+// Called with the lock held. Suspending the owner and reading its context
+// returns only once it has really stopped, with all its stores visible; if
+// it stopped outside an operation, it sees the change when it runs again.
+void VPOOL_MemoryPool::takeFromOwner(unsigned long owner)
+{
+    __atomic_store_n(&m_wanted, 1L, __ATOMIC_RELAXED);
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_LIMITED_INFORMATION, FALSE,
+                               owner);
+    for (;;) {
+        // An owner that has ended, or can no longer be suspended because it
+        // is ending, runs no pool operation; its number may already belong
+        // to a thread of another process.
+        if (!thread || GetProcessIdOfThread(thread) != GetCurrentProcessId() ||
+            SuspendThread(thread) == static_cast<DWORD>(-1)) {
+            __atomic_store_n(&m_owner, kShared, __ATOMIC_RELAXED);
+            break;
+        }
+        CONTEXT context;
+        context.ContextFlags = CONTEXT_CONTROL;
+        const bool stopped = GetThreadContext(thread, &context) != FALSE;
+        if (stopped && __atomic_load_n(&m_ownerBusy, __ATOMIC_RELAXED) == 0)
+            __atomic_store_n(&m_owner, kShared, __ATOMIC_RELAXED);   // before it runs again
+        ResumeThread(thread);
+        if (stopped) break;
+        SwitchToThread();
+    }
+    if (thread) CloseHandle(thread);
+    // Caught inside an operation, the owner hands the pool over at its end.
+    while (__atomic_load_n(&m_owner, __ATOMIC_ACQUIRE) != kShared) SwitchToThread();
+}
 
 VPOOL_MemoryPool::VPOOL_MemoryPool(unsigned objectSize, unsigned objectsPerChunk, unsigned chunkBytes, int keepLevel)
     : m_chunks(nullptr), m_freeList(nullptr), m_objectSize(objectSize),
       m_slotSize(objectSize < W ? static_cast<unsigned>(W) : objectSize), m_slotsPerChunk(objectsPerChunk),
-      m_liveCount(0), m_keepLevel(keepLevel), m_lock(0)
+      m_liveCount(0), m_keepLevel(keepLevel), m_lock(0), m_owner(0),
+      m_ownerBusy(0), m_wanted(0)
 {
     if (m_slotsPerChunk == 0) {
         // Too small a chunk still gets one slot rather than an underflow.
@@ -107,7 +178,7 @@ void VPOOL_MemoryPool::addChunk()
 void* VPOOL_MemoryPool::poolNew(unsigned size)
 {
     if (size != m_objectSize) return ::operator new(size);
-    SpinGuard guard(m_lock);
+    Guard guard(*this);
     if (!m_freeList) addChunk();
     char* object = static_cast<char*>(m_freeList);
     m_freeList = ptr(object);
@@ -124,7 +195,7 @@ void VPOOL_MemoryPool::poolDelete(void* p, unsigned size)
         ::operator delete(p, size);
         return;
     }
-    SpinGuard guard(m_lock);
+    Guard guard(*this);
     char* object = static_cast<char*>(p);
     setPtr(object, m_freeList);
     m_freeList = object;

@@ -15,10 +15,13 @@
 //                   (chunkBytes - 3W) / (slotSize + W), at least 1
 //
 // Locking: a pool usually serves one class from a static, so every thread
-// that creates such objects reaches it. Each poolNew/poolDelete therefore
-// holds the pool's own spin lock (m_lock, yielding after a short spin); the
-// work under it is a few pointer moves, apart from getting or releasing a
-// chunk. Objects are not constructed or destroyed under the lock.
+// that creates such objects may reach it. The first thread to use a pool owns
+// it and works without atomic operations; when another thread arrives, the
+// owner hands the pool over after its current operation, or, when it is not
+// inside one, is stopped briefly (SuspendThread) while the pool changes hands;
+// from then on every poolNew/poolDelete holds the pool's spin lock. The work
+// under it is a few pointer moves, apart from getting or releasing a chunk.
+// Objects are not constructed or destroyed under the lock.
 class ORVCORE_API VPOOL_MemoryPool {
 public:
     // Keep levels for empty chunks: 0 or less returns a chunk once it is empty;
@@ -29,8 +32,8 @@ public:
     // Does nothing: chunks still held stay allocated.
     ~VPOOL_MemoryPool() {}
     VPOOL_MemoryPool(const VPOOL_MemoryPool&) = delete;
-    // Copies the seven pool fields (both pools then share the chunks); the lock
-    // stays this pool's own. Meant for handing a pool over, not for sharing it.
+    // Copies the seven pool fields (both pools then share the chunks); the lock and
+    // the owning thread stay this pool's own. Meant for handing a pool over, not for sharing it.
     VPOOL_MemoryPool& operator=(const VPOOL_MemoryPool& other);
 
     // Memory for one object of size bytes: a pool slot when size is the
@@ -50,6 +53,8 @@ private:
     void addChunk();
     void releaseAll();
     void releaseEmptyChunk(char* chunk);
+    class Guard;
+    void takeFromOwner(unsigned long owner);
 
     void* m_chunks;           // first chunk of the doubly linked list
     void* m_freeList;         // first free slot
@@ -59,6 +64,9 @@ private:
     unsigned m_liveCount;
     int m_keepLevel;
     long m_lock;              // 0 free, 1 held
+    unsigned long m_owner;    // thread that works unlocked; 0 none yet, ~0 all lock
+    long m_ownerBusy;         // set by the owner during each operation
+    long m_wanted;            // another thread waits to take the pool over
 };
 
 #endif

@@ -218,7 +218,8 @@ TEST(MemoryPool, EightThreadsShareOnePool)
         threads.emplace_back([&, t] {
             std::mt19937 rng(t);
             std::vector<unsigned*> mine;
-            for (++ready; ready < 8;) std::this_thread::yield();
+            // Thread 0 owns the pool and is busy in it when the others take it over.
+            for (++ready; t > 0 && ready < 8;) std::this_thread::yield();
             for (unsigned i = 0; i < 500000; ++i) {
                 const bool take = mine.empty() || (mine.size() < 40 && rng() % 2);
                 unsigned* p = take ? static_cast<unsigned*>(pool.poolNew(24)) : mine[rng() % mine.size()];
@@ -236,6 +237,33 @@ TEST(MemoryPool, EightThreadsShareOnePool)
     const size_t chunkBytes = k64 ? 248 : 236;   // 7 or 8 slots
     EXPECT_LT(0l, count(s_taken, chunkBytes));
     EXPECT_EQ(count(s_taken, chunkBytes), count(s_given, chunkBytes));
+}
+
+// Many take-overs, so that some catch the owner inside an operation, often in
+// the heap for a chunk (keep level 0, four slots a chunk).
+TEST(MemoryPool, TakenOverFromItsBusyOwner)
+{
+    for (int round = 0; round < 100; ++round) {
+        VPOOL_MemoryPool pool(16, 4, 0, 0);
+        std::atomic<int> ownerOps{0};
+        std::atomic<bool> stop{false};
+        int damaged = 0;
+        auto work = [&pool](unsigned mark, int& damage) {
+            unsigned* held[5];
+            for (unsigned*& p : held) p = static_cast<unsigned*>(pool.poolNew(16)), std::fill(p, p + 4, mark);
+            for (unsigned* p : held) damage += std::count(p, p + 4, mark) != 4, pool.poolDelete(p, 16);
+        };
+        std::thread owner([&] {
+            for (int damage = 0; !stop; ++ownerOps) work(1, damage), damaged += damage, damage = 0;
+        });
+        while (ownerOps == 0) std::this_thread::yield();
+        int mine = 0;
+        for (int i = 0; i < 200; ++i) work(2, mine);
+        stop = true;
+        owner.join();
+        EXPECT_EQ(0, damaged + mine);
+        EXPECT_EQ(0u, pool.liveCount());
+    }
 }
 
 TEST(WinMem, CopiesShareOneBlockFreedOnceWithItsLockCount)
