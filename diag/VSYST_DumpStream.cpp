@@ -2,6 +2,7 @@
 #include "VSYST_DumpStream.h"
 #include "diag/orv_diag_internal.h"
 #include "dllmain/OrvLock.h"
+#include "strings/orv_bytescan.h"
 #include "strings/orv_numtext.h"
 
 #include <windows.h>
@@ -430,7 +431,7 @@ void VSYST_DumpStream::OutputString_(const char* text, size_t n)
         if (OrvDupmFile* file = openLogfile()) file->write(text, static_cast<unsigned long>(n));
 }
 
-void VSYST_DumpStream::OutputString(const char* text) { OutputString(text, std::strlen(text)); }
+void VSYST_DumpStream::OutputString(const char* text) { OutputString(text, orv::textLength(text)); }
 
 void VSYST_DumpStream::OutputString(const char* text, size_t length)
 {
@@ -489,8 +490,7 @@ void VSYST_DumpStream::writeText(const char* text, unsigned long length)
         // A run without line feeds, as far as the piece takes it before the next check.
         unsigned long run = length - i;
         if (run > kFlushAbove + 1 - n) run = kFlushAbove + 1 - n;
-        if (const void* lf = std::memchr(text + i, '\n', run))
-            run = static_cast<unsigned long>(static_cast<const char*>(lf) - (text + i));
+        run = static_cast<unsigned long>(orv::findByte(text + i, run, '\n'));
         std::memcpy(piece + n, text + i, run);
         n += static_cast<unsigned>(run);
         i += run;
@@ -561,7 +561,7 @@ VSYST_DumpStream& VSYST_DumpStream::operator<<(const void* p)
 VSYST_DumpStream& VSYST_DumpStream::operator<<(const char* text)
 {
     if (!text) text = "(NULL)";
-    writeText(text, static_cast<unsigned long>(std::strlen(text)));
+    writeText(text, static_cast<unsigned long>(orv::textLength(text)));
     return *this;
 }
 

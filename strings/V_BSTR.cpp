@@ -3,6 +3,7 @@
 #include "VSYST_DumpStream.h"
 #include "V_ASArchive.h"
 #include "V_Exception.h"
+#include "strings/orv_bytescan.h"
 #include "strings/orv_numtext.h"
 
 #include <windows.h>
@@ -26,24 +27,6 @@ namespace {
 const UINT kCodePage = CP_THREAD_ACP;
 
 const unsigned kFormatUnits = 4096;
-
-// The number of characters before the first NUL among the first n of s.
-// Eight bytes a step: the C run-time's byte loops are what a megabyte of
-// text spends most of its conversion time in otherwise.
-template <class Ch>
-size_t textLength(const Ch* s, size_t n)
-{
-    const uint64_t ones = sizeof(Ch) == 1 ? 0x0101010101010101ull : 0x0001000100010001ull;
-    const uint64_t highs = ones << (8 * sizeof(Ch) - 1);
-    const size_t step = 8 / sizeof(Ch);
-    size_t i = 0;
-    for (uint64_t w; i + step <= n; i += step) {
-        std::memcpy(&w, s + i, 8);
-        if ((w - ones) & ~w & highs) break;   // some element of w is zero
-    }
-    while (i < n && s[i]) ++i;
-    return i;
-}
 
 // The first bytes of s (no NUL among them) converted to UTF-16 in storage
 // from alloc(units) (room for units and a terminator). A text of n bytes
@@ -174,7 +157,7 @@ V_STRING16::V_STRING16(const V_STRING& s) : m_text(nullptr), m_length(0)
 {
     auto alloc = [](unsigned units) { return new (std::nothrow) wchar_t[static_cast<size_t>(units) + 1]; };
     auto release = [](wchar_t* p) { delete[] p; };
-    int n = widen(s.data(), textLength(s.data(), s.length()), m_text, alloc, release);
+    int n = widen(s.data(), orv::textLength(s.data(), s.length()), m_text, alloc, release);
     if (n < 0) m_text = copyText(L"", 0, &xmemory);
     else m_length = static_cast<unsigned>(n);
 }
@@ -197,7 +180,7 @@ V_BSTR::V_BSTR(const wchar_t* s) : m_bstr(s ? copyBSTR(s, static_cast<unsigned>(
 
 V_BSTR::V_BSTR(const char* s) : m_bstr(s ? newBSTR(s, std::strlen(s)) : nullptr) {}
 
-V_BSTR::V_BSTR(const V_STRING& s) : m_bstr(newBSTR(s.data(), textLength(s.data(), s.length()))) {}
+V_BSTR::V_BSTR(const V_STRING& s) : m_bstr(newBSTR(s.data(), orv::textLength(s.data(), s.length()))) {}
 
 V_BSTR::~V_BSTR() { SysFreeString(m_bstr); }
 
@@ -223,7 +206,7 @@ V_BSTR& V_BSTR::operator=(const char* s)
 
 V_BSTR& V_BSTR::operator=(const V_STRING& s)
 {
-    hold(m_bstr, newBSTR(s.data(), textLength(s.data(), s.length())));
+    hold(m_bstr, newBSTR(s.data(), orv::textLength(s.data(), s.length())));
     return *this;
 }
 
@@ -295,7 +278,7 @@ void V_BSTR::narrow(const wchar_t* s, unsigned len, V_STRING& out)
 V_BSTR::operator V_STRING() const
 {
     V_STRING r;
-    if (m_bstr) narrow(m_bstr, static_cast<unsigned>(textLength(m_bstr, SysStringLen(m_bstr))), r);
+    if (m_bstr) narrow(m_bstr, static_cast<unsigned>(orv::textLength(m_bstr, SysStringLen(m_bstr))), r);
     return r;
 }
 

@@ -10,6 +10,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <algorithm>
 #include <regex>
 #include <string>
@@ -323,4 +324,26 @@ TEST(StdLog, LogDirectoryFallsBackToTempThenCurrentFolder)
     ASSERT_EQ(1u, cwd.list().size());
     EXPECT_EQ(".\\" + cwd.list()[0], viaDot.out);
     removePlatformKey();
+}
+
+// The text scans read whole words: none may reach past a text that ends on the
+// last byte before an unreadable page, whatever its alignment.
+TEST(DumpStream, TextsEndingBeforeAnUnreadablePage)
+{
+    char* pages = static_cast<char*>(VirtualAlloc(nullptr, 8192, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    DWORD old = 0;
+    ASSERT_TRUE(VirtualProtect(pages + 4096, 4096, PAGE_NOACCESS, &old));
+    orvtest::StdLogCapture log;
+    const size_t start = log.size();
+    std::string expected;
+    for (int n = 1; n <= 17; ++n) {
+        const char fill = n == 9 ? '\n' : static_cast<char>('a' + n);
+        char* text = pages + 4096 - n;
+        std::memset(text, fill, n - 1);
+        text[n - 1] = '\0';
+        VSYST_DumpStream::getStdStream() << static_cast<const char*>(text);
+        for (int i = 1; i < n; ++i) expected += fill == '\n' ? "\r\n" : std::string(1, fill);
+    }
+    VirtualFree(pages, 0, MEM_RELEASE);
+    EXPECT_EQ(expected, log.since(start));
 }
