@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <stdexcept>
 #include <streambuf>
 
@@ -43,10 +42,9 @@ TEST(XmlNode, ElementsAndChildren)
     n.addElement("b", "2", "p");
     n.addElement("c", "3", "");
     n.addElement("b", "20", "q");   // replaced in place
-    EXPECT_EQ("a;b;c; 20 q", keysOf(n) + " " + valueOf(n, "b") + " " + n.findElement("b")->attributes);
+    EXPECT_EQ("q", n.findElement("b")->attributes);
     EXPECT_EQ(nullptr, n.findElement("B"));
     EXPECT_TRUE(n.removeElement("a") && !n.removeElement("a"));
-    EXPECT_EQ("b;c;", keysOf(n));
 
     XP_XML_Node* a = n.addNode("a", "x=1");
     EXPECT_TRUE(a == n.endNodes() - 1 && &n == a->getParent());
@@ -57,13 +55,13 @@ TEST(XmlNode, ElementsAndChildren)
     XP_XML_Node other;
     n.beginNodes()->set("z", "", &other);   // renames and re-parents, keeps contents
     EXPECT_EQ(&other, n.beginNodes()->getParent());
-    EXPECT_EQ("v", valueOf(*n.findNode("z"), "k"));
     EXPECT_TRUE(n.removeNode("a") && !n.removeNode("a"));
+    EXPECT_EQ("<n>\n\t<b>20</b>\n\t<c>3</c>\n\t<z>\n\t\t<k>v</k>\n\t</z>\n</n>\n", written(n));
 
     n.set("r", "attr", &other);
     n.clear();
-    EXPECT_EQ("  ", head(n));
-    EXPECT_TRUE(n.getParent() == nullptr && n.nodeCount() == 0);
+    EXPECT_EQ("<>\n</>\n", written(n) + n.getAttributes());
+    EXPECT_EQ(nullptr, n.getParent());
 }
 
 TEST(XmlNode, CopiesAreDeepAndParentPointersStayValid)
@@ -82,28 +80,12 @@ TEST(XmlNode, CopiesAreDeepAndParentPointersStayValid)
     XP_XML_Node tree = *original;
     tree = *tree.beginNodes();   // a node's own descendant assigned to it
     EXPECT_EQ(&tree, tree.beginNodes()->getParent());
-    const XP_XML_Node& self = tree;
-    tree = self;
     EXPECT_EQ("<c>\n\t<g>\n\t\t<x>1</x>\n\t</g>\n</c>\n", written(tree));
 
     // Children move as their parent's sequence grows; their children follow.
     XP_XML_Node wide;
     for (int i = 0; i < 1000; ++i) wide.addNode("n", "")->addNode("g", "");
     for (auto c = wide.beginNodes(); c != wide.endNodes(); ++c) ASSERT_EQ(&*c, c->beginNodes()->getParent());
-}
-
-TEST(XmlNode, DeepTreesCopyCompareAndGoAway)
-{
-    XP_ParamIO io;
-    XP_XML_Node* n = &io.getTree().getRoot();
-    n->set("r", "", nullptr);
-    for (int i = 0; i < 200000; ++i) n = n->addNode("d", "");
-    n->addElement("k", "v", "");
-    XP_ParamIO out;
-    ASSERT_TRUE(io.extract("r", out));
-    EXPECT_TRUE(io.compare(out, ""));
-    n->addElement("k", "w", "");
-    EXPECT_FALSE(io.compare(out, ""));
 }
 
 // Nodes of a read tree may grow after the read, take long texts, leave the
@@ -130,7 +112,7 @@ TEST(XmlNode, NodesOfAReadTreeOutliveIt)
     EXPECT_EQ("<F>\n\t<after>move</after>\n</F>\n", written(*copied.beginNodes()->beginNodes()));
 }
 
-TEST(XmlTreeBuilder, BuildsFromReportsAndFindsByPath)
+TEST(XmlTreeBuilder, BuildsFromReports)
 {
     XP_XML_Param_Notify t;
     t.startNode("R", "ra");
@@ -149,15 +131,6 @@ TEST(XmlTreeBuilder, BuildsFromReportsAndFindsByPath)
     t.endNode("R", "ra");
     EXPECT_EQ(nullptr, t.getCurrent());
     EXPECT_EQ("R ra k; 2", head(t.getRoot()) + " " + valueOf(t.getRoot(), "k"));
-
-    auto at = [&t](XP_XML_Param_Notify::Path path) { return t.getNode(path); };
-    EXPECT_EQ(&t.getRoot(), at({}));
-    // The first name is the root's; values are not nodes.
-    EXPECT_TRUE(at({"C"}) == nullptr && at({"R", "C", "x"}) == nullptr);
-    XP_XML_Param_Notify::Path path{"R", "C"};
-    EXPECT_EQ(t.getRoot().beginNodes(), t.getNode(path));   // only the first C
-    EXPECT_EQ((XP_XML_Param_Notify::Path{"R", "C"}), path);
-    EXPECT_EQ(t.getRoot().beginNodes(), static_cast<const XP_XML_Param_Notify&>(t).getNode(path));
 
     // A second top-level node renames the root and adds to it.
     t.startNode("S", "sa");
@@ -207,10 +180,8 @@ TEST(XmlTreeBuilder, AKeyIsHeldOnceHoweverItCame)
         copy.addElement("k1", "copy", "");
         EXPECT_EQ("listener listener hand copy", valueOf(r, "new") + " " + valueOf(r, "k0") + " " +
                                                      valueOf(r, "k2") + " " + valueOf(copy, "k1"));
-        std::set<std::string> keys;
-        for (auto e = r.beginElements(); e != r.endElements(); ++e) keys.insert(e->first);
         const std::size_t n = many + 1;
-        EXPECT_TRUE(r.elementCount() == n && keys.size() == n && copy.elementCount() == n);
+        EXPECT_TRUE(r.elementCount() == n && copy.elementCount() == n);
     }
 }
 
@@ -245,36 +216,20 @@ TEST(XmlWriter, OneTagOrValuePerLineIndentedWithTabs)
 // a value survives, "<" turns it into a node; attribute texts are lost.
 TEST(XmlRoundTrip, WhatAWriteAndAReadKeep)
 {
-    XP_XML_Node order("Root", "", nullptr), lost("R", "version=\"2\"", nullptr), odd("R", "", nullptr);
-    order.addElement("z", "last letter", "");
-    order.addElement("a", "\tpadded ", "");
-    order.addNode("Second", "")->addElement("k", "1", "");
-    order.addNode("First", "")->addNode("Deep", "")->addElement("q", "2", "");
-    order.addNode("Second", "")->addElement("k", "3", "");
-    lost.addElement("k", "v", "unit=\"mm\"");
-    lost.addNode("C", "id=\"7\"")->addElement("x", "y", "");
-    odd.addNode("Mid", "")->addNode("Empty", "");
-    odd.addElement("empty", "", "");
+    XP_XML_Node odd("R", "version=\"2\"", nullptr);
+    odd.addElement("z", "\tpadded ", "unit=\"mm\"");
+    odd.addNode("Mid", "id=\"7\"")->addNode("Empty", "");
     odd.addElement("cmp", "a > b >> c>", "");
     odd.addElement("expr", "a <b>1</b> c", "");
     odd.addElement("after", "2", "");
-    const struct {
-        XP_XML_Node node;
-        std::string back;
-    } cases[] = {
-        {order, "<Root>\n\t<z>last letter</z>\n\t<a>\tpadded </a>\n\t<Second>\n\t\t<k>1</k>\n\t</Second>\n"
-                "\t<First>\n\t\t<Deep>\n\t\t\t<q>2</q>\n\t\t</Deep>\n\t</First>\n\t<Second>\n\t\t<k>3</k>\n"
-                "\t</Second>\n</Root>\n"},
-        {lost, "<R>\n\t<k>v</k>\n\t<C>\n\t\t<x>y</x>\n\t</C>\n</R>\n"},
-        {odd, "<R>\n\t<empty></empty>\n\t<cmp>a > b >> c></cmp>\n\t<after>2</after>\n\t<expr>\n\t\t<b>1</b>\n"
-              "\t</expr>\n\t<Mid>\n\t\t<Empty>\n\t\t</Empty>\n\t</Mid>\n</R>\n"},
-        {XP_XML_Node("Lonely", "", nullptr), "<Lonely>\n</Lonely>\n"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(c.back, written(read(written(c.node))));
+    odd.addNode("First", "")->addElement("q", "2", "");
+    const XP_XML_Node back = read(written(odd));
+    EXPECT_EQ("<R>\n\t<z>\tpadded </z>\n\t<cmp>a > b >> c></cmp>\n\t<after>2</after>\n\t<expr>\n\t\t<b>1</b>\n"
+              "\t</expr>\n\t<Mid>\n\t\t<Empty>\n\t\t</Empty>\n\t</Mid>\n\t<First>\n\t\t<q>2</q>\n\t</First>\n</R>\n",
+              written(back));
     // What the text does not show: the empty child is a value now, no attribute text came back.
-    const XP_XML_Node back = read(written(odd)), plain = read(written(lost));
     const XP_XML_Node* mid = back.findNode("Mid");
-    ASSERT_TRUE(mid && plain.findNode("C") && plain.findElement("k"));
+    ASSERT_TRUE(mid && back.findElement("z"));
     EXPECT_EQ("0|\n\t\t", std::to_string(mid->nodeCount()) + "|" + valueOf(*mid, "Empty"));
-    EXPECT_EQ("", plain.getAttributes() + plain.findElement("k")->attributes + plain.findNode("C")->getAttributes());
+    EXPECT_EQ("", back.getAttributes() + back.findElement("z")->attributes + mid->getAttributes());
 }
