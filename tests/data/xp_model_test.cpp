@@ -141,12 +141,8 @@ TEST(XmlTreeBuilder, AKeyIsHeldOnceHoweverItCame)
         r.addElement("k2", "back", "");
         t.element("k0", "listener", "");
         r.addElement("k2", "hand", "");
-        XP_XML_Node copy(r);
-        copy.addElement("k1", "copy", "");
-        EXPECT_EQ("listener listener hand copy", valueOf(r, "new") + " " + valueOf(r, "k0") + " " +
-                                                     valueOf(r, "k2") + " " + valueOf(copy, "k1"));
-        const std::size_t n = many + 1;
-        EXPECT_TRUE(r.elementCount() == n && copy.elementCount() == n);
+        EXPECT_EQ("listener listener hand", valueOf(r, "new") + " " + valueOf(r, "k0") + " " + valueOf(r, "k2"));
+        EXPECT_EQ(static_cast<std::size_t>(many + 1), r.elementCount());
     }
 }
 
