@@ -67,13 +67,6 @@ inline std::string written(const XP_XML_Node& node)
     return out.str();
 }
 
-inline std::string written(const XP_ParamIO& io)
-{
-    std::ostringstream out;
-    io.writeStream(out);
-    return out.str();
-}
-
 // Reads text with listener; a tree builder adds to what it holds, unlike XP_ParamIO.
 inline void readInto(XP_XmlNotify& listener, const std::string& text)
 {

@@ -1,10 +1,8 @@
-// The node tree, the listener that builds it, the writer, and what a write
-// followed by a read keeps.
+// The node tree, the listener that builds it, and the writer.
 #include "XmlTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <stdexcept>
 #include <streambuf>
 
@@ -27,44 +25,7 @@ std::string valueOf(const XP_XML_Node& n, const std::string& key)
 
 using xmltest::written;
 
-XP_XML_Node read(const std::string& text)
-{
-    XP_ParamIO io;
-    xmltest::load(io, text);
-    return io.getTree().getRoot();
-}
-
 }  // namespace
-
-TEST(XmlNode, ElementsAndChildren)
-{
-    XP_XML_Node n("n", "", nullptr);
-    n.addElement("a", "1", "");
-    n.addElement("b", "2", "p");
-    n.addElement("c", "3", "");
-    n.addElement("b", "20", "q");   // replaced in place
-    EXPECT_EQ("a;b;c; 20 q", keysOf(n) + " " + valueOf(n, "b") + " " + n.findElement("b")->attributes);
-    EXPECT_EQ(nullptr, n.findElement("B"));
-    EXPECT_TRUE(n.removeElement("a") && !n.removeElement("a"));
-    EXPECT_EQ("b;c;", keysOf(n));
-
-    XP_XML_Node* a = n.addNode("a", "x=1");
-    EXPECT_TRUE(a == n.endNodes() - 1 && &n == a->getParent());
-    EXPECT_EQ("x=1", a->getAttributes());
-    a->addElement("k", "v", "");
-    n.addNode("a", "");
-    EXPECT_EQ(n.beginNodes(), n.findNode("a"));   // the first of the name
-    XP_XML_Node other;
-    n.beginNodes()->set("z", "", &other);   // renames and re-parents, keeps contents
-    EXPECT_EQ(&other, n.beginNodes()->getParent());
-    EXPECT_EQ("v", valueOf(*n.findNode("z"), "k"));
-    EXPECT_TRUE(n.removeNode("a") && !n.removeNode("a"));
-
-    n.set("r", "attr", &other);
-    n.clear();
-    EXPECT_EQ("  ", head(n));
-    EXPECT_TRUE(n.getParent() == nullptr && n.nodeCount() == 0);
-}
 
 TEST(XmlNode, CopiesAreDeepAndParentPointersStayValid)
 {
@@ -82,28 +43,12 @@ TEST(XmlNode, CopiesAreDeepAndParentPointersStayValid)
     XP_XML_Node tree = *original;
     tree = *tree.beginNodes();   // a node's own descendant assigned to it
     EXPECT_EQ(&tree, tree.beginNodes()->getParent());
-    const XP_XML_Node& self = tree;
-    tree = self;
     EXPECT_EQ("<c>\n\t<g>\n\t\t<x>1</x>\n\t</g>\n</c>\n", written(tree));
 
     // Children move as their parent's sequence grows; their children follow.
     XP_XML_Node wide;
     for (int i = 0; i < 1000; ++i) wide.addNode("n", "")->addNode("g", "");
     for (auto c = wide.beginNodes(); c != wide.endNodes(); ++c) ASSERT_EQ(&*c, c->beginNodes()->getParent());
-}
-
-TEST(XmlNode, DeepTreesCopyCompareAndGoAway)
-{
-    XP_ParamIO io;
-    XP_XML_Node* n = &io.getTree().getRoot();
-    n->set("r", "", nullptr);
-    for (int i = 0; i < 200000; ++i) n = n->addNode("d", "");
-    n->addElement("k", "v", "");
-    XP_ParamIO out;
-    ASSERT_TRUE(io.extract("r", out));
-    EXPECT_TRUE(io.compare(out, ""));
-    n->addElement("k", "w", "");
-    EXPECT_FALSE(io.compare(out, ""));
 }
 
 // Nodes of a read tree may grow after the read, take long texts, leave the
@@ -130,17 +75,17 @@ TEST(XmlNode, NodesOfAReadTreeOutliveIt)
     EXPECT_EQ("<F>\n\t<after>move</after>\n</F>\n", written(*copied.beginNodes()->beginNodes()));
 }
 
-TEST(XmlTreeBuilder, BuildsFromReportsAndFindsByPath)
+TEST(XmlTreeBuilder, BuildsFromReports)
 {
     XP_XML_Param_Notify t;
     t.startNode("R", "ra");
-    t.element("k", "1", "");
+    t.element("k", "1", "ka");
     t.startNode("C", "");
     t.element("x", "y", "");
     t.endNode("C", "");
     t.startNode("C", "");
     t.endNode("ignored", "");   // end names are not compared
-    t.element("k", "2", "");    // replaced in place
+    t.element("k", "2", "kb");  // replaced in place
     for (int i = 0; i < 20; ++i) {   // names held by the very sequence that grows
         t.startNode(t.getRoot().beginNodes()->getName(), t.getRoot().beginNodes()->getAttributes());
         t.endNode("", "");
@@ -148,16 +93,8 @@ TEST(XmlTreeBuilder, BuildsFromReportsAndFindsByPath)
     EXPECT_EQ("C", t.getRoot().endNodes()[-1].getName());
     t.endNode("R", "ra");
     EXPECT_EQ(nullptr, t.getCurrent());
-    EXPECT_EQ("R ra k; 2", head(t.getRoot()) + " " + valueOf(t.getRoot(), "k"));
-
-    auto at = [&t](XP_XML_Param_Notify::Path path) { return t.getNode(path); };
-    EXPECT_EQ(&t.getRoot(), at({}));
-    // The first name is the root's; values are not nodes.
-    EXPECT_TRUE(at({"C"}) == nullptr && at({"R", "C", "x"}) == nullptr);
-    XP_XML_Param_Notify::Path path{"R", "C"};
-    EXPECT_EQ(t.getRoot().beginNodes(), t.getNode(path));   // only the first C
-    EXPECT_EQ((XP_XML_Param_Notify::Path{"R", "C"}), path);
-    EXPECT_EQ(t.getRoot().beginNodes(), static_cast<const XP_XML_Param_Notify&>(t).getNode(path));
+    EXPECT_EQ("R ra k; 2 kb", head(t.getRoot()) + " " + valueOf(t.getRoot(), "k") + " " +
+                                   t.getRoot().findElement("k")->attributes);
 
     // A second top-level node renames the root and adds to it.
     t.startNode("S", "sa");
@@ -187,8 +124,9 @@ TEST(XmlTreeBuilder, AKeyIsHeldOnceHoweverItCame)
             const std::string k = "k" + std::to_string(i % many);
             text += "<" + k + ">" + std::to_string(i) + "</" + k + ">";
         }
-        XP_XML_Param_Notify t;
-        t.getRoot() = read(text + "</r>");
+        XP_ParamIO io;
+        xmltest::load(io, text + "</r>");
+        XP_XML_Param_Notify& t = io.getTree();
         XP_XML_Node& r = t.getRoot();
         ASSERT_EQ(static_cast<std::size_t>(many), r.elementCount());
         int i = 0;   // in order of first insertion, with the last value read
@@ -203,27 +141,19 @@ TEST(XmlTreeBuilder, AKeyIsHeldOnceHoweverItCame)
         r.addElement("k2", "back", "");
         t.element("k0", "listener", "");
         r.addElement("k2", "hand", "");
-        XP_XML_Node copy(r);
-        copy.addElement("k1", "copy", "");
-        EXPECT_EQ("listener listener hand copy", valueOf(r, "new") + " " + valueOf(r, "k0") + " " +
-                                                     valueOf(r, "k2") + " " + valueOf(copy, "k1"));
-        std::set<std::string> keys;
-        for (auto e = r.beginElements(); e != r.endElements(); ++e) keys.insert(e->first);
-        const std::size_t n = many + 1;
-        EXPECT_TRUE(r.elementCount() == n && keys.size() == n && copy.elementCount() == n);
+        EXPECT_EQ("listener listener hand", valueOf(r, "new") + " " + valueOf(r, "k0") + " " + valueOf(r, "k2"));
+        EXPECT_EQ(static_cast<std::size_t>(many + 1), r.elementCount());
     }
 }
 
 TEST(XmlWriter, OneTagOrValuePerLineIndentedWithTabs)
 {
-    XP_XML_Node r("R", "ignored=\"1\"", nullptr);
-    r.addElement("k", "v", "also ignored");
+    // Nothing escaped, the empty name as it is, no attribute texts.
+    XP_XML_Node r("", "ignored=\"1\"", nullptr);
+    r.addElement("a b", "<&>\"", "also ignored");
     r.addNode("P", "")->addElement("x", "y", "");
-    const std::string expected = "<R>\n\t<k>v</k>\n\t<P>\n\t\t<x>y</x>\n\t</P>\n</R>\n";
+    const std::string expected = "<>\n\t<a b><&>\"</a b>\n\t<P>\n\t\t<x>y</x>\n\t</P>\n</>\n";
     EXPECT_EQ(expected, written(r));
-    XP_XML_Node odd;   // nothing escaped; the empty name as it is
-    odd.addElement("a b", "<&>\"", "");
-    EXPECT_EQ("<>\n\t<a b><&>\"</a b>\n</>\n", written(odd));
 
     // A stream that throws midway leaves the depth at its start.
     struct FullAfterFew : std::streambuf {
@@ -238,43 +168,4 @@ TEST(XmlWriter, OneTagOrValuePerLineIndentedWithTabs)
     throwing.exceptions(std::ios::badbit);
     EXPECT_ANY_THROW(XP_XmlStream::writeNode(r, throwing));
     EXPECT_EQ(expected, written(r));
-}
-
-// What a write followed by a read keeps: names, keys, values and their order;
-// an empty child becomes a value (a line break and the end tag's tabs); ">" in
-// a value survives, "<" turns it into a node; attribute texts are lost.
-TEST(XmlRoundTrip, WhatAWriteAndAReadKeep)
-{
-    XP_XML_Node order("Root", "", nullptr), lost("R", "version=\"2\"", nullptr), odd("R", "", nullptr);
-    order.addElement("z", "last letter", "");
-    order.addElement("a", "\tpadded ", "");
-    order.addNode("Second", "")->addElement("k", "1", "");
-    order.addNode("First", "")->addNode("Deep", "")->addElement("q", "2", "");
-    order.addNode("Second", "")->addElement("k", "3", "");
-    lost.addElement("k", "v", "unit=\"mm\"");
-    lost.addNode("C", "id=\"7\"")->addElement("x", "y", "");
-    odd.addNode("Mid", "")->addNode("Empty", "");
-    odd.addElement("empty", "", "");
-    odd.addElement("cmp", "a > b >> c>", "");
-    odd.addElement("expr", "a <b>1</b> c", "");
-    odd.addElement("after", "2", "");
-    const struct {
-        XP_XML_Node node;
-        std::string back;
-    } cases[] = {
-        {order, "<Root>\n\t<z>last letter</z>\n\t<a>\tpadded </a>\n\t<Second>\n\t\t<k>1</k>\n\t</Second>\n"
-                "\t<First>\n\t\t<Deep>\n\t\t\t<q>2</q>\n\t\t</Deep>\n\t</First>\n\t<Second>\n\t\t<k>3</k>\n"
-                "\t</Second>\n</Root>\n"},
-        {lost, "<R>\n\t<k>v</k>\n\t<C>\n\t\t<x>y</x>\n\t</C>\n</R>\n"},
-        {odd, "<R>\n\t<empty></empty>\n\t<cmp>a > b >> c></cmp>\n\t<after>2</after>\n\t<expr>\n\t\t<b>1</b>\n"
-              "\t</expr>\n\t<Mid>\n\t\t<Empty>\n\t\t</Empty>\n\t</Mid>\n</R>\n"},
-        {XP_XML_Node("Lonely", "", nullptr), "<Lonely>\n</Lonely>\n"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(c.back, written(read(written(c.node))));
-    // What the text does not show: the empty child is a value now, no attribute text came back.
-    const XP_XML_Node back = read(written(odd)), plain = read(written(lost));
-    const XP_XML_Node* mid = back.findNode("Mid");
-    ASSERT_TRUE(mid && plain.findNode("C") && plain.findElement("k"));
-    EXPECT_EQ("0|\n\t\t", std::to_string(mid->nodeCount()) + "|" + valueOf(*mid, "Empty"));
-    EXPECT_EQ("", plain.getAttributes() + plain.findElement("k")->attributes + plain.findNode("C")->getAttributes());
 }

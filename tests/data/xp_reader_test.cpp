@@ -34,53 +34,35 @@ TEST(XmlReader, ReadingRules)
         // Text outside tags is ignored; a tag without tags inside is a value.
         {"junk<r> a <k>v</k> b <c><x>y</x></c> c </r>tail", "<r>|k=v|<c>|x=y|</c>|</r>"},
         {"<a></a><b>x > y\n\t</b>", "a=|b=x > y\n\t"},
-        {"no tags > here", ""},
         // Declarations and comments are skipped; a comment ends at its first ">".
         {"<?xml version=\"1.0\"?>\n<!-- c --><r><!-- note --><?xml-x?><k>1</k></r>", "<r>|k=1|</r>"},
-        {"<!-- a > b --><k>2</k>", "k=2"},
         {"<r><!-- <k>0</k> --><k>1</k></r>", "<r>|</r>"},
-        {"<!--x>v</!--x><k>1</k>", ""},
         // Other declarations have no end tag: the rest of their level is lost.
         {"<r><a>1</a><!DOCTYPE x><b>2</b></r><c>3</c>", "<r>|a=1|</r>|c=3"},
         // Attribute text: all past the blank, if that is two characters or more.
-        {"<a b>v</a>", "a=v{b}"},
         {"<a >v</a>", "a=v"},
         {"<a  >v</a>", "a=v{ }"},
         {"<n p='1' q = \"2\" / z><k>v</k></n>", "<n p='1' q = \"2\" / z>|k=v|</n p='1' q = \"2\" / z>"},
         // The end tag is the first word's.
-        {"<a b>1</a b>", ""},
         {"<a b>1</a b><a b>2</a>", "<a b>|</a b>"},
         // Self-closing tags; only the blank ends a name; empty names are read, not reported.
         {"<r><a/><b x=\"1\"/><c /></r>", "<r>|a=|b={x=\"1\"}|c=|</r>"},
-        {"</><k>1</k>", "k=1"},
-        {"<a/></a/>", "a=|/a="},
         {"<a\tb>1</a\tb><a\nb>2</a\nb>", "a\tb=1|a\nb=2"},
         {"< a>x</><k>1</k>", "k=1"},
         // Every start tag of the same name claims its own end tag.
         {"<a><a><a>x</a></a><a>y</a></a>", "<a>|<a>|a=x|</a>|a=y|</a>"},
-        {"<a><a x>1</a></a><z>9</z>", "<a>|</a>"},   // "<a x>" is no "<a>"
         // A tag without its end tag loses the rest of its level.
         {"<r><a>1</a><b>2<c>3</c></r><d>4</d>", "<r>|a=1|</r>|d=4"},
-        {"<a><b>x</a></b>", "<a>|</a>"},
-        {"<a>1</a><b>2</b", "a=1"},
-        {"<k>1</k></a><m>2</m>", "k=1"},   // a stray end tag ends the level
         {"<r><k>a\0b</k><\0>z</\0></r>"s, "<r>|k=a\0b|\0=z|</r>"s},
     };
     for (const auto& c : cases) EXPECT_EQ(c.reports, xmltest::readBrief(c.text)) << c.text;
 }
 
 // Random texts, of loose pieces and of paired tags: the reports are those of
-// the plain reading, and the trees read (fresh, or added to a tree holding
-// something) are those built from its reports.
+// the plain reading, and the tree XP_ParamIO builds from the text itself is
+// the one built from those reports.
 TEST(XmlReader, AgreesWithThePlainReadingOfTheRules)
 {
-    XP_XML_Param_Notify empty, holding, unnamed;
-    holding.startNode("h", "ha");
-    holding.element("k", "0", "");
-    holding.startNode("a", "");
-    holding.endNode("a", "");
-    holding.endNode("h", "ha");
-    unnamed.getRoot().addElement("a", "0", "");
     xmltest::TextMaker maker(20240607u);
     int loose = 0, paired = 0;   // the texts must nest, not just be noise
     for (int i = 0; i < 24000; ++i) {
@@ -90,18 +72,11 @@ TEST(XmlReader, AgreesWithThePlainReadingOfTheRules)
         const std::vector<xmltest::Event> events = xmltest::reference::readEvents(text);
         ASSERT_TRUE(events == xmltest::readEvents(text)) << "text: " << text << "\nexpected: " << xmltest::brief(events)
                                                          << "\nread: " << xmltest::readBrief(text);
-        for (const XP_XML_Param_Notify* start : {&empty, &holding, &unnamed}) {
-            XP_XML_Param_Notify read(*start), expected(*start);
-            xmltest::readInto(read, text);
-            xmltest::feed(expected, events);
-            ASSERT_TRUE(xmltest::sameTree(expected.getRoot(), read.getRoot())) << "text: " << text;
-            EXPECT_EQ(nullptr, read.getCurrent());
-            if (start != &empty) continue;
-            // XP_ParamIO builds its tree from the text itself.
-            XP_ParamIO io;
-            xmltest::load(io, text);
-            ASSERT_TRUE(xmltest::sameTree(expected.getRoot(), io.getTree().getRoot())) << "text: " << text;
-        }
+        XP_XML_Param_Notify expected;
+        xmltest::feed(expected, events);
+        XP_ParamIO io;
+        xmltest::load(io, text);
+        ASSERT_TRUE(xmltest::sameTree(expected.getRoot(), io.getTree().getRoot())) << "text: " << text;
         const bool nests = xmltest::brief(events).find("|</") != std::string::npos;
         if (pairs && nests && std::count(text.begin(), text.end(), '<') > 8) ++paired;
         if (!pairs && nests) ++loose;
@@ -110,6 +85,7 @@ TEST(XmlReader, AgreesWithThePlainReadingOfTheRules)
     EXPECT_GT(paired, 1000);
 }
 
+// Deep texts are read, copied, compared and freed without running out of stack.
 TEST(XmlReader, DeepTextsReadCompletely)
 {
     const int depth = 100000;
@@ -122,12 +98,16 @@ TEST(XmlReader, DeepTextsReadCompletely)
     ASSERT_EQ(static_cast<size_t>(2 * depth - 1), ev.size());
     EXPECT_EQ("a=x", xmltest::brief({ev[depth - 1]}));
 
-    XP_ParamIO io;
+    XP_ParamIO io, copy;
     xmltest::load(io, deep);
-    const XP_XML_Node* n = &io.getTree().getRoot();
+    XP_XML_Node* n = &io.getTree().getRoot();
     int levels = 1;
     for (; n->nodeCount() == 1; ++levels) n = n->beginNodes();
     EXPECT_EQ(depth, levels);
     ASSERT_NE(nullptr, n->findElement("k"));
     EXPECT_EQ("v", n->findElement("k")->value);
+    ASSERT_TRUE(io.extract("n0", copy));
+    EXPECT_TRUE(io.compare(copy, ""));
+    n->addElement("k", "w", "");
+    EXPECT_FALSE(io.compare(copy, ""));
 }

@@ -163,10 +163,8 @@ RegValueRestorer::~RegValueRestorer()
     if (RegOpenKeyExA(m_root, m_subKey.c_str(), 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return;
     if (m_existed) RegSetValueExA(k, m_value.c_str(), 0, m_type, m_data.data(), static_cast<DWORD>(m_data.size()));
     else RegDeleteValueA(k, m_value.c_str());
-    DWORD subKeys = 0, values = 0;
-    RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr, nullptr);
     RegCloseKey(k);
-    if (!m_keyExisted && subKeys == 0 && values == 0) RegDeleteKeyA(m_root, m_subKey.c_str());
+    if (!m_keyExisted) removeEmptyKeys(m_root, m_subKey, 1);
 }
 
 std::string exePath()
