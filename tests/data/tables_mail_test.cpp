@@ -146,8 +146,8 @@ TEST(Orvtool, FeaturesColorsAndMailWithTheirResultsInWords)
          "2147483647, not '2147483648'\nusage: orvtool features [NAME [STATE]]\n"},
         {{"colors", "--html", "Q:\\c.html"}, kNone, "", 1, "orvtool: cannot write the page Q:\\c.html: No such file or directory\n"},
         {mail("a.txt"), kFake, "", 0, "handed to the mail client: MAPISendMail gave 0 (success)\n"},
-        {mail("a.txt"), kFake, "ORV_FAKE_MAPI_LOGON=3", 1,
-         "orvtool: the mail client refused the log-on: MAPILogon gave 3 (log-on failed)\n"},
+        {mail("a.txt"), kFake, "ORV_FAKE_MAPI_LOGON=26", 1,
+         "orvtool: the mail client refused the log-on: MAPILogon gave 26 (not supported)\n"},
         {mail("a.txt"), kNone, "", 1, "orvtool: no mail client: MAPI32.DLL cannot be loaded (system error 126)\n"},
         {mail("none"), kFake, "", 1, "orvtool: cannot attach " + dir.file("none") + ": no such file\n"},
     };
