@@ -42,7 +42,8 @@ VSYST_User readUser(const std::string& bytes)
     return user;
 }
 
-std::string written(VSYST_User user)
+// Serialising makes an object of the current user concrete.
+std::string written(VSYST_User& user)
 {
     unsigned char bytes[512];
     V_ASArchiveOut out(bytes, sizeof bytes);
@@ -92,25 +93,22 @@ TEST(User, CurrentUserAsTheSystemKnowsIt)
               text(a.getName()) + "|" + text(a.getFullName()) + "|" + text(a.getComputerName()) + "|" +
               text(a.getDomainName()) + "|" + std::to_string(a.getType()));
 
-    // Serialising makes the object concrete; the record holds the SID and the names.
-    unsigned char bytes[512];
-    V_ASArchiveOut out(bytes, sizeof bytes);
-    b.serializeAsMember(out);
-    const std::string own(static_cast<char*>(sid), GetLengthSid(sid));
-    EXPECT_EQ(record(SidTypeUser, 0, 1, own, name, name, computer, domain),
-              std::string(reinterpret_cast<char*>(bytes), out.position()));
+    // The record holds the SID and the names.
+    const std::string own(static_cast<char*>(sid), GetLengthSid(sid)), bRecord = written(b);
+    EXPECT_EQ(record(SidTypeUser, 0, 1, own, name, name, computer, domain), bRecord);
     unsigned long sidSize = 0;
     const void* sidOfB = b.getUserSID(&sidSize);
     EXPECT_EQ(own, std::string(static_cast<const char*>(sidOfB), sidSize));
     EXPECT_TRUE(b == a && a == b && b.contains(a));
     // An archive one byte short receives nothing.
-    V_ASArchiveOut tight(bytes, out.position() - 1);
+    unsigned char bytes[512];
+    V_ASArchiveOut tight(bytes, static_cast<unsigned long>(bRecord.size() - 1));
     EXPECT_THROW(b.serializeAsMember(tight), VSYST_XRange);
     EXPECT_EQ(0ul, tight.position());
 
     // Read back in another process, the record is that process's current user.
     orvtest::TempDir dir;
-    orvtest::writeFile(dir.file("user.rec"), written(VSYST_User()));
+    orvtest::writeFile(dir.file("user.rec"), written(a));
     orvtest::writeFile(dir.file("bob.rec"), record(SidTypeUser, 0, 1, kBobSid, "bob", ""));
     EXPECT_EQ("equal", orvtest::runChild("userRecord", {dir.file("user.rec")}).out);
     EXPECT_EQ("different", orvtest::runChild("userRecord", {dir.file("bob.rec")}).out);
