@@ -93,15 +93,13 @@ TEST(VersionInfo, ModuleHandleWhoseNameCannotBeFetched)
     orvtest::ScopedEnv env("ORV_FAKE_MFC42_LOG", record.c_str());
     HMODULE mfc = loadFakeMfc42();
     ASSERT_NE(nullptr, mfc);
+    // A module whose name is fetched shows nothing: one box.
+    VSYST_VersionInfo fine(GetModuleHandleA(nullptr), true);
     VSYST_VersionInfo vi(reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x10)), true);
     EXPECT_EQ("2.178.0.0|" + kGeneric + "none", describe(vi));
     std::vector<std::string> boxes = fakeMfc42Calls(record);
     ASSERT_EQ(1u, boxes.size());
     EXPECT_TRUE(boxes[0].find("1200|16|0|") == 0 && boxes[0].size() > 10) << boxes[0];
-
-    // A module whose name is fetched shows nothing.
-    VSYST_VersionInfo fine(GetModuleHandleA(nullptr), true);
-    EXPECT_EQ(1u, fakeMfc42Calls(record).size());
     FreeLibrary(mfc);
 }
 
