@@ -127,10 +127,9 @@ TEST(Pathes, BaseProjectPathDefaultAndStoredValues)
         {true, "D:\\Work", "D:\\Work\\", "", "D:\\Work"}, {true, "D:\\Work/", "D:\\Work/", "", "D:\\Work/"}};
     for (const auto& c : cases) {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Brakmar");
-        HKEY k;
-        if (c.key && RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\Brakmar", &k) == ERROR_SUCCESS) RegCloseKey(k);
-        if (c.value) RegSetKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Brakmar", "BaseProjectPath", REG_SZ, c.value,
-                                     DWORD(strlen(c.value) + 1));
+        if (c.key) regtest::createRaw(HKEY_LOCAL_MACHINE, "Software\\Brakmar");
+        if (c.value)
+            regtest::writeRaw(HKEY_LOCAL_MACHINE, "Software\\Brakmar", "BaseProjectPath", REG_SZ, std::string(c.value) + '\0');
         DebugCapture log;
         EXPECT_EQ(c.want, text(VSYST_Pathes::getBaseProjectPath()));
         char stored[MAX_PATH] = "(none)";
