@@ -394,17 +394,15 @@ TEST_F(RegistryKey, RootKeysHandlesAndTheirAccounting)
     ASSERT_TRUE(h1 && h2 && h1 != h2);
     EXPECT_EQ("root", text(VSYST_RegistryKey(h1, true).getStringValue("v")));
     std::unique_ptr<VSYST_RegistryKey> first(new VSYST_RegistryKey(h1, false));
-    std::vector<VSYST_RegistryKey> copies;
-    for (int i = 0; i < 50; ++i) copies.push_back(*first);   // reallocations copy and destroy too
+    std::vector<VSYST_RegistryKey> copies(4, *first);
     first.reset();
     VSYST_RegistryKey second(h2, false), invalid;
-    for (size_t i = 0; i < copies.size(); i += 2) copies[i] = second;
-    copies[1] = copies[1];   // self-assignment changes nothing
-    copies[3] = invalid;
-    copies[3] = copies[5];   // h1 again
-    for (size_t i = 1; i < copies.size(); i += 2) {
-        EXPECT_TRUE(handleOpen(h1)) << i;
-        copies[i] = second;
+    copies[0] = copies[0];   // self-assignment changes nothing
+    copies[1] = invalid;
+    copies[1] = copies[2];   // h1 again
+    for (VSYST_RegistryKey& copy : copies) {
+        EXPECT_TRUE(handleOpen(h1));
+        copy = second;
     }
     EXPECT_TRUE(!handleOpen(h1) && handleOpen(h2));
 
