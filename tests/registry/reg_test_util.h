@@ -4,6 +4,7 @@
 #define ORV_REG_TEST_UTIL_H
 
 #include "V_String.h"
+#include "support/OrvTestSupport.h"
 
 #include <windows.h>
 
@@ -113,6 +114,32 @@ inline std::vector<std::string> namesIn(HKEY root, const std::string& path, bool
 
 inline std::vector<std::string> valueNames(HKEY root, const std::string& path) { return namesIn(root, path, false); }
 inline std::vector<std::string> subKeyNames(HKEY root, const std::string& path) { return namesIn(root, path, true); }
+
+// A private test key to which HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE and
+// HKEY_USERS of this process lead (its sub-keys cu, lm and u) while it lives.
+struct RootOverride {
+    explicit RootOverride(const char* name) : tk(name)
+    {
+        const char* names[3] = {"cu", "lm", "u"};
+        for (int i = 0; i < 3; ++i) {
+            keys[i] = openOrCreate(tk.handle(), names[i]);
+            ok = keys[i] && RegOverridePredefKey(roots[i], keys[i]) == ERROR_SUCCESS && ok;
+        }
+    }
+    ~RootOverride()
+    {
+        for (int i = 0; i < 3; ++i) {
+            RegOverridePredefKey(roots[i], nullptr);
+            if (keys[i]) RegCloseKey(keys[i]);
+        }
+    }
+    // Where a redirected root really is.
+    HKEY of(HKEY root) const { return keys[std::find(roots, roots + 3, root) - roots]; }
+    orvtest::TestRegKey tk;
+    const HKEY roots[3] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS};
+    HKEY keys[3] = {};
+    bool ok = true;
+};
 
 }  // namespace regtest
 

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cfloat>
 #include <cstring>
 #include <memory>
 
@@ -37,40 +36,18 @@ template <class F> std::string orThrown(F call)
     }
 }
 
-// One reader's forms (value, flag, then the default and throwing forms) in one
-// text: the value when every form gives it, "-" when every form fails as it should.
-std::string forms(const std::vector<std::string>& got, const std::vector<std::string>& failed)
-{
-    std::vector<std::string> same(got.size(), got[0]);
-    same[1] = "ok";
-    if (got == same) return got[0];
-    if (got == failed) return "-";
-    std::string all;
-    for (const std::string& g : got) all += "[" + g + "]";
-    return all;
-}
-
-// Every reader on one value: "string | environment string | integer | float".
+// Every reader on one value: "string | environment string | integer | float";
+// "-" where a reader fails and gives the empty value, "?" and the value where it gives another.
 std::string readings(const VSYST_RegistryKey& k, const char* name)
 {
-    const std::string thrown = "thrown " + text(k.getClassName(name));
-    auto flag = [](bool ok) { return ok ? "ok" : "failed"; };
     bool s = false, e = false, i = false, f = false;
-    return forms({text(k.getStringValue(name, s)), flag(s), text(k.getStringValue(name, "dflt")),
-                  text(k.getStringValue(name, static_cast<const char*>(nullptr))),
-                  orThrown([&] { return text(k.getStringValue(name)); })},
-                 {"", "failed", "dflt", "", thrown}) +
-           " | " +
-           forms({text(k.getEnvStringValue(name, e)), flag(e), orThrown([&] { return text(k.getEnvStringValue(name)); })},
-                 {"", "failed", thrown}) +
-           " | " +
-           forms({std::to_string(k.getIntValue(name, i)), flag(i), std::to_string(k.getIntValue(name, 42L)),
-                  orThrown([&] { return std::to_string(k.getIntValue(name)); })},
-                 {"0", "failed", "42", thrown}) +
-           " | " +
-           forms({std::to_string(k.getFloatValue(name, f)), flag(f),
-                  orThrown([&] { return std::to_string(k.getFloatValue(name)); })},
-                 {"0.000000", "failed", thrown});
+    const std::string got[4] = {text(k.getStringValue(name, s)), text(k.getEnvStringValue(name, e)),
+                                std::to_string(k.getIntValue(name, i)), std::to_string(k.getFloatValue(name, f))};
+    const bool ok[4] = {s, e, i, f};
+    const char* const empty[4] = {"", "", "0", "0.000000"};
+    std::string all;
+    for (int r = 0; r < 4; ++r) all += (r ? " | " : "") + (ok[r] ? got[r] : got[r] == empty[r] ? "-" : "?" + got[r]);
+    return all;
 }
 
 // Results of several calls as "1" and "0".
@@ -117,7 +94,6 @@ TEST_F(RegistryKey, InvalidAndBrokenKeysFailSoftly)
 {
     ASSERT_TRUE(key.setIntValue("kept", 1));
     VSYST_RegistryKey invalid;
-    EXPECT_FALSE(invalid.isValid());
     // A key deleted behind the object's back: its handle stays open but refuses everything.
     ASSERT_TRUE(raw("gone", "kept", REG_DWORD, bytes({1, 0, 0, 0})));
     VSYST_RegistryKey broken(key, "gone", false);
@@ -138,8 +114,6 @@ TEST_F(RegistryKey, InvalidAndBrokenKeysFailSoftly)
                         dead->copyAllValuesTo(key), key.copyAllValuesTo(*dead), dead->copyAllValuesAndSubKeysTo(key)}));
         EXPECT_EQ("unchanged", text(name) + (index ? "moved" : ""));
         EXPECT_EQ("- | - | - | -", readings(*dead, "kept"));
-        EXPECT_EQ(VSYST_RegValNone, dead->getTypeOf("kept"));
-        EXPECT_EQ("<Cannot get class name>", text(dead->getClassName()));
         EXPECT_EQ("thrown <Cannot get class name>\\value", orThrown([&] { return text(dead->getStringValue("value")); }));
         EXPECT_EQ("thrown <Cannot get class name>", orThrown([&] { return std::to_string(dead->getNumberOfSubKeys()); }));
         EXPECT_EQ("thrown <Cannot get class name>", orThrown([&] { return std::to_string(dead->getNumberOfValues()); }));
@@ -147,7 +121,6 @@ TEST_F(RegistryKey, InvalidAndBrokenKeysFailSoftly)
     EXPECT_FALSE(key.copyAllValuesAndSubKeysTo(invalid));
     EXPECT_EQ(std::vector<std::string>{"kept"}, values());
     EXPECT_FALSE(invalid.setValuesBegin());
-    invalid.setValuesEnd();
     // A sub-key of an invalid parent is invalid, even with create.
     EXPECT_FALSE(VSYST_RegistryKey(invalid, "child", true).isValid());
 }
@@ -157,12 +130,11 @@ TEST_F(RegistryKey, EveryKindStoredAndRead)
     const std::string longText(3000, 'L');
     orvtest::ScopedEnv shortVar("ORVTEST_SHORT", "v"), longVar("ORVTEST_LONG", longText.c_str());
     const unsigned char payload[] = {1, 0, 0xFF, 'B', ':'};
-    ASSERT_EQ("1111111111",
+    ASSERT_EQ("11111111",
               bits({key.setStringValue("str", "abc"), key.setStringValue("empty", ""),
                     key.setEnvStringValue("env", "%ORVTEST_SHORT%\\x"), key.setIntValue("int", -2),
-                    key.setIntValue("max", 0x7FFFFFFFL), key.setFloatValue("float", 1.5),
-                    key.setBinaryValue("bin", payload, sizeof payload), key.setBinaryValue("nobytes", nullptr, 0),
-                    key.setStringValue("", "default value"), key.setFloatValue("tiny", DBL_MIN / 4)}));
+                    key.setFloatValue("float", 1.5), key.setBinaryValue("bin", payload, sizeof payload),
+                    key.setBinaryValue("nobytes", nullptr, 0), key.setStringValue("", "default value")}));
 
     // What the library wrote, byte for byte; then values other writers leave.
     // No conversion between kinds; the tag alone decides a binary value's kind.
@@ -172,9 +144,7 @@ TEST_F(RegistryKey, EveryKindStoredAndRead)
         {"empty", REG_SZ, std::string("\0", 1), VSYST_RegValString, " |  | - | -"},
         {"env", REG_SZ, std::string("%ORVTEST_SHORT%\\x\0", 18), VSYST_RegValString, "%ORVTEST_SHORT%\\x | v\\x | - | -"},
         {"int", REG_DWORD, bytes({0xFE, 0xFF, 0xFF, 0xFF}), VSYST_RegValInt, "- | - | -2 | -"},
-        {"max", REG_DWORD, bytes({0xFF, 0xFF, 0xFF, 0x7F}), VSYST_RegValInt, "- | - | 2147483647 | -"},
         {"float", REG_BINARY, bytes({'F', ':', 0, 0, 0, 0, 0, 0, 0xF8, 0x3F}), VSYST_RegValFloat, "- | - | - | 1.500000"},
-        {"tiny", REG_BINARY, bytes({'F', ':', 0, 0, 0, 0, 0, 0, 0x04, 0}), VSYST_RegValFloat, "- | - | - | 0.000000"},
         {"bin", REG_BINARY, bytes({'B', ':', 1, 0, 0xFF, 'B', ':'}), VSYST_RegValBinary, "- | - | - | -"},
         {"nobytes", REG_BINARY, "B:", VSYST_RegValBinary, "- | - | - | -"},
         {"", REG_SZ, std::string("default value\0", 14), VSYST_RegValString, "default value | default value | - | -"},
@@ -211,13 +181,18 @@ TEST_F(RegistryKey, EveryKindStoredAndRead)
     }
     EXPECT_EQ(VSYST_RegValNone, key.getTypeOf("missing"));
     EXPECT_EQ("- | - | - | -", readings(key, "missing"));
-    // The thrown key name: the class string (empty here), a backslash and the value name.
-    EXPECT_EQ("thrown \\absent", orThrown([&] { return std::to_string(key.getIntValue("absent")); }));
+    // The default and throwing forms: the value, else the default, or an exception naming
+    // the key's class string (empty here), a backslash and the value name.
+    EXPECT_EQ("abc|dflt||v\\x|thrown \\missing|-2|42|1.500000",
+              text(key.getStringValue("str", "dflt")) + "|" + text(key.getStringValue("missing", "dflt")) + "|" +
+                  text(key.getStringValue("missing", static_cast<const char*>(nullptr))) + "|" +
+                  text(key.getEnvStringValue("env")) + "|" + orThrown([&] { return text(key.getEnvStringValue("missing")); }) +
+                  "|" + std::to_string(key.getIntValue("int", 42L)) + "|" + std::to_string(key.getIntValue("missing", 42L)) +
+                  "|" + std::to_string(key.getFloatValue("float")));
 
     // Out-of-range arguments are refused without writing anything.
     EXPECT_FALSE(key.setBinaryValue("nodata", nullptr, 4) || key.setBinaryValue("huge", payload, 0xFFFFFFFFul));
-    EXPECT_EQ(VSYST_RegValNone, key.getTypeOf("nodata"));
-    EXPECT_EQ(VSYST_RegValNone, key.getTypeOf("huge"));
+    EXPECT_FALSE(readRaw(HKEY_CURRENT_USER, path(), "nodata") || readRaw(HKEY_CURRENT_USER, path(), "huge"));
 }
 
 TEST_F(RegistryKey, BinaryReaderProtocol)
@@ -236,10 +211,9 @@ TEST_F(RegistryKey, BinaryReaderProtocol)
     const Case cases[] = {
         {key, "five", 4, 5, false, std::string(4, '\0')},   {key, "five", 5, 5, true, std::string(five, 5)},
         {key, "five", 16, 5, true, std::string(five, 5)},   {key, "none", 3, 0, true, ""},
-        {key, "str", 3, 0, false, std::string(3, '\0')},    {key, "str", 16, 0, false, std::string(16, '\0')},
-        {key, "missing", 16, 0, false, std::string(16, '\0')}, {key, "onebyte", 16, 0, false, std::string(16, '\0')},
-        {key, "float", 16, 0, false, std::string(8, '\0')}, {key, "untagged", 16, 0, false, std::string(3, '\0')},
-        {invalid, "five", 2, 0, false, std::string(2, '\0')},
+        {key, "str", 3, 0, false, std::string(3, '\0')},    {key, "missing", 16, 0, false, std::string(16, '\0')},
+        {key, "onebyte", 16, 0, false, std::string(16, '\0')}, {key, "float", 16, 0, false, std::string(8, '\0')},
+        {key, "untagged", 16, 0, false, std::string(3, '\0')}, {invalid, "five", 2, 0, false, std::string(2, '\0')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " in " + std::to_string(c.in));
@@ -251,13 +225,10 @@ TEST_F(RegistryKey, BinaryReaderProtocol)
         EXPECT_EQ(c.buffer + std::string(sizeof buf - c.buffer.size(), '\xCC'), std::string(buf, sizeof buf));
     }
     // A null buffer asks for the size; a null size is refused.
-    for (unsigned long capacity : {0ul, 100ul}) {
-        unsigned long size = capacity;
-        EXPECT_FALSE(key.getBinaryValue("five", nullptr, &size));
-        EXPECT_EQ(5u, size);
-    }
+    unsigned long size = 100;
     char buf[8];
-    EXPECT_FALSE(key.getBinaryValue("five", buf, nullptr));
+    EXPECT_FALSE(key.getBinaryValue("five", nullptr, &size) || key.getBinaryValue("five", buf, nullptr));
+    EXPECT_EQ(5u, size);
 }
 
 TEST_F(RegistryKey, OpeningSubKeysClassNamesAndCounts)
@@ -310,9 +281,8 @@ TEST_F(RegistryKey, DeletingValuesAndTrees)
         ASSERT_TRUE(raw(p, "v", REG_SZ, std::string("1\0", 2)) && raw(p, "w", REG_DWORD, "1234"));
     VSYST_RegistryKey t(key, "t", false);
     EXPECT_TRUE(t.deleteAllValuesAndSubKeys());
-    // The key itself stays, empty and usable.
+    // The key itself stays, empty.
     EXPECT_TRUE(exists("t") && subKeyNames(HKEY_CURRENT_USER, path("t")).empty() && values("t").empty());
-    EXPECT_TRUE(t.setIntValue("still usable", 1));
     ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("t\\again\\deeper")));
     // Deleting by name; gone already; an empty name would be this key itself.
     EXPECT_EQ("100", bits({key.deleteAllValuesAndSubKeys("t"), key.deleteAllValuesAndSubKeys("t"),
@@ -353,13 +323,13 @@ TEST_F(RegistryKey, CopyingValuesAndTrees)
     VSYST_RegistryKey valuesKey(root, values.subPath().c_str(), false);
     EXPECT_TRUE(key.copyAllValuesTo(valuesKey) && subKeyNames(HKEY_CURRENT_USER, values.subPath()).empty());
     EXPECT_EQ(source, dump(values.subPath()));
-    // Tree copies between key objects, and between handles no key object
-    // holds, which are closed when the copy returns.
-    HKEY from = openRaw(HKEY_CURRENT_USER, path()), to = openRaw(HKEY_CURRENT_USER, viaHandles.subPath());
-    ASSERT_TRUE(from && to);
+    // Tree copies between key objects, and between handles: one a key object
+    // holds survives, one no key object holds is closed when the copy returns.
+    HKEY held = openRaw(HKEY_CURRENT_USER, path()), other = openRaw(HKEY_CURRENT_USER, viaHandles.subPath());
+    VSYST_RegistryKey holder(held, false);
     EXPECT_TRUE(key.copyAllValuesAndSubKeysTo(VSYST_RegistryKey(root, tree.subPath().c_str(), false)));
-    EXPECT_TRUE(VSYST_RegistryKey::copyAllValuesAndSubKeysTo(from, to));
-    EXPECT_FALSE(handleOpen(from) || handleOpen(to));
+    EXPECT_TRUE(VSYST_RegistryKey::copyAllValuesAndSubKeysTo(held, other));
+    EXPECT_TRUE(handleOpen(held) && !handleOpen(other));
     for (const std::string& copy : {tree.subPath(), viaHandles.subPath()}) {
         SCOPED_TRACE(copy);
         EXPECT_EQ(source, dump(copy));
@@ -369,21 +339,11 @@ TEST_F(RegistryKey, CopyingValuesAndTrees)
                                         classOf(HKEY_CURRENT_USER, copy + "\\sub\\inner") + "|" +
                                         classOf(HKEY_CURRENT_USER, copy + "\\empty"));
     }
-    // A handle some key object holds survives. With a null handle there is no
-    // copy, and the other handle is still taken over.
-    HKEY held = openRaw(HKEY_CURRENT_USER, path()), other = openRaw(HKEY_CURRENT_USER, viaHandles.subPath());
-    VSYST_RegistryKey holder(held, false);
-    EXPECT_TRUE(VSYST_RegistryKey::copyAllValuesAndSubKeysTo(held, other));
-    EXPECT_TRUE(handleOpen(held) && !handleOpen(other));
-    EXPECT_EQ("text", text(holder.getStringValue("s")));
+    // With a null handle there is no copy, and the other handle is still taken over.
     HKEY lone = openRaw(HKEY_CURRENT_USER, path());
     EXPECT_FALSE(VSYST_RegistryKey::copyAllValuesAndSubKeysTo(lone, nullptr) || handleOpen(lone) ||
                  VSYST_RegistryKey::copyAllValuesAndSubKeysTo(nullptr, nullptr));
 
-    // Copying over existing values replaces them; others stay.
-    ASSERT_TRUE(valuesKey.setStringValue("s", "old") && valuesKey.setStringValue("only-here", "1"));
-    EXPECT_TRUE(key.copyAllValuesTo(valuesKey));
-    EXPECT_EQ("text|1", text(valuesKey.getStringValue("s")) + "|" + text(valuesKey.getStringValue("only-here")));
     // A value name longer than the buffer stops the copy with false, and so does a read-only target.
     ASSERT_TRUE(raw("sub", std::string(200, 'n'), REG_SZ, std::string("x\0", 2)));
     EXPECT_FALSE(VSYST_RegistryKey(key, "sub", false).copyAllValuesTo(valuesKey));
@@ -422,8 +382,6 @@ TEST_F(RegistryKey, EnumerationByIndex)
 TEST_F(RegistryKey, RootKeysHandlesAndTheirAccounting)
 {
     ASSERT_TRUE(raw("", "v", REG_SZ, std::string("root\0", 5)));
-    for (VSYST_RegistryRootKey r : {VSYST_RegCurrentUser, VSYST_RegLocalMachine, VSYST_RegUsers, VSYST_RegClassesRoot})
-        EXPECT_TRUE(VSYST_RegistryKey(r).isValid() && VSYST_RegistryKey(r, VSYST_RegReadOnly).isValid()) << r;
     VSYST_RegistryKey hkcu(VSYST_RegCurrentUser, VSYST_RegReadOnly);
     EXPECT_EQ("root", text(VSYST_RegistryKey(hkcu, path().c_str(), false).getStringValue("v")));
     EXPECT_EQ("000", bits({VSYST_RegistryKey(static_cast<VSYST_RegistryRootKey>(0x12345678ul)).isValid(),
@@ -436,30 +394,21 @@ TEST_F(RegistryKey, RootKeysHandlesAndTheirAccounting)
     ASSERT_TRUE(h1 && h2 && h1 != h2);
     EXPECT_EQ("root", text(VSYST_RegistryKey(h1, true).getStringValue("v")));
     std::unique_ptr<VSYST_RegistryKey> first(new VSYST_RegistryKey(h1, false));
-    EXPECT_EQ("root", text(first->getStringValue("v")));
-    std::vector<VSYST_RegistryKey> copies;
-    for (int i = 0; i < 50; ++i) copies.push_back(*first);   // reallocations copy and destroy too
+    std::vector<VSYST_RegistryKey> copies(4, *first);
     first.reset();
     VSYST_RegistryKey second(h2, false), invalid;
-    for (size_t i = 0; i < copies.size(); i += 2) copies[i] = second;
-    copies[1] = copies[1];   // self-assignment changes nothing
-    copies[3] = invalid;
-    copies[3] = copies[5];   // h1 again
-    for (size_t i = 1; i < copies.size(); i += 2) {
-        EXPECT_TRUE(handleOpen(h1)) << i;
-        copies[i] = second;
+    copies[0] = copies[0];   // self-assignment changes nothing
+    copies[1] = invalid;
+    copies[1] = copies[2];   // h1 again
+    for (VSYST_RegistryKey& copy : copies) {
+        EXPECT_TRUE(handleOpen(h1));
+        copy = second;
     }
     EXPECT_TRUE(!handleOpen(h1) && handleOpen(h2));
 
     // Open handles until one reuses h1's value; a second close of h1 would hit it.
     std::vector<HKEY> fresh;
     for (int i = 0; i < 8; ++i) fresh.push_back(openRaw(HKEY_CURRENT_USER, path()));
-    {
-        VSYST_RegistryKey copy(second), assigned;
-        assigned = copy;
-        assigned = invalid;
-        EXPECT_FALSE(VSYST_RegistryKey(invalid).isValid());
-    }
     copies.clear();
     EXPECT_TRUE(handleOpen(h2) && second.getNumberOfValues() == 1);
     second = invalid;
@@ -468,12 +417,4 @@ TEST_F(RegistryKey, RootKeysHandlesAndTheirAccounting)
         EXPECT_TRUE(handleOpen(k));
         RegCloseKey(k);
     }
-    // Keys opened by name share nothing: each closes its own handle.
-    {
-        VSYST_RegistryKey a(key, "", false), b(key, "", false);
-        VSYST_RegistryKey c(a);
-        a = b;
-        EXPECT_TRUE(c.setIntValue("x", 1) && a.setIntValue("y", 1));
-    }
-    EXPECT_EQ(3, key.getNumberOfValues());
 }

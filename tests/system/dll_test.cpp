@@ -52,7 +52,7 @@ TEST(DLLRegistry, LoadLockUnloadAndTheExitHandler)
     EXPECT_TRUE(dll->loadDLLifNotLoaded() && !dll->loadDLLifNotLoaded());
     EXPECT_TRUE(dll->isLoaded() && dll->isUnloadable() && moduleLoaded(kPlain));
     {
-        VSYST_LockDLL lock(dll), none(nullptr);
+        VSYST_LockDLL lock(dll), again(dll), none(nullptr);
         EXPECT_FALSE(dll->isUnloadable() || dll->unloadDLLifLoaded());
         EXPECT_TRUE(dll->isLoaded() && moduleLoaded(kPlain));
     }

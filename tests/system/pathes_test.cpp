@@ -3,6 +3,7 @@
 #include "VSYST_Pathes.h"
 #include "VSYST_VersionInfo.h"
 #include "diag/LogCapture.h"
+#include "registry/reg_test_util.h"
 #include "support/OrvTestSupport.h"
 #include "system/orv_system_internal.h"
 
@@ -14,34 +15,24 @@
 namespace {
 
 const char kOwn[] = "\\Brakmar\\T.R.I.O.N.(R) Platform\\Generic Application\\2.178\\";
-const HKEY kRoots[2] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
 
-std::string text(const V_STRING& s) { return std::string(s.data(), s.length()); }
+using regtest::text;
 bool isFolder(const std::string& p) { return GetFileAttributesA(p.c_str()) & FILE_ATTRIBUTE_DIRECTORY; }
 
 struct Profile {
-    Profile() : key("pathes")
+    Profile() : roots("pathes")
     {
         const char* folders[3][2] = {{"AppData", "Roaming"}, {"Personal", "Docs"}, {"Common AppData", "Common"}};
         for (int i = 0; i < 3; ++i) {
-            if (i < 2) RegCreateKeyA(key.handle(), i ? "lm" : "cu", &roots[i]);
-            if (i < 2) RegOverridePredefKey(kRoots[i], roots[i]);
             const std::string path = dir.file(folders[i][1]);
             CreateDirectoryA(path.c_str(), nullptr);
-            RegSetKeyValueA(kRoots[i / 2], "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-                            folders[i][0], REG_SZ, path.c_str(), DWORD(path.size() + 1));
-        }
-    }
-    ~Profile()
-    {
-        for (int i = 0; i < 2; ++i) {
-            RegOverridePredefKey(kRoots[i], nullptr);
-            RegCloseKey(roots[i]);
+            RegSetKeyValueA(i < 2 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,
+                            "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", folders[i][0],
+                            REG_SZ, path.c_str(), DWORD(path.size() + 1));
         }
     }
     orvtest::TempDir dir;
-    orvtest::TestRegKey key;
-    HKEY roots[2] = {};
+    regtest::RootOverride roots;
 };
 
 // The library finds the shell's functions by name; these stand in for them.
@@ -136,10 +127,9 @@ TEST(Pathes, BaseProjectPathDefaultAndStoredValues)
         {true, "D:\\Work", "D:\\Work\\", "", "D:\\Work"}, {true, "D:\\Work/", "D:\\Work/", "", "D:\\Work/"}};
     for (const auto& c : cases) {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Brakmar");
-        HKEY k;
-        if (c.key && RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\Brakmar", &k) == ERROR_SUCCESS) RegCloseKey(k);
-        if (c.value) RegSetKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Brakmar", "BaseProjectPath", REG_SZ, c.value,
-                                     DWORD(strlen(c.value) + 1));
+        if (c.key) regtest::createRaw(HKEY_LOCAL_MACHINE, "Software\\Brakmar");
+        if (c.value)
+            regtest::writeRaw(HKEY_LOCAL_MACHINE, "Software\\Brakmar", "BaseProjectPath", REG_SZ, std::string(c.value) + '\0');
         DebugCapture log;
         EXPECT_EQ(c.want, text(VSYST_Pathes::getBaseProjectPath()));
         char stored[MAX_PATH] = "(none)";

