@@ -1,7 +1,7 @@
 // Failure diagnostics without the registry: V_DIAG_DUMP, HRESULT reports with
 // the thread's COM error information, the event log, requests, indentation, TLS,
 // and the security dumps on the real process and thread tokens and on security
-// descriptors read back from a registry key or built with the system's calls.
+// descriptors built with the system's calls.
 #include "VDIAG_FailureDiagnostics.h"
 #include "VSYST_DumpStream.h"
 #include "diag/LogCapture.h"
@@ -145,9 +145,7 @@ ORV_TEST_CHILD(win9x)
                           reinterpret_cast<void*>(argv[0][0] == 'f' ? &failVersion : &win9xVersion));
     VSYST_DumpStream::getStdStream().setMode(VSYST_DumpStream::DSM_Console);
     V_DIAG_DUMP("logMessage %d", Diag::logMessage(1, "x", EVENTLOG_ERROR_TYPE, nullptr) ? 1 : 0);
-    SECURITY_DESCRIPTOR descriptor;
-    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    Diag::dumpSecurityDescriptor(&descriptor);
+    Diag::dumpSecurityDescriptor(nullptr);
     Diag::dumpProcessUserIdentityString();
     Diag::dumpThreadUserIdentityString();
     return 0;
