@@ -41,21 +41,6 @@ std::string takeErrorInfo()
 
 }  // namespace
 
-TEST(DiagDump, FormatsWritesAndCuts)
-{
-    StdLogCapture log;
-    size_t start = log.size();
-    EXPECT_EQ(&VSYST_DumpStream::getStdStream(), &V_DIAG_DUMP("%s=%d", "a", 5));
-    V_DIAG_DUMP(nullptr) << "tail\n";
-    VDIAG_C::V_DIAG_DUMP("%04x|", 255);
-    VDIAG_C::V_DIAG_DUMP(nullptr);
-    const std::string x(4095, 'x');
-    V_DIAG_DUMP("%s", x.c_str());
-    V_DIAG_DUMP("%s", (x + "yz").c_str());
-    VDIAG_C::V_DIAG_DUMP("%s%s", x.c_str(), "!");
-    EXPECT_EQ("a=5\r\ntail\r\n00ff|\r\n" + x + "\r\n" + x + "\r\n" + x + "\r\n", log.since(start));
-}
-
 TEST(Hresult, ReportsAndLeavesErrorInfoForFailures)
 {
     const char* mine = "diag_messages.dll";
@@ -192,10 +177,19 @@ TEST(Requests, UniqueAcrossThreadsAndWrapAfter999)
     EXPECT_EQ(1u, Diag::getRequestId());
 }
 
-TEST(Requests, NestingContextsAndIndentation)
+// V_DIAG_DUMP lines, cut to fit, then the closing texts of nested indentations.
+TEST(DiagDump, LinesCutAndRequestsNestWithTheirIndentation)
 {
     StdLogCapture log;
     size_t start = log.size();
+    EXPECT_EQ(&VSYST_DumpStream::getStdStream(), &V_DIAG_DUMP("%s=%d", "a", 5));
+    V_DIAG_DUMP(nullptr) << "tail\n";
+    VDIAG_C::V_DIAG_DUMP("%04x|", 255);
+    VDIAG_C::V_DIAG_DUMP(nullptr);
+    const std::string x(4095, 'x');
+    V_DIAG_DUMP("%s", x.c_str());
+    V_DIAG_DUMP("%s", (x + "yz").c_str());
+    VDIAG_C::V_DIAG_DUMP("%s%s", x.c_str(), "!");
     Diag::removeRequest();   // none open: nothing happens
     const long processIndent = Diag::getIndent();
     {
@@ -222,7 +216,7 @@ TEST(Requests, NestingContextsAndIndentation)
         EXPECT_TRUE(Diag::getIndent() == 2 && !outer.hiddenRqHeader());
     }
     EXPECT_TRUE(Diag::getRequestId() == 0 && Diag::getIndent() == processIndent);
-    EXPECT_EQ("}\r\nend\r\n", log.since(start));
+    EXPECT_EQ("a=5\r\ntail\r\n00ff|\r\n" + x + "\r\n" + x + "\r\n" + x + "\r\n}\r\nend\r\n", log.since(start));
 }
 
 TEST(TlsMan, TemplateBlocksAndSlots)
@@ -309,26 +303,11 @@ TEST(SecurityDump, DescriptorsReadBackEdgesAndFailures)
 {
     // A DACL with both supported kinds of entry, assorted rights and flags, and
     // an audit entry, in a self-relative descriptor.
+    PSECURITY_DESCRIPTOR read = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "G:BAD:(A;OICI;0x801f01ff;;;WD)(D;CINPIO;0x70050003;;;AN)(A;OICINPIOID;0x001a0000;;;BA)(AU;SA;0x10;;;WD)",
+        SDDL_REVISION_1, &read, nullptr));
     const DWORD sidLength = GetLengthSid(sid("S-1-1-0"));
-    unsigned char aclBytes[512];
-    PACL acl = reinterpret_cast<PACL>(aclBytes);
-    ASSERT_TRUE(InitializeAcl(acl, sizeof aclBytes, ACL_REVISION));
-    ASSERT_TRUE(AddAccessAllowedAceEx(acl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, 0x801F01FF, sid("S-1-1-0")));
-    ASSERT_TRUE(AddAccessDeniedAceEx(acl, ACL_REVISION, CONTAINER_INHERIT_ACE | NO_PROPAGATE_INHERIT_ACE | INHERIT_ONLY_ACE,
-                                     0x70050003, sid("S-1-5-7")));
-    ASSERT_TRUE(AddAccessAllowedAceEx(acl, ACL_REVISION, VALID_INHERIT_FLAGS, 0x001A0000, sid("S-1-5-32-544")));
-    unsigned char audit[64] = {SYSTEM_AUDIT_ACE_TYPE, SUCCESSFUL_ACCESS_ACE_FLAG, static_cast<unsigned char>(8 + sidLength), 0, 0x10};
-    std::memcpy(audit + 8, sid("S-1-1-0"), sidLength);
-    ASSERT_TRUE(AddAce(acl, ACL_REVISION, MAXDWORD, audit, 8 + sidLength));
-    SECURITY_DESCRIPTOR built;
-    InitializeSecurityDescriptor(&built, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&built, TRUE, acl, FALSE);
-    SetSecurityDescriptorGroup(&built, sid("S-1-5-32-544"), FALSE);
-
-    unsigned char read[1024];
-    DWORD size = sizeof read;
-    ASSERT_TRUE(MakeSelfRelativeSD(&built, read, &size));
-
     StdLogCapture log;
     auto dump = [&log](void* descriptor) {
         size_t start = log.size();
@@ -336,7 +315,7 @@ TEST(SecurityDump, DescriptorsReadBackEdgesAndFailures)
         return log.since(start);
     };
     EXPECT_EQ("Security descriptor dump\r\nGroup SID is : S-1-5-32-544\r\nDACL is:\r\n{\r\n"
-                  "AclRevision:2, Sbz1:0, AclSize:512, AceCount:4, Sbz2:0\r\n"
+                  "AclRevision:2, Sbz1:0, AclSize:92, AceCount:4, Sbz2:0\r\n"
                   "ACE #0\r\n{\r\nACE type : ACCESS_ALLOWED_ACE_TYPE, access mask: 801F01FFh\r\nSpecific rights : 000001FFh\r\n"
                   "Standard rights:\r\nSTANDARD_RIGHTS_ALL\r\nGENERIC_READ\r\n"
                   "ACE AceFlags: OBJECT_INHERIT_ACE CONTAINER_INHERIT_ACE\r\nACE SID : S-1-1-0\r\n}\r\n"
@@ -349,6 +328,7 @@ TEST(SecurityDump, DescriptorsReadBackEdgesAndFailures)
                   "ACE SID : S-1-5-32-544\r\n}\r\n"
                   "ACE #3\r\n{\r\nACE type SYSTEM_AUDIT_ACE_TYPE - formating not implemented\r\n}\r\n}\r\n",
               dump(read));
+    LocalFree(read);
 
     const std::string title = "Security descriptor dump\r\n";
     EXPECT_EQ(" dumpSecurityDescriptor - NULL security descriptor passed as argument\r\n", dump(nullptr));
