@@ -38,7 +38,7 @@ TEST(ModuleLevels, RegistryRulesReferencesAndGrowth)
 
     // The library only opens the platform key.
     HKEY platform;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPlatform, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &platform, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, kPlatform, &platform));
     RegCloseKey(platform);
     // No value: level 0 and a value 0 is made; while it stays, the slot is not read again.
     const std::string missing = "missing", three = "three", minus = "minus";
@@ -90,7 +90,7 @@ TEST(OrvtoolDiag, LevelEventAndTour)
 {
     // orvtool runs in a process of its own: the machine key itself, made here.
     HKEY platform;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPlatform, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &platform, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, kPlatform, &platform));
     RegCloseKey(platform);
     const std::string module = "OrvTest-" + std::to_string(GetCurrentProcessId());
     auto orvtool = [](const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {

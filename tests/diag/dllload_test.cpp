@@ -29,7 +29,8 @@ TEST(DllLoad, ConsoleLogFromLoadUntilDoInit)
                                                          {"ORV_STDLOGFILE=", "ORVFT_TRACE_APPLINITEXIT="});
             EXPECT_EQ(0u, r.exitCode) << r.err;
             // The console output ends inside doInit, where the standard log opens.
-            EXPECT_EQ(c.console ? "before doInit\r\n\r\nVSYST_ApplInitExit::doInit s_initCounter==1" : "", r.out) << c.bytes;
+            EXPECT_EQ(c.console ? "before doInit\r\n\r\nVSYST_ApplInitExit::doInit s_initCounter==1" : "", r.out)
+                << c.bytes;
             EXPECT_EQ("tls index allocated: yes\nloading thread's block: yes\ntls index freed at unload: yes\n"
                       "debugger received before doInit\r\ndebugger received after doInit\r\n",
                       r.err)
@@ -37,7 +38,7 @@ TEST(DllLoad, ConsoleLogFromLoadUntilDoInit)
         }
         RegCloseKey(key);
     }
-    orvtest::removeEmptyKeys(HKEY_LOCAL_MACHINE, kDiagnostics, 3);
+    orvtest::removeEmptyKeys(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brakmar\\T.R.I.O.N.(R) Platform", 2);   // above the value's key
     // doInit opened the standard log, which reads its per-user value.
     orvtest::removeEmptyKeys(HKEY_CURRENT_USER, "Software\\Brakmar\\T.R.I.O.N.(R) Platform", 2);
 }

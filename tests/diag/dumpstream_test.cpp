@@ -25,7 +25,8 @@ namespace {
 std::string banners(const std::string& text)
 {
     const std::string stamp = R"(\d\d:\d\d:\d\d \d\d\.\d\d\.\d{4})", line = "\r\n" + std::string(50, '-') + "\r\n";
-    const std::string r = std::regex_replace(text, std::regex("APPLICATION DUMP STARTED AT : " + stamp + line), "<start>");
+    const std::string r =
+        std::regex_replace(text, std::regex("APPLICATION DUMP STARTED AT : " + stamp + line), "<start>");
     return std::regex_replace(r, std::regex(line + "APPLICATION DUMP FINISHED AT : " + stamp + "\r\n\r\n"), "<end>");
 }
 
