@@ -1,4 +1,5 @@
-// Module levels against the machine's registry (fixed keys, under a lock), and orvtool diag.
+// Module levels in the machine's registry (seen through a key of the test's
+// own), and orvtool diag against the real machine key, under a lock.
 #include "VDIAG_FailureDiagnostics.h"
 #include "support/OrvTestSupport.h"
 
@@ -6,7 +7,6 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,10 +14,8 @@ using Diag = VDIAG_FailureDiagnostics;
 
 namespace {
 
-const std::string kPath[] = {"Software\\Brakmar", "Software\\Brakmar\\T.R.I.O.N.(R) Platform",
-                             "Software\\Brakmar\\T.R.I.O.N.(R) Platform\\Diagnostics",
-                             "Software\\Brakmar\\T.R.I.O.N.(R) Platform\\Diagnostics\\Application"};
-const char* const kApp = kPath[3].c_str();
+const char kPlatform[] = "Software\\Brakmar\\T.R.I.O.N.(R) Platform";
+const char kApp[] = "Software\\Brakmar\\T.R.I.O.N.(R) Platform\\Diagnostics\\Application";
 
 DWORD stored(const std::string& name)   // 0xDEAD: no REG_DWORD value
 {
@@ -27,44 +25,23 @@ DWORD stored(const std::string& name)   // 0xDEAD: no REG_DWORD value
 void store(const std::string& name, DWORD value) { RegSetKeyValueA(HKEY_LOCAL_MACHINE, kApp, name.c_str(), REG_DWORD, &value, 4); }
 void drop(const std::string& name) { RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kApp, name.c_str()); }
 
-// The library only opens the platform key, so it is made here. Puts back every
-// value named through it and removes the keys that were not there before.
-class Levels {
-public:
-    Levels()
-    {
-        for (const std::string& p : kPath) {
-            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, p.c_str(), 0, KEY_READ, &m_key)) ++m_missing;
-            else RegCloseKey(m_key);
-        }
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPath[1].c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr);
-    }
-    ~Levels()
-    {
-        RegCloseKey(m_key);
-        m_restorers.clear();
-        for (int i = 3; i >= 4 - m_missing; --i) orvtest::removeEmptyKeys(HKEY_LOCAL_MACHINE, kPath[i], 1);
-    }
-    std::string watch(const std::string& name)
-    {
-        m_restorers.emplace_back(new orvtest::RegValueRestorer(HKEY_LOCAL_MACHINE, kApp, name));
-        return name;
-    }
-    std::string module(const std::string& tag) { return watch("OrvTest-" + std::to_string(GetCurrentProcessId()) + "-" + tag); }
-
-private:
-    int m_missing = 0;
-    HKEY m_key = nullptr;
-    std::vector<std::unique_ptr<orvtest::RegValueRestorer>> m_restorers;
-};
-
 }  // namespace
 
 TEST(ModuleLevels, RegistryRulesReferencesAndGrowth)
 {
-    Levels levels;
+    orvtest::TestRegKey machine("diaglevels");
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine.handle()));
+    // Without the platform key: level 0, whatever was set, and nothing written.
+    Diag::getModuleDiagLevel("unopenable") = 4;
+    EXPECT_EQ(0, Diag::getModuleDiagLevel("unopenable"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(machine.handle(), "Software")) << "something was written";
+
+    // The library only opens the platform key.
+    HKEY platform;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, kPlatform, &platform));
+    RegCloseKey(platform);
     // No value: level 0 and a value 0 is made; while it stays, the slot is not read again.
-    const std::string missing = levels.module("missing"), three = levels.module("three"), minus = levels.module("minus");
+    const std::string missing = "missing", three = "three", minus = "minus";
     int& a = Diag::getModuleDiagLevel(missing.c_str());
     EXPECT_TRUE(a == 0 && stored(missing) == 0);
     a = 7;
@@ -93,41 +70,29 @@ TEST(ModuleLevels, RegistryRulesReferencesAndGrowth)
     EXPECT_EQ(&a, &Diag::getModuleDiagLevelFromRef(ref, "another name"));
     EXPECT_EQ(0xDEADu, stored(missing));
 
-    drop(levels.watch(""));   // a null module is the empty name, at level 0, and writes no value
+    // A null module is the empty name, at level 0, and writes no value.
     EXPECT_EQ(&Diag::getModuleDiagLevel(""), &Diag::getModuleDiagLevel(nullptr));
     EXPECT_TRUE(Diag::getModuleDiagLevel(nullptr) == 0 && stored("") == 0xDEAD);
 
     // Past 100 modules the table grows; slots and references stay.
-    std::vector<std::string> names;
-    for (int i = 0; i < 130; ++i) store(names.emplace_back(levels.module(std::to_string(i))), static_cast<DWORD>(i));
-    const int firstRef = Diag::getModuleDiagLevelRef(names[0].c_str());
+    for (int i = 0; i < 130; ++i) store("m" + std::to_string(i), static_cast<DWORD>(i));
+    const int firstRef = Diag::getModuleDiagLevelRef("m0");
     for (int i = 0; i < 130; ++i) {
-        EXPECT_EQ(i, Diag::getModuleDiagLevel(names[i].c_str()));
-        EXPECT_EQ(firstRef + i, Diag::getModuleDiagLevelRef(names[i].c_str()));
-    }
-    EXPECT_EQ(&b, &Diag::getModuleDiagLevel(three.c_str())) << "a slot moved as the table grew";
-    for (int i = 0; i < 130; ++i) {
+        EXPECT_EQ(i, Diag::getModuleDiagLevel(("m" + std::to_string(i)).c_str()));
         int ref = firstRef + i;
         EXPECT_EQ(i, Diag::getModuleDiagLevelFromRef(ref, nullptr));
     }
-}
-
-TEST(ModuleLevels, UnopenableKeysGiveLevelZero)
-{
-    // HKEY_LOCAL_MACHINE seen through an empty key.
-    orvtest::TestRegKey empty("diaglevels");
-    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, empty.handle()));
-    Diag::getModuleDiagLevel("OrvTest-unopenable") = 4;
-    EXPECT_EQ(0, Diag::getModuleDiagLevel("OrvTest-unopenable"));
-    HKEY k;
-    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(empty.handle(), "Software", 0, KEY_READ, &k)) << "something was written";
+    EXPECT_EQ(&b, &Diag::getModuleDiagLevel(three.c_str())) << "a slot moved as the table grew";
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
 }
 
 TEST(OrvtoolDiag, LevelEventAndTour)
 {
-    Levels levels;
-    const std::string module = levels.module("tool");
+    // orvtool runs in a process of its own: the machine key itself, made here.
+    HKEY platform;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, kPlatform, &platform));
+    RegCloseKey(platform);
+    const std::string module = "OrvTest-" + std::to_string(GetCurrentProcessId());
     auto orvtool = [](const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
         const orvtest::ChildResult r = orvtest::runOrvtool(args, env);
         return std::make_pair(r.exitCode, r.out);
@@ -149,5 +114,7 @@ TEST(OrvtoolDiag, LevelEventAndTour)
                              "orvtool: diagnostics of request 1\n{\n}\nReturn code: HRESULT = 0x80070005\n"
                              "Return code: HRESULT = 0x00000000\n"})
         EXPECT_NE(std::string::npos, tour.find(text)) << text << tour;
-    orvtest::removeEmptyKeys(HKEY_CURRENT_USER, "Software\\Brakmar\\T.R.I.O.N.(R) Platform", 2);
+    drop(module);
+    orvtest::removeEmptyKeys(HKEY_LOCAL_MACHINE, kApp, 4);
+    orvtest::removeEmptyKeys(HKEY_CURRENT_USER, kPlatform, 2);
 }

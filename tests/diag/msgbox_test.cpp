@@ -1,6 +1,7 @@
 // Message boxes: the "MFC42" path, the MessageBoxA fallbacks and their titles,
 // the permission, and the countdown panel (its calls to the system observed
-// and steered through the library's import table, so no 20-second wait).
+// and steered through the library's import table, so no 20-second wait; its
+// colours are checked on a real screen by gui-check.sh).
 #include "V_Exception.h"
 #include "V_MsgBox.h"
 #include "VSYST_DumpStream.h"
@@ -40,16 +41,14 @@ std::string debugTitle(const std::string& name) { return name + " " + orvtest::p
 
 struct PanelLog {
     int dcs = 0, deleted = 0, pressAtCycle = -1;
-    bool cursorInside = true;
+    POINT cursor = {0, 0};
     std::vector<DWORD> sleeps;   // one a cycle
     std::vector<RECT> fills;
     std::vector<std::pair<std::string, UINT>> texts;
-    std::vector<COLORREF> textColours;
 };
 PanelLog s_panel;
 HDC (WINAPI* s_realCreateDC)(LPCSTR, LPCSTR, LPCSTR, const DEVMODEA*);
 BOOL (WINAPI* s_realDeleteDC)(HDC);
-COLORREF (WINAPI* s_realSetTextColor)(HDC, COLORREF);
 
 HDC WINAPI countCreateDC(LPCSTR a, LPCSTR b, LPCSTR c, const DEVMODEA* d) { ++s_panel.dcs; return s_realCreateDC(a, b, c, d); }
 BOOL WINAPI countDeleteDC(HDC dc) { ++s_panel.deleted; return s_realDeleteDC(dc); }
@@ -61,10 +60,7 @@ SHORT WINAPI button(int key)
 }
 BOOL WINAPI cursor(LPPOINT pt)
 {
-    RECT desk;
-    GetWindowRect(GetDesktopWindow(), &desk);
-    pt->x = s_panel.cursorInside ? (desk.left + desk.right) / 2 : desk.left + 1;
-    pt->y = s_panel.cursorInside ? (desk.top + desk.bottom) / 2 : desk.top + 1;
+    *pt = s_panel.cursor;
     return TRUE;
 }
 BOOL WINAPI recordFill(HDC, int, int, UINT, const RECT* r, LPCSTR, UINT, const INT*)
@@ -72,7 +68,6 @@ BOOL WINAPI recordFill(HDC, int, int, UINT, const RECT* r, LPCSTR, UINT, const I
     if (r) s_panel.fills.push_back(*r);
     return TRUE;
 }
-COLORREF WINAPI recordColour(HDC dc, COLORREF c) { s_panel.textColours.push_back(c); return s_realSetTextColor(dc, c); }
 int WINAPI recordText(HDC, LPCSTR text, int, LPRECT, UINT format)
 {
     s_panel.texts.emplace_back(text, format);
@@ -83,7 +78,6 @@ struct PanelHooks {
     IatHook create{kDll, "gdi32.dll", "CreateDCA", reinterpret_cast<void*>(countCreateDC)};
     IatHook del{kDll, "gdi32.dll", "DeleteDC", reinterpret_cast<void*>(countDeleteDC)};
     IatHook fill{kDll, "gdi32.dll", "ExtTextOutA", reinterpret_cast<void*>(recordFill)};
-    IatHook colour{kDll, "gdi32.dll", "SetTextColor", reinterpret_cast<void*>(recordColour)};
     IatHook sleep{kDll, "kernel32.dll", "Sleep", reinterpret_cast<void*>(noSleep)};
     IatHook key{kDll, "user32.dll", "GetAsyncKeyState", reinterpret_cast<void*>(button)};
     IatHook pos{kDll, "user32.dll", "GetCursorPos", reinterpret_cast<void*>(cursor)};
@@ -93,7 +87,6 @@ struct PanelHooks {
         s_panel = PanelLog();
         s_realCreateDC = reinterpret_cast<decltype(s_realCreateDC)>(create.original());
         s_realDeleteDC = reinterpret_cast<decltype(s_realDeleteDC)>(del.original());
-        s_realSetTextColor = reinterpret_cast<decltype(s_realSetTextColor)>(colour.original());
     }
 };
 
@@ -113,7 +106,6 @@ TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitleAndThePermission)
     ASSERT_NE(nullptr, mfc);
     EXPECT_EQ(7, OrvMessageBox("two\nlines", MB_YESNO | MB_ICONQUESTION, 1234));
     EXPECT_EQ(std::vector<std::string>{"1200|36|1234|two\\nlines"}, fakeMfc42Calls(rec));
-    EXPECT_TRUE(s_boxes.empty());
     FreeLibrary(mfc);
 
     // Once the module is gone MessageBoxA takes over, titled after the console
@@ -150,7 +142,6 @@ TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitleAndThePermission)
     EXPECT_EQ(expected, s_boxes);
     EXPECT_EQ((std::vector<std::pair<DWORD, DWORD>>(4, {1000, 100})), s_beeps);
     V_SetCanUseMsgBoxes(true);
-    EXPECT_TRUE(V_CanUseMsgBoxes());
 }
 
 TEST(CountdownPanel, RunsEightyCyclesUnlessClickedInTheRedArea)
@@ -159,15 +150,14 @@ TEST(CountdownPanel, RunsEightyCyclesUnlessClickedInTheRedArea)
         BoxesOff() { V_SetCanUseMsgBoxes(false); }
         ~BoxesOff() { V_SetCanUseMsgBoxes(true); }
     } off;
+    RECT desk;
+    GetWindowRect(GetDesktopWindow(), &desk);
+    const int cx = (desk.left + desk.right) / 2, cy = (desk.top + desk.bottom) / 2;
+    const RECT red = {cx - 256, cy - 128, cx + 256, cy + 128};
     {
         PanelHooks hooks;
         EXPECT_EQ(0, V_DbgMsgBox("panel text", MB_OK));
         EXPECT_EQ(std::vector<DWORD>(80, 250), s_panel.sleeps);
-
-        RECT desk;
-        GetWindowRect(GetDesktopWindow(), &desk);
-        const int cx = (desk.left + desk.right) / 2, cy = (desk.top + desk.bottom) / 2;
-        const RECT red = {cx - 256, cy - 128, cx + 256, cy + 128};
         ASSERT_EQ(80u, s_panel.fills.size());
         EXPECT_TRUE(EqualRect(&red, &s_panel.fills[0]));
 
@@ -177,21 +167,17 @@ TEST(CountdownPanel, RunsEightyCyclesUnlessClickedInTheRedArea)
         EXPECT_EQ(static_cast<UINT>(DT_WORDBREAK | DT_NOPREFIX | DT_BOTTOM), s_panel.texts[1].second);
         // The first cycle, counter 77, counter 4 and the last cycle.
         const std::pair<int, const char*> counts[] = {{1, "20.0"}, {7, "19.25"}, {153, "1.0"}, {159, "0.25"}};
-        for (const auto& [index, seconds] : counts) {
-            char expect[200];
-            std::snprintf(expect, sizeof expect,
-                          "Click on the red area to continue working!\nAutomatic continuing in %s seconds!\n", seconds);
-            EXPECT_EQ(expect, s_panel.texts[index].first);
-        }
-        ASSERT_GE(s_panel.textColours.size(), 2u);
-        EXPECT_TRUE(s_panel.textColours[0] == RGB(255, 255, 255) && s_panel.textColours[1] == RGB(255, 255, 0));
+        for (const auto& [index, seconds] : counts)
+            EXPECT_EQ("Click on the red area to continue working!\nAutomatic continuing in " + std::string(seconds) +
+                          " seconds!\n",
+                      s_panel.texts[index].first);
     }
-    // A click elsewhere does nothing; one in the red area ends the panel, the
-    // DC of that cycle released too. Long texts are cut.
+    // A click just outside does nothing; one in the red area ends the panel,
+    // the DC of that cycle released too. Long texts are cut.
     for (bool inside : {false, true}) {
         PanelHooks hooks;
         s_panel.pressAtCycle = 3;
-        s_panel.cursorInside = inside;
+        s_panel.cursor = {red.left - (inside ? 0 : 1), red.top};
         EXPECT_EQ(0, V_DbgMsgBox(std::string(5000, 'w').c_str(), MB_OK));
         const std::string cycles = inside ? "3 3 3" : "80 80 80";
         EXPECT_EQ(cycles, std::to_string(s_panel.sleeps.size()) + " " + std::to_string(s_panel.dcs) + " " +
