@@ -255,6 +255,8 @@ TEST(WinMem, CopiesShareOneBlockFreedOnceWithItsLockCount)
         for (int i = 0; i < 3; ++i) c.globalLock();
         VSYST_WinMem adopted(GlobalAlloc(GMEM_MOVEABLE, 8));
         EXPECT_EQ(8ul, adopted.size());
+        b = c = adopted;   // a alone holds the shared block now
+        EXPECT_EQ(refused + "VSYST_WinMem LockCount = 0\r\n", log.since(start));
     }
     // c's own block at c = a; then the adopted block, the shared one once, still locked
     // three times, and nothing for the empty one.
