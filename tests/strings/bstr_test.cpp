@@ -155,15 +155,14 @@ TEST(VBstr, StreamAndArchiveRecords)
     }
 
     // Archive record: length in characters, then the units, no terminator.
-    const Bytes abRecord = {2, 0, 0, 0, 'A', 0, 'B', 0}, nullRecord = {0, 0, 0, 0};
     Bytes buf(8, 0xEE);
     V_ASArchiveOut ar(buf.data(), 8);
     V_BSTR(L"AB").serializeAsMember(ar);   // exactly full
-    EXPECT_EQ(abRecord, buf);
+    EXPECT_EQ(Bytes({2, 0, 0, 0, 'A', 0, 'B', 0}), buf);
     EXPECT_THROW(V_BSTR().serializeAsMember(ar), VSYST_XRange);
     V_ASArchiveOut full(buf.data(), 4);
     _serialize(full, nullptr);
-    EXPECT_EQ(nullRecord, Bytes(buf.begin(), buf.begin() + 4));
+    EXPECT_EQ(Bytes({0, 0, 0, 0}), Bytes(buf.begin(), buf.begin() + 4));
     EXPECT_THROW(V_BSTR(L"A").serializeAsMember(full), VSYST_XRange);
     EXPECT_EQ("8 4", std::to_string(ar.position()) + " " + std::to_string(full.position()));
 
