@@ -34,7 +34,6 @@ TEST(VUuid, TextOrderAndRecords)
     EXPECT_EQ("12345678-1a2b-c3d4-0102-0304050607f8", std::string(fields.asString().data()));
     const V_UUID fresh = V_UUID().generate();
     EXPECT_TRUE(fresh.isValid() && V_UUID(fresh.asString()) == fresh && V_UUID(fresh.asString().data()) == fresh);
-    EXPECT_TRUE(V_UUID("12345678-1A2B-C3D4-0102-0304050607F8") == fields);
     for (const char* bad : {"not-a-uuid", "{12345678-1a2b-c3d4-0102-0304050607f8}", "", static_cast<const char*>(nullptr)})
         EXPECT_FALSE(V_UUID(bad).isValid()) << (bad ? bad : "null");
     EXPECT_FALSE(V_UUID(0xDEADul).isValid() || V_UUID::null().isValid());
