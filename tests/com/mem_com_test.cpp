@@ -363,7 +363,6 @@ TEST(ComTrace, ReportsAndTracesAreWrittenExactly)
     EXPECT_EQ(DISP_E_BADINDEX, VCOM_Exception(DISP_E_BADINDEX).mapToHRESULT());
     EXPECT_EQ("!E  THROW EXCEPTION class VCOM_Exception\r\n!E      " + orvtest::processThreadText() +
                   "\r\n!E      HRESULT = 0x8002000b\r\n\r\n", log.since(start));
-    EXPECT_EQ(E_FAIL, VCOM_Exception().mapToHRESULT());
 
     V_SetCanUseMsgBoxes(false);   // a box becomes a "(!MSGBOX!)" line
     HINSTANCE self = GetModuleHandleA(nullptr);
