@@ -60,8 +60,7 @@ TEST(VBstr, DumpTextAndOrderFollowTheMemoryBytes)
 
 TEST(VBstr, ConvertsWithTheThreadCodePageUpToTheFirstNul)
 {
-    V_STRING withNul("ab");
-    withNul += 'c';
+    V_STRING withNul("abc");
     withNul[1] = '\0';   // "a", NUL, "c"
     EXPECT_EQ(std::wstring(L"a"), text(V_BSTR(withNul)));
     EXPECT_EQ(std::wstring(L"a"), std::wstring(V_STRING16(withNul)));
