@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -210,10 +211,12 @@ TEST(MemoryPool, EightThreadsShareOnePool)
     VPOOL_MemoryPool pool(24, 0, 256, 0);
     std::vector<std::thread> threads;
     std::vector<int> damaged(8, 0);   // objects found changed by another thread
+    std::atomic<int> ready{0};
     for (unsigned t = 0; t < 8; ++t)
         threads.emplace_back([&, t] {
             std::mt19937 rng(t);
             std::vector<unsigned*> mine;
+            for (++ready; ready < 8;) std::this_thread::yield();
             for (unsigned i = 0; i < 500000; ++i) {
                 const bool take = mine.empty() || (mine.size() < 40 && rng() % 2);
                 unsigned* p = take ? static_cast<unsigned*>(pool.poolNew(24)) : mine[rng() % mine.size()];
