@@ -68,9 +68,11 @@ void work(int t, const VSYST_RegistryKey& shared, const std::vector<std::string>
             VSYST_DIManager::call("Stress", "shared", "a", quiet);
             ++m.calls;
             break;
-        case 3:
-            m.copies.emplace_back(V_StringPool_CHAR::allocCopy(("text " + tag).c_str()), "text " + tag);
+        case 3: {   // long texts: two threads placing at once would overlap
+            const std::string text = "text " + tag + std::string(200, '.');
+            m.copies.emplace_back(V_StringPool_CHAR::allocCopy(text.c_str()), text);
             break;
+        }
         case 4:
             InterlockedIncrement(&V_SIFind(("stress." + std::to_string(j)).c_str())->value1);
             ++m.increments;

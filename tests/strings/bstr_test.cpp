@@ -10,7 +10,6 @@
 #include <oleauto.h>
 
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -49,26 +48,19 @@ TEST(VBstr, DumpTextAndOrderFollowTheMemoryBytes)
         {units({0x41, 0xFF}), "BSTR(\"A\xFF\")"},
     };
     for (const auto& d : dumps) EXPECT_STREQ(d.dump, d.b.asDumpString().data());
-    std::ostringstream os;
-    os << V_BSTR(L"x") << V_BSTR();
-    EXPECT_EQ("BSTR(\"x\")BSTR(NULL)", os.str());
     const struct { V_BSTR a, b; int result; } order[] = {
         {V_BSTR(L""), V_BSTR(), 0},   {V_BSTR(), V_BSTR(L"A"), -1}, {V_BSTR(L"A"), V_BSTR(), 1},
         {V_BSTR(L"AB"), V_BSTR(L"A"), 1}, {V_BSTR(L"A"), V_BSTR(L"AB"), -1}, {V_BSTR(L"AB"), V_BSTR(L"AB"), 0},
         {units({0x100}), units({0xFF}), -1},   // low byte first: 00 01 before FF 00
         {units({0x1FF}), units({0x2FE}), 1},
     };
-    for (const auto& o : order) {
+    for (const auto& o : order)
         EXPECT_EQ(o.result, o.a.compare(o.b)) << o.a.asDumpString().data() << " " << o.b.asDumpString().data();
-        EXPECT_EQ(o.result == 0, o.a == o.b);
-        EXPECT_EQ(o.result < 0, o.a < o.b);
-    }
 }
 
 TEST(VBstr, ConvertsWithTheThreadCodePageUpToTheFirstNul)
 {
-    V_STRING withNul("ab");
-    withNul += 'c';
+    V_STRING withNul("abc");
     withNul[1] = '\0';   // "a", NUL, "c"
     EXPECT_EQ(std::wstring(L"a"), text(V_BSTR(withNul)));
     EXPECT_EQ(std::wstring(L"a"), std::wstring(V_STRING16(withNul)));
@@ -111,14 +103,11 @@ TEST(VBstr, EditsCopiesAndOwnership)
     EXPECT_NE(static_cast<wchar_t*>(owner), copy);
     SysFreeString(owner.Detach());
     EXPECT_TRUE(!owner);
-    owner.Attach(copy);
-    std::wstring seen = text(owner) + L"|";
+    owner = "narrow";
+    EXPECT_EQ(std::wstring(L"narrow|xy"), text(owner) + L"|" + copy);
+    SysFreeString(copy);
     owner.Empty();
     EXPECT_TRUE(!owner);
-    *&owner = SysAllocString(L"out");
-    seen += text(owner) + L"|";
-    owner = "narrow";
-    EXPECT_EQ(std::wstring(L"xy|out|narrow"), seen + text(owner));
     EXPECT_EQ(std::wstring(L"7-wide-narrow"), text(V_BSTR().format(L"%d-%s-%hs", 7, L"wide", "narrow")));
     const std::wstring big(5000, L'z');
     EXPECT_EQ(4095u, V_BSTR().format(L"%s", big.c_str()).length());
@@ -165,15 +154,14 @@ TEST(VBstr, StreamAndArchiveRecords)
     }
 
     // Archive record: length in characters, then the units, no terminator.
-    const Bytes abRecord = {2, 0, 0, 0, 'A', 0, 'B', 0}, nullRecord = {0, 0, 0, 0};
     Bytes buf(8, 0xEE);
     V_ASArchiveOut ar(buf.data(), 8);
     V_BSTR(L"AB").serializeAsMember(ar);   // exactly full
-    EXPECT_EQ(abRecord, buf);
+    EXPECT_EQ(Bytes({2, 0, 0, 0, 'A', 0, 'B', 0}), buf);
     EXPECT_THROW(V_BSTR().serializeAsMember(ar), VSYST_XRange);
     V_ASArchiveOut full(buf.data(), 4);
     _serialize(full, nullptr);
-    EXPECT_EQ(nullRecord, Bytes(buf.begin(), buf.begin() + 4));
+    EXPECT_EQ(Bytes({0, 0, 0, 0}), Bytes(buf.begin(), buf.begin() + 4));
     EXPECT_THROW(V_BSTR(L"A").serializeAsMember(full), VSYST_XRange);
     EXPECT_EQ("8 4", std::to_string(ar.position()) + " " + std::to_string(full.position()));
 
@@ -189,5 +177,4 @@ TEST(VBstr, StreamAndArchiveRecords)
     EXPECT_THROW(second.deserializeAsMember(in), VSYST_XRange);   // 3 characters promised, 1 there
     EXPECT_TRUE(in.position() == 10 && !second);
     SysFreeString(raw);
-    EXPECT_STREQ("name", VSYST_UndecorateRawName("name"));
 }

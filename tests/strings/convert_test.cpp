@@ -12,10 +12,7 @@ TEST(VStringConvert, ScansLikeTheClassicRunTime)
         {"nan", -99, 99ul, 99.5}, {"inf", -99, 99ul, 99.5}, {"-infinity", -99, 99ul, 99.5},
         {"4294967296", 0, 0ul, 4294967296.0},  // longs wrap instead of saturating
         {"2147483648", -2147483647L - 1, 2147483648ul, 2147483648.0},
-        {"-1", -1, 4294967295ul, -1.0},
-        {" 12abc", 12, 12ul, 12.0},
-        {"1.5e+002", 1, 1ul, 150.0},
-        {"abc", -99, 99ul, 99.5}, {"", -99, 99ul, 99.5},
+        {"abc", -99, 99ul, 99.5},
     };
     for (const auto& r : rows) {
         const V_STRING s(r.text);

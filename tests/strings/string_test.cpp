@@ -22,17 +22,11 @@ std::string bytes(const V_STRING& s) { return std::string(s.data(), s.length());
 // The text and the buffer size: "text/size".
 std::string state(const V_STRING& s) { return bytes(s) + "/" + std::to_string(s.size()); }
 
-// Texts or numbers joined by "|", to compare many results at once.
+// Texts joined by "|", to compare many results at once.
 std::string join(std::initializer_list<V_STRING> texts)
 {
     std::string r;
     for (const V_STRING& t : texts) r += (r.empty() ? "" : "|") + bytes(t);
-    return r;
-}
-std::string join(std::initializer_list<long> numbers)
-{
-    std::string r;
-    for (long n : numbers) r += (r.empty() ? "" : " ") + std::to_string(n);
     return r;
 }
 
@@ -54,7 +48,6 @@ TEST(VString, ConstructorsAndTheBufferRule)
     V_STRING empty;
     EXPECT_EQ(V_STRING::s_null, empty.data());
     EXPECT_EQ("/0", state(empty));
-    EXPECT_EQ("", bytes(V_STRING(empty)));
 
     // A new string's buffer is its length plus the NUL; numbers get fixed buffers.
     const V_STRING src("hello world");
@@ -71,7 +64,6 @@ TEST(VString, ConstructorsAndTheBufferRule)
         {V_STRING(src, 3, 2), "lo/3"},
         {V_STRING(src, 11), "/1"},
         {V_STRING(-5L), "-5/17"},
-        {V_STRING(static_cast<long>(0x80000000u)), "-2147483648/17"},
         {V_STRING(0xFFFFFFFFul), "4294967295/17"},
         {V_STRING(1.5), "+1.500000e+000/21"},
         {V_STRING(-2.5e-10), "-2.500000e-010/21"},
@@ -114,8 +106,6 @@ TEST(VString, AppendIndexAndTextFromItsOwnBuffer)
     s.append("xyz", 2).append('!', 2).append(V_STRING("12345"), 1, 2);
     EXPECT_EQ("abcdefxy!!23", bytes(s));
     EXPECT_THROW(s.append(V_STRING("ab"), 3), VSYST_XRange);
-    EXPECT_EQ("ab12|abcd|abz|ab", join({V_STRING("ab") + V_STRING("12"), V_STRING("ab") + "cd", V_STRING("ab") + 'z',
-                                        V_STRING("ab") + '\0'}));
 
     V_STRING n("abc");
     EXPECT_EQ('b', n[1]);
@@ -131,27 +121,24 @@ TEST(VString, AppendIndexAndTextFromItsOwnBuffer)
     u.assign(u.data() + 6);   // a shrinking assign may release its source
     v.assign(v, 2, 3);
     EXPECT_EQ("01234567890123456789|aaaaaa|world|cde", join({d, t, u, v}));
-    v.assign(v, 0, V_STRING::all);
-    EXPECT_EQ("cde", bytes(v));
 }
 
 TEST(VString, ComparisonsUseSignedBytes)
 {
     const V_STRING aaa("aaa");
-    EXPECT_EQ("0 -1 1 1 0 1 1 0 -1 -1 1 -1 -1 0 0 6 -1 0 2",
-              join({V_STRING("abd").compare("abc", 0, 2), V_STRING("ab").compare("abc"), V_STRING("abc").compare("ab"),
-                    V_STRING("b").compare("abc"), V_STRING("xabc").compare("abc", 1),
-                    V_STRING("x").compare(static_cast<const char*>(nullptr)), aaa.compare('a', 0, 2),
-                    aaa.compare('a', 0, 3), aaa.compare('a', 0, 4), aaa.compare('b', 0, 1), aaa.compare('A', 1, 1),
-                    V_STRING("\xE9").compare("A"),   // 0xE9 is negative as a signed byte
-                    V_STRING("abc").compare(V_STRING("abd")), V_STRING("abcX").compare(V_STRING("abcY"), 0, 3),
-                    V_STRING("Hello").compareNoCase("hELLO"), V_STRING("hello world").find("world"),
-                    V_STRING("hello").find("xyz"), V_STRING("hello").find(""), V_STRING("hello").find(V_STRING("ll"))}));
+    EXPECT_EQ((std::vector<int>{0, -1, 1, 1, 0, 1, 1, 0, -1, -1, 1, -1, -1, 0, 0, 6, -1, 0, 2}),
+              (std::vector<int>{
+                  V_STRING("abd").compare("abc", 0, 2), V_STRING("ab").compare("abc"), V_STRING("abc").compare("ab"),
+                  V_STRING("b").compare("abc"), V_STRING("xabc").compare("abc", 1),
+                  V_STRING("x").compare(static_cast<const char*>(nullptr)), aaa.compare('a', 0, 2),
+                  aaa.compare('a', 0, 3), aaa.compare('a', 0, 4), aaa.compare('b', 0, 1), aaa.compare('A', 1, 1),
+                  V_STRING("\xE9").compare("A"),   // 0xE9 is negative as a signed byte
+                  V_STRING("abc").compare(V_STRING("abd")), V_STRING("abcX").compare(V_STRING("abcY"), 0, 3),
+                  V_STRING("Hello").compareNoCase("hELLO"), V_STRING("hello world").find("world"),
+                  V_STRING("hello").find("xyz"), V_STRING("hello").find(""), V_STRING("hello").find(V_STRING("ll"))}));
     EXPECT_THROW(V_STRING("ab").compare("a", 3), VSYST_XRange);
-    EXPECT_TRUE(V_STRING("\xE9") < V_STRING("A"));
     EXPECT_TRUE(V_STRING("abc") == V_STRING("abc"));
     EXPECT_FALSE(V_STRING("abc") == V_STRING("abcd"));
-    EXPECT_LT(V_STRING("apple").compareNoCase(V_STRING("BANANA")), 0);
 }
 
 TEST(VString, MidLeftAndRight)
@@ -187,8 +174,6 @@ TEST(VString, ArchiveRecordsBothWaysToTheLastByteOrBeyond)
     EXPECT_EQ((Bytes{0, 0, 0, 0x80, 0, 2, 0, 0}), serialize(V_STRING()));
     EXPECT_EQ((Bytes{1, 0, 0, 0x80, 'k', 0, 1, 0}), serialize(V_STRING("k")));
     EXPECT_EQ((Bytes{2, 0, 0, 0x80, 'k', 'k', 0, 8, 0, 0, 0, 0, 0, 0, 0, 0}), serialize(V_STRING("kk")));
-    EXPECT_EQ((Bytes{10, 0, 0, 0x80, 'k', 'k', 'k', 'k', 'k', 'k', 'k', 'k', 'k', 'k', 0, 8, 0, 0, 0, 0, 0, 0, 0, 0}),
-              serialize(V_STRING('k', 10)));
 
     unsigned char buf[256];
     V_ASArchiveOut out(buf, sizeof buf);
@@ -212,27 +197,20 @@ TEST(VString, ArchiveRecordsBothWaysToTheLastByteOrBeyond)
     EXPECT_EQ("A\xFF@", bytes(w));
     EXPECT_EQ(16u, win.position());
 
-    // "abc" (16 bytes) into exactly 16 and into 15: what does not fit throws
-    // and leaves nothing of itself behind.
-    const Bytes abc = {3, 0, 0, 0x80, 'a', 'b', 'c', 0, 7, 0, 0, 0, 0, 0, 0, 0};
-    for (unsigned long size : {16ul, 15ul}) {
-        Bytes buf(size, 0xCC);
-        V_ASArchiveOut out(buf.data(), size);
-        if (size == 15) {
-            EXPECT_THROW(V_STRING("abc").serializeAsMember(out), VSYST_XRange);
-            EXPECT_EQ(Bytes(15, 0xCC), buf);
-            EXPECT_EQ(0u, out.position());
-            continue;
-        }
-        V_STRING("abc").serializeAsMember(out);
-        EXPECT_EQ(abc, buf);
-        EXPECT_THROW(V_STRING().serializeAsMember(out), VSYST_XRange);
-        V_ASArchiveIn in(buf.data(), size);
-        V_STRING back("x");
-        back.deserializeAsMember(in);
-        EXPECT_EQ("abc", bytes(back));
-        EXPECT_EQ("16 16", std::to_string(out.position()) + " " + std::to_string(in.position()));
-    }
+    // "abc" (16 bytes) fills 16 exactly; into 15 it throws and leaves nothing of itself behind.
+    Bytes exact(16, 0xCC), over(15, 0xCC);
+    V_ASArchiveOut full(exact.data(), 16), tooSmall(over.data(), 15);
+    V_STRING("abc").serializeAsMember(full);
+    EXPECT_THROW(V_STRING().serializeAsMember(full), VSYST_XRange);
+    EXPECT_THROW(V_STRING("abc").serializeAsMember(tooSmall), VSYST_XRange);
+    EXPECT_EQ((Bytes{3, 0, 0, 0x80, 'a', 'b', 'c', 0, 7, 0, 0, 0, 0, 0, 0, 0}), exact);
+    EXPECT_EQ(Bytes(15, 0xCC), over);
+    V_ASArchiveIn back(exact.data(), 16);
+    V_STRING abc("x");
+    abc.deserializeAsMember(back);
+    EXPECT_EQ("abc", bytes(abc));
+    EXPECT_EQ("16 0 16", std::to_string(full.position()) + " " + std::to_string(tooSmall.position()) + " " +
+                             std::to_string(back.position()));
     // Records that claim more than the archive holds read nothing outside it.
     const Bytes records[] = {
         {0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b'},   // far more text than there is
@@ -271,22 +249,16 @@ TEST(VString, Hashing)
 
 TEST(VString, BstrAndStreamsKeepEveryByte)
 {
-    V_STRING s("a\xE4z"), nul("x-y");
-    s += 'x';
-    nul[1] = '\0';
+    V_STRING s("a\xE4-z");
+    s[2] = '\0';
     BSTR b = s.AllocSysString();
     ASSERT_NE(nullptr, b);
-    EXPECT_EQ(4u, SysStringLen(b));
-    EXPECT_TRUE(b[0] == L'a' && b[3] == L'x');
-    SysFreeString(b);
-    b = nul.AllocSysString();
-    EXPECT_EQ(std::wstring(L"x\0y", 3), std::wstring(b, SysStringLen(b)));
+    EXPECT_TRUE(SysStringLen(b) == 4 && b[0] == L'a' && b[2] == L'\0' && b[3] == L'z');
     SysFreeString(b);
     b = V_STRING().AllocSysString();
     EXPECT_EQ(0u, SysStringLen(b));
     SysFreeString(b);
-
     std::ostringstream os;
-    os << "[" << nul << "]";
-    EXPECT_EQ(std::string("[x\0y]", 5), os.str());
+    os << "[" << s << "]";
+    EXPECT_EQ(std::string("[a\xE4\0z]", 6), os.str());
 }

@@ -13,8 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -29,24 +27,18 @@ protected:
     static const Ch* copy(size_t n, char c) { return Pool::allocCopy(text(n, c).c_str()); }
     static const Pool& pool() { return *_vsyst_PoolView::instance<Pool>(); }
     static decltype(auto) block(unsigned long i) { return _vsyst_PoolView::blocks(pool())[i]; }
+    // "blocks/table size"
+    static std::string sizes()
+    {
+        return std::to_string(_vsyst_PoolView::count(pool())) + "/" + std::to_string(_vsyst_PoolView::capacity(pool()));
+    }
 };
 
 typedef ::testing::Types<V_StringPool_CHAR, V_StringPool_WCHAR> PoolTypes;
 TYPED_TEST_SUITE(StringPool, PoolTypes);
 
-std::string names()
-{
-    std::string r;
-    for (unsigned long i = 0; i < V_SICount(); ++i) r += std::string(V_SIAt(i)->name) + "|";
-    return r;
-}
-
-V_SIInfo* record(unsigned k)
-{
-    char name[16];
-    std::snprintf(name, sizeof name, "rec%04u", k);
-    return V_SIFind(name);
-}
+// Names of equal length, so that byte order is the order of k.
+V_SIInfo* record(unsigned k) { return V_SIFind(("rec" + std::to_string(10000 + k)).c_str()); }
 
 }  // namespace
 
@@ -56,8 +48,7 @@ TYPED_TEST(StringPool, TextsFollowEachOtherLongTextsGetBlocksOfTheirOwnAndTheTab
     EXPECT_EQ(nullptr, _vsyst_PoolView::instance<TypeParam>());
     // Each text right behind the one before and its terminator; null is stored as "".
     auto* first = this->copy(5, 'h');
-    EXPECT_EQ("1/64/32694", std::to_string(_vsyst_PoolView::count(this->pool())) + "/" + std::to_string(_vsyst_PoolView::capacity(this->pool())) +
-                                "/" + std::to_string(this->block(0).remaining));
+    EXPECT_EQ("1/64/32694", this->sizes() + "/" + std::to_string(this->block(0).remaining));
     EXPECT_EQ(first, this->block(0).base);
     auto* second = this->copy(3, 'a');
     auto* none = TypeParam::allocCopy(nullptr);
@@ -73,39 +64,21 @@ TYPED_TEST(StringPool, TextsFollowEachOtherLongTextsGetBlocksOfTheirOwnAndTheTab
     auto* next = this->copy(2, 'n');
     EXPECT_EQ(empty + 1, next);
     EXPECT_TRUE(big == this->block(0).base && this->block(1).remaining == 32685);
-    EXPECT_EQ(this->text(5, 'h'), first);
-    EXPECT_EQ(this->text(40000, 'x'), big);
-
-    // Assignment copies the three fields only.
-    TypeParam copy;
-    copy = this->pool();
-    EXPECT_TRUE(_vsyst_PoolView::blocks(copy) == _vsyst_PoolView::blocks(this->pool()) && _vsyst_PoolView::capacity(copy) == 64 && _vsyst_PoolView::count(copy) == 2);
-    copy = TypeParam();   // hands the blocks back before the copy is destroyed
 
     // A second exitPool does nothing; the next text starts a fresh pool.
     TypeParam::exitPool();
     EXPECT_EQ(nullptr, _vsyst_PoolView::instance<TypeParam>());
     TypeParam::exitPool();
-    std::vector<std::basic_string<typename TestFixture::Ch>> texts{this->text(9, 'c')};
-    std::vector<const typename TestFixture::Ch*> where{TypeParam::allocCopy(texts[0].c_str())};
-    EXPECT_TRUE(where[0] == this->block(0).base && _vsyst_PoolView::count(this->pool()) == 1);
+    EXPECT_TRUE(this->copy(9, 'c') == this->block(0).base && this->sizes() == "1/64");
 
     // Texts that fill a block exactly: the 65th block grows the table, texts stay put.
+    std::vector<const typename TestFixture::Ch*> where;
     for (int i = 1; i < 65; ++i) {
-        if (i == 64) { EXPECT_EQ(64ul, _vsyst_PoolView::capacity(this->pool())); }
-        texts.push_back(this->text(32699, static_cast<char>('!' + i)));
-        where.push_back(TypeParam::allocCopy(texts.back().c_str()));
+        if (i == 64) { EXPECT_EQ("64/64", this->sizes()); }
+        where.push_back(this->copy(32699, static_cast<char>('!' + i)));
     }
-    EXPECT_EQ(65ul, _vsyst_PoolView::count(this->pool()));
-    EXPECT_EQ(128ul, _vsyst_PoolView::capacity(this->pool()));
-    std::vector<const typename TestFixture::Ch*> bases;
-    for (int i = 0; i < 65; ++i) {
-        EXPECT_EQ(texts[i], where[i]) << i;
-        bases.push_back(this->block(i).base);
-    }
-    std::sort(bases.begin(), bases.end());
-    std::sort(where.begin(), where.end());
-    EXPECT_EQ(where, bases);
+    EXPECT_EQ("65/128", this->sizes());
+    for (int i = 1; i < 65; ++i) EXPECT_EQ(this->text(32699, static_cast<char>('!' + i)), where[i - 1]) << i;
     // The newest block takes a text that fills it exactly, though another has more room.
     this->copy(31689, 'a');
     auto* newest = this->copy(31999, 'b');
@@ -115,13 +88,12 @@ TYPED_TEST(StringPool, TextsFollowEachOtherLongTextsGetBlocksOfTheirOwnAndTheTab
 TEST(StringPoolEntry, DumpsThePoolsFillAndOnlyTheFirstGuardSetsUpAndOnlyTheLastTakesDown)
 {
     if (!orvtest::aloneInProcess()) return;
-    const char* text = V_StringPool_CHAR::allocCopy("hello");
+    V_StringPool_CHAR::allocCopy("hello");
     V_StringPool_CHAR::allocCopy(std::string(40000, 'x').c_str());
     auto entry = [](const char* alt) { return orvtest::diCall("System", "Dump string pool data", alt); };
     EXPECT_EQ(orvtest::crlf("\nString pool of char based strings : 2 blocks (table of 64), 40007 characters used, "
                             "32694 free\n"),
               entry("char based strings"));
-    EXPECT_EQ(entry("char based strings"), entry(nullptr));
     EXPECT_EQ(orvtest::crlf("\nString pool of wchar_t based strings : empty\n"), entry("wchar_t based strings"));
     EXPECT_EQ("", entry("start tracing") + entry("stop tracing") + orvtest::written(V_StringPool_CHAR::dump) +
                       orvtest::written(V_StringPool_WCHAR::dump));
@@ -143,7 +115,6 @@ TEST(StringPoolEntry, DumpsThePoolsFillAndOnlyTheFirstGuardSetsUpAndOnlyTheLastT
     EXPECT_EQ(4ul, _vsyst_GI::s_count);
     EXPECT_EQ(1, poolEntry().isExpanded());
     EXPECT_EQ(pool, _vsyst_PoolView::instance<V_StringPool_CHAR>());
-    EXPECT_STREQ("hello", text);
 }
 
 TEST(SIManager, RecordsAreFoundOrInsertedInByteOrderAndTheTableDoubles)
@@ -158,7 +129,9 @@ TEST(SIManager, RecordsAreFoundOrInsertedInByteOrderAndTheTableDoubles)
 
     // Case-sensitive, unsigned bytes: 'B' before 'a', 0xE4 after 'z'.
     for (const char* n : {"a", "c", "b", "B", "\xE4", "z", "ab", ""}) V_SIFind(n);
-    EXPECT_EQ("|B|a|ab|b|c|z|\xE4|", names());
+    std::string names;
+    for (unsigned long i = 0; i < V_SICount(); ++i) names += std::string(V_SIAt(i)->name) + "|";
+    EXPECT_EQ("|B|a|ab|b|c|z|\xE4|", names);
     EXPECT_EQ(5, V_SIFind("b")->value1);
     EXPECT_EQ(nullptr, V_SIFind(nullptr));
     EXPECT_EQ(nullptr, V_SIAt(8));

@@ -23,29 +23,26 @@ unsigned long long heapBytesInUse()
     return total;
 }
 
-bool g_failed = false;
-
-void fail(const char* what, int cycle)
+[[noreturn]] void fail(const char* what, int cycle)
 {
     std::printf("FAIL: %s (cycle %d)\n", what, cycle);
-    g_failed = true;
+    ExitProcess(1);
 }
 
 // Heap growth over `cycles` load/unload cycles, measured from the second on.
 long long runCycles(int cycles, bool fill)
 {
     unsigned long long first = 0, last = 0;
-    for (int cycle = 0; cycle < cycles && !g_failed; ++cycle) {
+    for (int cycle = 0; cycle < cycles; ++cycle) {
         HMODULE client = LoadLibraryA("orvtest_client.dll");
-        if (!client) return fail("cannot load orvtest_client.dll", cycle), 0;
-        auto exercise = reinterpret_cast<void (*)()>(reinterpret_cast<void*>(GetProcAddress(client, "orvtestClientExercise")));
-        auto guards = reinterpret_cast<unsigned long (*)()>(reinterpret_cast<void*>(GetProcAddress(client, "orvtestClientGuards")));
-        if (!exercise || !guards) return fail("client exports missing", cycle), 0;
-        if (fill) exercise();
+        FARPROC exercise = client ? GetProcAddress(client, "orvtestClientExercise") : nullptr;
+        FARPROC guards = client ? GetProcAddress(client, "orvtestClientGuards") : nullptr;
+        if (!exercise || !guards) fail("cannot load orvtest_client.dll or its exports", cycle);
+        if (fill) reinterpret_cast<void (*)()>(reinterpret_cast<void*>(exercise))();
         // Four of the library and the client's: counting started again from 0.
-        if (guards() != 5) fail("wrong number of live guards", cycle);
-        if (!FreeLibrary(client)) fail("FreeLibrary failed", cycle);
-        if (GetModuleHandleA("orvtest_client.dll")) fail("the client stayed loaded", cycle);
+        if (reinterpret_cast<unsigned long (*)()>(reinterpret_cast<void*>(guards))() != 5)
+            fail("wrong number of live guards", cycle);
+        if (!FreeLibrary(client) || GetModuleHandleA("orvtest_client.dll")) fail("the client stayed loaded", cycle);
         if (GetModuleHandleA("OrvCore_Rudaru20.dll")) fail("the library stayed loaded", cycle);
         last = heapBytesInUse();
         if (cycle == 0) first = last;
@@ -66,7 +63,6 @@ int main()
     long long filled = runCycles(cycles, true);
     std::printf("heap growth over %d cycles: %lld bytes without filling, %lld bytes with filling\n", cycles - 1, idle, filled);
     if (filled - idle > perFilling) fail("the registries were not released at unload", cycles);
-    if (g_failed) return 1;
     std::printf("OK: %d load/unload cycles, registries released each time\n", 2 + 2 * cycles);
     return 0;
 }
