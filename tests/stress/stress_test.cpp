@@ -77,10 +77,12 @@ void work(int t, const VSYST_RegistryKey& shared, const std::vector<std::string>
             InterlockedIncrement(&V_SIFind(("stress." + std::to_string(j)).c_str())->value1);
             ++m.increments;
             break;
-        case 5: {   // its own features, and one that all threads ask for
+        case 5: {   // its own features, new ones, and one that all threads ask for
             const std::string name = "stress.f" + entry;
             m.errors += VSYST_FeatureSet::getState(name.c_str()) != m.features[j];
             VSYST_FeatureSet::setState(name.c_str(), ++m.features[j]);
+            VSYST_FeatureSet::setState(("stress.n" + tag).c_str(), i);   // the map grows under setState alone
+            m.errors += VSYST_FeatureSet::getState(("stress.n" + tag).c_str()) != i;
             m.errors += VSYST_FeatureSet::getState("stress.shared") != 0;
             break;
         }
