@@ -10,17 +10,23 @@
 
 namespace orv {
 
+// Whether some Ch-sized element of the word w is zero.
+template <class Ch>
+inline bool hasZero(std::uint64_t w)
+{
+    const std::uint64_t ones = sizeof(Ch) == 1 ? 0x0101010101010101ull : 0x0001000100010001ull;
+    return ((w - ones) & ~w & (ones << (8 * sizeof(Ch) - 1))) != 0;
+}
+
 // The number of characters before the first NUL among the first n of s.
 template <class Ch>
 std::size_t textLength(const Ch* s, std::size_t n)
 {
-    const std::uint64_t ones = sizeof(Ch) == 1 ? 0x0101010101010101ull : 0x0001000100010001ull;
-    const std::uint64_t highs = ones << (8 * sizeof(Ch) - 1);
     const std::size_t step = 8 / sizeof(Ch);
     std::size_t i = 0;
     for (std::uint64_t w; i + step <= n; i += step) {
         std::memcpy(&w, s + i, 8);
-        if ((w - ones) & ~w & highs) break;   // some element of w is zero
+        if (hasZero<Ch>(w)) break;
     }
     while (i < n && s[i]) ++i;
     return i;
@@ -35,7 +41,7 @@ inline std::size_t textLength(const char* s)
     for (; reinterpret_cast<std::uintptr_t>(p) % sizeof(Word); ++p)
         if (!*p) return static_cast<std::size_t>(p - s);
     for (const Word* w = reinterpret_cast<const Word*>(p);; ++w) {
-        if ((*w - 0x0101010101010101ull) & ~*w & 0x8080808080808080ull) {
+        if (hasZero<char>(*w)) {
             for (p = reinterpret_cast<const char*>(w); *p;) ++p;
             return static_cast<std::size_t>(p - s);
         }
@@ -49,8 +55,7 @@ inline std::size_t findByte(const char* s, std::size_t n, char c)
     std::size_t i = 0;
     for (std::uint64_t w; i + 8 <= n; i += 8) {
         std::memcpy(&w, s + i, 8);
-        w ^= pattern;
-        if ((w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull) break;
+        if (hasZero<char>(w ^ pattern)) break;
     }
     while (i < n && s[i] != c) ++i;
     return i;
