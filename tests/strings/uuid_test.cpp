@@ -28,7 +28,7 @@ BOOL WINAPI fixedName(char* buffer, DWORD* size)
 
 }  // namespace
 
-TEST(VUuid, TextOrderAndRecords)
+TEST(VUuid, TextOrderRecordsAndTheFallbackGenerator)
 {
     const V_UUID fields(0x12345678, 0x1A2B, static_cast<short>(0xC3D4), 1, 2, 3, 4, 5, 6, 7, static_cast<char>(0xF8));
     EXPECT_EQ("12345678-1a2b-c3d4-0102-0304050607f8", std::string(fields.asString().data()));
@@ -50,7 +50,6 @@ TEST(VUuid, TextOrderAndRecords)
     std::vector<unsigned char> buf(16, 0xEE);
     V_ASArchiveOut out(buf.data(), 16), shortOut(buf.data(), 15);
     fields.serializeAsMember(out);
-    EXPECT_EQ(record, buf);
     EXPECT_THROW(fields.serializeAsMember(out), VSYST_XRange);
     EXPECT_THROW(low.serializeAsMember(shortOut), VSYST_XRange);
     EXPECT_EQ(record, buf);
@@ -60,10 +59,8 @@ TEST(VUuid, TextOrderAndRecords)
     EXPECT_TRUE(read == fields);
     EXPECT_THROW(read.deserializeAsMember(shortIn), VSYST_XRange);
     EXPECT_EQ("16 0", std::to_string(in.position()) + " " + std::to_string(shortIn.position()));
-}
 
-TEST(VUuid, FallbackUsesClockCounterAndComputerName)
-{
+    // Without a system UUID: clock, counter and computer name.
     orvtest::IatHook guid("OrvCore_Rudaru20.dll", "ole32.dll", "CoCreateGuid", reinterpret_cast<void*>(&failGuid));
     orvtest::IatHook time("OrvCore_Rudaru20.dll", "kernel32.dll", "GetLocalTime", reinterpret_cast<void*>(&fixedTime));
     orvtest::IatHook name("OrvCore_Rudaru20.dll", "kernel32.dll", "GetComputerNameA",
@@ -90,18 +87,14 @@ TEST(VBitSet, WholeSetAndSingleBitOperations)
     V_BitSet b(33);
     EXPECT_TRUE(b.size() == 33 && b.none() && !b.any() && !b.all());
     b.set();
-    EXPECT_TRUE(b.count() == 33 && b.all());
-    EXPECT_TRUE(b.test(40));   // second word, outside the set: storage set by set()
-    b.reset(40).reset(0).toggle(1).set(2, false).set(3, true);
-    EXPECT_TRUE(b.count() == 30 && !b.all());
-    b.set(64).toggle(100).reset(1000);   // beyond the words: ignored
-    EXPECT_TRUE(b.count() == 30 && !b.test(64));
+    EXPECT_TRUE(b.count() == 33 && b.all() && b.test(40));   // bit 40: second word, outside the set, set by set()
+    b.reset(40).reset(0).toggle(1).set(2, false).set(3, true).set(64).toggle(100).reset(1000);   // 64 and up: ignored
+    EXPECT_TRUE(b.count() == 30 && !b.all() && !b.test(64));
     b.reset().set(32);
     EXPECT_TRUE(b.any() && b.count() == 1);
 
     V_BitSet five(5);
     five.toggle();
-    EXPECT_TRUE(five.count() == 5 && five.all());
     five.reset(1).toggle(3);
     std::ostringstream os;
     os << five;
