@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-TEST(Symbol12, PacksDecodesAndValidates)
+TEST(Symbol12, PacksDecodesValidatesAndOrders)
 {
     // Words worked out by hand: 'A' = 12, 'B' = 13, '$' = 1, weights 39^5 .. 1.
     const struct { const char* name; unsigned long high, low; const char* decoded; bool valid; } cases[] = {
@@ -44,11 +44,8 @@ TEST(Symbol12, PacksDecodesAndValidates)
     orvtest::StdLogCapture log;
     VSYST_DumpStream::getStdStream() << "sym " << VSYST_Symbol12("$dollar") << "\n";
     EXPECT_NE(std::string::npos, log.text().find("sym $DOLLAR\r\n"));
-}
 
-TEST(Symbol12, OrdersLikeTheAlphabetCaseInsensitively)
-{
-    // Each name sorts before the next one.
+    // Like the alphabet, case-insensitively: each name sorts before the next one.
     const char* const ascending[] = {"", "$", "0", "9", "A", "AB", "abc", "ABC_", "B", "Z", "_", "__"};
     for (size_t i = 0; i + 1 < sizeof ascending / sizeof *ascending; ++i) {
         const VSYST_Symbol12 a(ascending[i]), b(ascending[i + 1]);
@@ -61,23 +58,7 @@ TEST(Symbol12, OrdersLikeTheAlphabetCaseInsensitively)
     EXPECT_EQ(-1, VSYST_Symbol12("ABCDEFGHIJKA").compare(VSYST_Symbol12("ABCDEFGHIJKB")));
 }
 
-TEST(SymbolA, InternsEachTextOnce)
-{
-    const VSYST_SymbolA abc("abc"), again(std::string("abc").c_str()), upper("ABC");
-    EXPECT_TRUE(abc == again && !(abc != again) && abc != upper);
-    EXPECT_STREQ("ABC", upper);
-    EXPECT_EQ(nullptr, static_cast<const char*>(VSYST_SymbolA(nullptr)));
-    EXPECT_NE(nullptr, static_cast<const char*>(VSYST_SymbolA("")));
-    EXPECT_TRUE((abc < upper) != (upper < abc));
-    // VSYST_SymbolT shares the 8-bit table.
-    EXPECT_EQ(static_cast<const char*>(abc), static_cast<const char*>(VSYST_SymbolT("abc")));
-    EXPECT_EQ(1, VSYST_SymbolT("t") == VSYST_SymbolT("t"));
-    const VSYST_SymbolW w(L"abc"), w2(std::wstring(L"abc").c_str());
-    EXPECT_TRUE(w == w2 && w != VSYST_SymbolW(L"ABC"));
-    EXPECT_STREQ(L"abc", w);
-}
-
-TEST(SymbolA, InterningFromEightThreadsGivesOnePointerPerText)
+TEST(SymbolA, InternsEachTextOnceAlsoFromEightThreads)
 {
     const int kNames = 40000;   // enough for the table to grow three times meanwhile
     std::vector<std::vector<const char*>> seen(8, std::vector<const char*>(kNames));
@@ -94,18 +75,27 @@ TEST(SymbolA, InterningFromEightThreadsGivesOnePointerPerText)
         EXPECT_EQ("mt-" + std::to_string(i), seen[0][i]);
         for (int t = 1; t < 8; ++t) ASSERT_EQ(seen[0][i], seen[t][i]) << i;
     }
+    const VSYST_SymbolA lower("mt-1"), upper("MT-1");
+    EXPECT_TRUE(lower == VSYST_SymbolA(std::string("mt-1").c_str()) && !(lower != VSYST_SymbolA("mt-1")));
+    EXPECT_TRUE(lower != upper && (lower < upper) != (upper < lower));
+    EXPECT_STREQ("MT-1", upper);
+    EXPECT_EQ(nullptr, static_cast<const char*>(VSYST_SymbolA(nullptr)));
+    EXPECT_NE(nullptr, static_cast<const char*>(VSYST_SymbolA("")));
+    // VSYST_SymbolT shares the 8-bit table.
+    EXPECT_EQ(seen[0][1], static_cast<const char*>(VSYST_SymbolT("mt-1")));
+    EXPECT_EQ(1, VSYST_SymbolT("t") == VSYST_SymbolT("t"));
+    const VSYST_SymbolW w(L"abc"), w2(std::wstring(L"abc").c_str());
+    EXPECT_TRUE(w == w2 && w != VSYST_SymbolW(L"ABC"));
+    EXPECT_STREQ(L"abc", w);
 }
 
-namespace {
-
-VSYST_SymbolA narrowName(int i) { return VSYST_SymbolA(("g" + std::to_string(i)).c_str()); }
-
-}  // namespace
-
 // Before each threshold: exactly half full stays, one more grows at the next call.
-// The wide table is the same template over other characters.
+// The wide table is the same template over other characters. At the last size
+// the table is full at 235,925 entries and the next call ends the process.
 ORV_TEST_CHILD(symbolGrowth)
 {
+    auto narrowName = [](int i) { return VSYST_SymbolA(("g" + std::to_string(i)).c_str()); };
+    VSYST_DumpStream::openStdStream();
     int serial = 0;
     for (unsigned long slots : {4093ul, 16381ul, 65521ul}) {
         while (VSYST_SymbolA::tableInfo().entries < slots / 2) narrowName(serial++);
@@ -116,13 +106,6 @@ ORV_TEST_CHILD(symbolGrowth)
         narrowName(0);   // already present: the check comes first all the same
         std::printf("%lu/%lu ", VSYST_SymbolA::tableInfo().slots, VSYST_SymbolA::tableInfo().sizeStep);
     }
-    return 0;
-}
-
-ORV_TEST_CHILD(symbolTableFull)
-{
-    VSYST_DumpStream::openStdStream();
-    int serial = 0;
     while (VSYST_SymbolA::tableInfo().entries < 235925) narrowName(serial++);
     std::printf("%lu/%lu\n", VSYST_SymbolA::tableInfo().entries, VSYST_SymbolA::tableInfo().slots);
     std::fflush(stdout);
@@ -132,12 +115,10 @@ ORV_TEST_CHILD(symbolTableFull)
 
 TEST(SymbolTables, GrowAtHalfAndEndTheProcessAtTheLastSize)
 {
-    EXPECT_EQ("4093>4093>16381/1 16381>16381>65521/2 65521>65521>262139/3 ", orvtest::runChild("symbolGrowth").out);
-
     orvtest::TempDir dir;
-    const auto full = orvtest::runChild("symbolTableFull", {}, {"ORV_DIR_LOGFILES=" + dir.path(), "ORV_STDLOGFILE=1"});
-    EXPECT_EQ(3u, full.exitCode);   // abort()
-    EXPECT_EQ("235925/262139\n", full.out);
+    const auto run = orvtest::runChild("symbolGrowth", {}, {"ORV_DIR_LOGFILES=" + dir.path(), "ORV_STDLOGFILE=1"});
+    EXPECT_EQ(3u, run.exitCode);   // abort()
+    EXPECT_EQ("4093>4093>16381/1 16381>16381>65521/2 65521>65521>262139/3 235925/262139\n", run.out);
     std::string log;
     for (const std::string& name : dir.list()) log += orvtest::readFile(dir.file(name));
     EXPECT_NE(std::string::npos, log.find("!ASSERT VIOLATION")) << log;
