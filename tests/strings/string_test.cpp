@@ -30,15 +30,6 @@ std::string join(std::initializer_list<V_STRING> texts)
     return r;
 }
 
-Bytes serialize(V_STRING s)
-{
-    Bytes buf(64 + s.length(), 0xCC);
-    V_ASArchiveOut ar(buf.data(), static_cast<unsigned long>(buf.size()));
-    s.serializeAsMember(ar);
-    buf.resize(ar.position());
-    return buf;
-}
-
 void* refuseMemory(size_t, const std::nothrow_t&) noexcept { return nullptr; }
 
 }  // namespace
@@ -95,7 +86,7 @@ TEST(VString, ConstructorsAndTheBufferRule)
     EXPECT_EQ("abf", bytes(r));
 }
 
-TEST(VString, AppendIndexAndTextFromItsOwnBuffer)
+TEST(VString, AppendIndexTextFromItsOwnBufferAndEveryByteToBstrAndStream)
 {
     V_STRING s("ab");
     s += 'c';
@@ -114,6 +105,15 @@ TEST(VString, AppendIndexAndTextFromItsOwnBuffer)
     EXPECT_THROW(static_cast<const V_STRING&>(n)[3], VSYST_XRange);
     EXPECT_EQ(std::string("a\0c", 3), bytes(V_STRING(n)));   // an embedded NUL is text
     EXPECT_EQ('\0', V_STRING(n).data()[3]);
+    BSTR b = n.AllocSysString();
+    EXPECT_TRUE(SysStringLen(b) == 3 && b[0] == L'a' && b[1] == L'\0' && b[2] == L'c');
+    SysFreeString(b);
+    b = V_STRING().AllocSysString();
+    EXPECT_EQ(0u, SysStringLen(b));
+    SysFreeString(b);
+    std::ostringstream os;
+    os << "[" << n << "]";
+    EXPECT_EQ(std::string("[a\0c]", 5), os.str());
 
     V_STRING d("0123456789"), t('a', 3), u("hello world"), v("abcdef");
     d.append(d);
@@ -123,7 +123,7 @@ TEST(VString, AppendIndexAndTextFromItsOwnBuffer)
     EXPECT_EQ("01234567890123456789|aaaaaa|world|cde", join({d, t, u, v}));
 }
 
-TEST(VString, ComparisonsUseSignedBytes)
+TEST(VString, ComparisonsAndHashesUseSignedBytesAndSubstringsClipToTheText)
 {
     const V_STRING aaa("aaa");
     EXPECT_EQ((std::vector<int>{0, -1, 1, 1, 0, 1, 1, 0, -1, -1, 1, -1, -1, 0, 0, 6, -1, 0, 2}),
@@ -139,96 +139,13 @@ TEST(VString, ComparisonsUseSignedBytes)
     EXPECT_THROW(V_STRING("ab").compare("a", 3), VSYST_XRange);
     EXPECT_TRUE(V_STRING("abc") == V_STRING("abc"));
     EXPECT_FALSE(V_STRING("abc") == V_STRING("abcd"));
-}
 
-TEST(VString, MidLeftAndRight)
-{
     const V_STRING s("abcdef"), abc("abc");
     EXPECT_EQ("abc||cd|ef||abc|abc||bc||bcd", join({s.mid(-2, 5), s.mid(6, 1), s.mid(2, 2), s.mid(4, 100), s.mid(7, 0),
                                                      abc.left(10), abc.right(10), abc.right(0), abc.right(2),
                                                      abc.left(-1), s.substr(1, 3)}));
     EXPECT_THROW(s.mid(7, 1), VSYST_XRange);
-}
 
-TEST(VString, FormatAndCompose)
-{
-    V_STRING s("old");
-    s.format("%05lu", 42ul);
-    EXPECT_EQ("7-x-+1.500000e+000|-9000000000|00042",
-              join({V_STRING::formatted("%d-%s-%+e", 7, "x", 1.5), V_STRING::formatted("%I64d", -9000000000LL), s}));
-    // Longer output is cut at the working buffer, never overflows it.
-    EXPECT_EQ(std::string(4095, 'q'), bytes(V_STRING::formatted("%s", std::string(5000, 'q').c_str())));
-
-    EXPECT_EQ("a- % x 100%|0 nine:nine||ba",
-              join({V_STRING("%1-%2 %% %x 100%").compose("a", nullptr),
-                    V_STRING("%0 %9:%9").compose(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                 "nine"),
-                    V_STRING().compose("a"), V_STRING("%2%1").compose("a", "b")}));
-    const std::string huge(3000, 'h');
-    EXPECT_EQ((huge + huge).substr(0, 4099), bytes(V_STRING("%1%1").compose(huge.c_str())));
-}
-
-TEST(VString, ArchiveRecordsBothWaysToTheLastByteOrBeyond)
-{
-    // Length word with the top bit, text, NUL, count byte p (1..8), p zeros.
-    EXPECT_EQ((Bytes{0, 0, 0, 0x80, 0, 2, 0, 0}), serialize(V_STRING()));
-    EXPECT_EQ((Bytes{1, 0, 0, 0x80, 'k', 0, 1, 0}), serialize(V_STRING("k")));
-    EXPECT_EQ((Bytes{2, 0, 0, 0x80, 'k', 'k', 0, 8, 0, 0, 0, 0, 0, 0, 0, 0}), serialize(V_STRING("kk")));
-
-    unsigned char buf[256];
-    V_ASArchiveOut out(buf, sizeof buf);
-    V_STRING a("first"), b, c("withXnul"), ra("junk"), rb("junk"), rc;
-    c[4] = '\0';
-    a.serializeAsMember(out);
-    b.serializeAsMember(out);
-    c.serializeAsMember(out);
-    V_ASArchiveIn in(buf, out.position());
-    ra.deserializeAsMember(in);
-    rb.deserializeAsMember(in);
-    rc.deserializeAsMember(in);
-    EXPECT_EQ(out.position(), in.position());
-    EXPECT_EQ(std::string("first||with\0nul", 15), join({ra, rb, rc}));
-
-    // The old wide form: unit count, units 0x41 0xFF 0x100 and NUL, count byte, padding.
-    const unsigned char wide[] = {3, 0, 0, 0, 0x41, 0, 0xFF, 0, 0, 1, 0, 0, 3, 0, 0, 0, 0xEE};
-    V_ASArchiveIn win(wide, sizeof wide);
-    V_STRING w;
-    w.deserializeAsMember(win);
-    EXPECT_EQ("A\xFF@", bytes(w));
-    EXPECT_EQ(16u, win.position());
-
-    // "abc" (16 bytes) fills 16 exactly; into 15 it throws and leaves nothing of itself behind.
-    Bytes exact(16, 0xCC), over(15, 0xCC);
-    V_ASArchiveOut full(exact.data(), 16), tooSmall(over.data(), 15);
-    V_STRING("abc").serializeAsMember(full);
-    EXPECT_THROW(V_STRING().serializeAsMember(full), VSYST_XRange);
-    EXPECT_THROW(V_STRING("abc").serializeAsMember(tooSmall), VSYST_XRange);
-    EXPECT_EQ((Bytes{3, 0, 0, 0x80, 'a', 'b', 'c', 0, 7, 0, 0, 0, 0, 0, 0, 0}), exact);
-    EXPECT_EQ(Bytes(15, 0xCC), over);
-    V_ASArchiveIn back(exact.data(), 16);
-    V_STRING abc("x");
-    abc.deserializeAsMember(back);
-    EXPECT_EQ("abc", bytes(abc));
-    EXPECT_EQ("16 0 16", std::to_string(full.position()) + " " + std::to_string(tooSmall.position()) + " " +
-                             std::to_string(back.position()));
-    // Records that claim more than the archive holds read nothing outside it.
-    const Bytes records[] = {
-        {0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b'},   // far more text than there is
-        {0xFF, 0xFF, 0xFF, 0x7F, 0x41, 0},    // the same in the wide form
-        {1, 0, 0, 0x80, 'x', 0, 5, 0},        // padding cut short
-        {1, 0, 0, 0x80, 'x', 0, 2, 0},        // by one byte
-    };
-    for (const Bytes& record : records) {
-        V_ASArchiveIn in(record.data(), static_cast<unsigned long>(record.size()));
-        V_STRING s("keep");
-        EXPECT_THROW(s.deserializeAsMember(in), VSYST_XRange);
-        EXPECT_EQ("keep", bytes(s));
-        EXPECT_EQ(0u, in.position());
-    }
-}
-
-TEST(VString, Hashing)
-{
     V_STRING withNul("abXcd");
     withNul[2] = '\0';
     const unsigned long got[] = {
@@ -247,18 +164,85 @@ TEST(VString, Hashing)
     EXPECT_NE(VSYST_StringHashValue((p.substr(1) + "1").c_str()), VSYST_StringHashValue((p.substr(1) + "2").c_str()));
 }
 
-TEST(VString, BstrAndStreamsKeepEveryByte)
+TEST(VString, FormatComposeAndScanLikeTheClassicRunTime)
 {
-    V_STRING s("a\xE4-z");
-    s[2] = '\0';
-    BSTR b = s.AllocSysString();
-    ASSERT_NE(nullptr, b);
-    EXPECT_TRUE(SysStringLen(b) == 4 && b[0] == L'a' && b[2] == L'\0' && b[3] == L'z');
-    SysFreeString(b);
-    b = V_STRING().AllocSysString();
-    EXPECT_EQ(0u, SysStringLen(b));
-    SysFreeString(b);
-    std::ostringstream os;
-    os << "[" << s << "]";
-    EXPECT_EQ(std::string("[a\xE4\0z]", 6), os.str());
+    V_STRING s("old");
+    s.format("%05lu", 42ul);
+    EXPECT_EQ("7-x-+1.500000e+000|-9000000000|00042",
+              join({V_STRING::formatted("%d-%s-%+e", 7, "x", 1.5), V_STRING::formatted("%I64d", -9000000000LL), s}));
+    // Longer output is cut at the working buffer, never overflows it.
+    EXPECT_EQ(std::string(4095, 'q'), bytes(V_STRING::formatted("%s", std::string(5000, 'q').c_str())));
+
+    EXPECT_EQ("a- % x 100%|0 nine:nine||ba",
+              join({V_STRING("%1-%2 %% %x 100%").compose("a", nullptr),
+                    V_STRING("%0 %9:%9").compose(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                 "nine"),
+                    V_STRING().compose("a"), V_STRING("%2%1").compose("a", "b")}));
+    const std::string huge(3000, 'h');
+    EXPECT_EQ((huge + huge).substr(0, 4099), bytes(V_STRING("%1%1").compose(huge.c_str())));
+
+    // Numbers read as the run-time that formats them reads them, not as mingw's
+    // scanner would: no hexadecimal, nan or infinity; longs wrap; a failure ("!") reads 0.
+    std::string scanned;
+    for (const char* text : {"0x10", "nan", "inf", "-infinity", "4294967296", "2147483648", "abc"}) {
+        long l = 5;
+        unsigned long u = 5;
+        double d = 5.0;
+        const V_STRING t(text);
+        const bool ok[] = {t.convert(l), t.convert(u), t.convert(d)};
+        scanned += std::string(text) + (ok[0] ? " " : " !") + std::to_string(l) + (ok[1] ? " " : " !") +
+                   std::to_string(u) + (ok[2] ? " " : " !") + std::to_string(d) + "|";
+    }
+    EXPECT_EQ("0x10 0 0 0.000000|nan !0 !0 !0.000000|inf !0 !0 !0.000000|-infinity !0 !0 !0.000000|4294967296 0 0 "
+              "4294967296.000000|2147483648 -2147483648 2147483648 2147483648.000000|abc !0 !0 !0.000000|",
+              scanned);
+}
+
+TEST(VString, ArchiveRecordsBothWaysToTheLastByteOrBeyond)
+{
+    // Length word with the top bit, text, NUL, count byte p (1..8), p zeros; read back to the archive's last byte.
+    V_STRING texts[] = {V_STRING("k"), V_STRING(), V_STRING("kk"), V_STRING("kXk")}, back[] = {"", "junk", "junk", ""};
+    texts[3][1] = '\0';
+    unsigned char buf[64];
+    V_ASArchiveOut out(buf, sizeof buf);
+    for (V_STRING& t : texts) t.serializeAsMember(out);
+    EXPECT_EQ((Bytes{1, 0, 0, 0x80, 'k', 0, 1, 0, 0, 0, 0, 0x80, 0, 2, 0, 0, 2, 0, 0, 0x80, 'k', 'k', 0, 8, 0, 0, 0, 0,
+                     0, 0, 0, 0, 3, 0, 0, 0x80, 'k', 0, 'k', 0, 7, 0, 0, 0, 0, 0, 0, 0}),
+              Bytes(buf, buf + out.position()));
+    V_ASArchiveIn in(buf, out.position());
+    for (V_STRING& b : back) b.deserializeAsMember(in);
+    EXPECT_EQ(out.position(), in.position());
+    EXPECT_EQ(std::string("k||kk|k\0k", 9), join({back[0], back[1], back[2], back[3]}));
+
+    // The old wide form: unit count, units 0x41 0xFF 0x100 and NUL, count byte, padding.
+    const unsigned char wide[] = {3, 0, 0, 0, 0x41, 0, 0xFF, 0, 0, 1, 0, 0, 3, 0, 0, 0, 0xEE};
+    V_ASArchiveIn win(wide, sizeof wide);
+    V_STRING w;
+    w.deserializeAsMember(win);
+    EXPECT_EQ("A\xFF@", bytes(w));
+    EXPECT_EQ(16u, win.position());
+
+    // A record of 16 bytes fills 16 exactly; into 15 it throws and leaves nothing of itself behind.
+    Bytes exact(16, 0xCC), over(15, 0xCC);
+    V_ASArchiveOut full(exact.data(), 16), tooSmall(over.data(), 15);
+    texts[3].serializeAsMember(full);
+    EXPECT_THROW(V_STRING().serializeAsMember(full), VSYST_XRange);
+    EXPECT_THROW(texts[3].serializeAsMember(tooSmall), VSYST_XRange);
+    EXPECT_EQ(Bytes(buf + 32, buf + 48), exact);
+    EXPECT_EQ(Bytes(15, 0xCC), over);
+    EXPECT_EQ("16 0", std::to_string(full.position()) + " " + std::to_string(tooSmall.position()));
+    // Records that claim more than the archive holds read nothing outside it.
+    const Bytes records[] = {
+        {0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b'},   // far more text than there is
+        {0xFF, 0xFF, 0xFF, 0x7F, 0x41, 0},    // the same in the wide form
+        {1, 0, 0, 0x80, 'x', 0, 5, 0},        // padding cut short
+        {1, 0, 0, 0x80, 'x', 0, 2, 0},        // by one byte
+    };
+    for (const Bytes& record : records) {
+        V_ASArchiveIn in(record.data(), static_cast<unsigned long>(record.size()));
+        V_STRING s("keep");
+        EXPECT_THROW(s.deserializeAsMember(in), VSYST_XRange);
+        EXPECT_EQ("keep", bytes(s));
+        EXPECT_EQ(0u, in.position());
+    }
 }
