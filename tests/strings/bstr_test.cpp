@@ -60,15 +60,16 @@ TEST(VBstr, DumpTextAndOrderFollowTheMemoryBytes)
 
 TEST(VBstr, ConvertsWithTheThreadCodePageUpToTheFirstNul)
 {
-    V_STRING withNul("abc");
-    withNul[1] = '\0';   // "a", NUL, "c"
-    EXPECT_EQ(std::wstring(L"a"), text(V_BSTR(withNul)));
-    EXPECT_EQ(std::wstring(L"a"), std::wstring(V_STRING16(withNul)));
+    V_STRING withNul("abcdefghij");
+    withNul[5] = '\0';   // inside the first eight: the word-wise scan must stop there
+    const V_STRING16 wide(withNul);
+    EXPECT_EQ(std::wstring(L"abcde|abcde"), text(V_BSTR(withNul)) + L"|" + std::wstring(wide, wide.length()));
     const V_STRING8 whole(withNul.asCharPtr());
-    EXPECT_EQ(std::string("a\0c", 4), std::string(whole, whole.length() + 1));
-    // Null becomes empty text, or the null BSTR.
-    EXPECT_EQ("||a", std::string(V_STRING8(static_cast<const char*>(nullptr))) + "|" + V_STRING(V_BSTR()).data() +
-                         "|" + V_STRING(units({L'a', 0, L'b'})).data());
+    EXPECT_EQ(std::string("abcde\0ghij", 11), std::string(whole, whole.length() + 1));
+    // Null becomes empty text, or the null BSTR; a BSTR's text also ends at its first NUL.
+    const V_STRING narrowed(units({L'a', L'b', L'c', L'd', L'e', 0, L'x', L'y', L'z'}));
+    EXPECT_EQ("||abcde", std::string(V_STRING8(static_cast<const char*>(nullptr))) + "|" +
+                             V_STRING(V_BSTR()).data() + "|" + std::string(narrowed.data(), narrowed.length()));
     EXPECT_STREQ(L"", V_STRING16(static_cast<const wchar_t*>(nullptr)));
     EXPECT_EQ(nullptr, static_cast<wchar_t*>(V_BSTR(static_cast<const char*>(nullptr))));
 
