@@ -58,7 +58,31 @@ TEST(Symbol12, PacksDecodesValidatesAndOrders)
     EXPECT_EQ(-1, VSYST_Symbol12("ABCDEFGHIJKA").compare(VSYST_Symbol12("ABCDEFGHIJKB")));
 }
 
-TEST(SymbolA, InternsEachTextOnceAlsoFromEightThreads)
+// Before each threshold: exactly half full stays, one more grows at the next call.
+// The wide table is the same template over other characters. At the last size
+// the table is full at 235,925 entries and the next call ends the process.
+ORV_TEST_CHILD(symbolGrowth)
+{
+    auto narrowName = [](int i) { return VSYST_SymbolA(("g" + std::to_string(i)).c_str()); };
+    VSYST_DumpStream::openStdStream();
+    int serial = 0;
+    for (unsigned long slots : {4093ul, 16381ul, 65521ul}) {
+        while (VSYST_SymbolA::tableInfo().entries < slots / 2) narrowName(serial++);
+        narrowName(0);
+        std::printf("%lu>", VSYST_SymbolA::tableInfo().slots);
+        narrowName(serial++);
+        std::printf("%lu>", VSYST_SymbolA::tableInfo().slots);
+        narrowName(0);   // already present: the check comes first all the same
+        std::printf("%lu/%lu ", VSYST_SymbolA::tableInfo().slots, VSYST_SymbolA::tableInfo().sizeStep);
+    }
+    while (VSYST_SymbolA::tableInfo().entries < 235925) narrowName(serial++);
+    std::printf("%lu/%lu\n", VSYST_SymbolA::tableInfo().entries, VSYST_SymbolA::tableInfo().slots);
+    std::fflush(stdout);
+    narrowName(0);
+    return std::printf("still running\n");
+}
+
+TEST(SymbolA, InternsEachTextOnceAlsoFromEightThreadsAndTheTableGrowsAtHalfUntilFull)
 {
     const int kNames = 40000;   // enough for the table to grow three times meanwhile
     std::vector<std::vector<const char*>> seen(8, std::vector<const char*>(kNames));
@@ -87,34 +111,7 @@ TEST(SymbolA, InternsEachTextOnceAlsoFromEightThreads)
     const VSYST_SymbolW w(L"abc"), w2(std::wstring(L"abc").c_str());
     EXPECT_TRUE(w == w2 && w != VSYST_SymbolW(L"ABC"));
     EXPECT_STREQ(L"abc", w);
-}
 
-// Before each threshold: exactly half full stays, one more grows at the next call.
-// The wide table is the same template over other characters. At the last size
-// the table is full at 235,925 entries and the next call ends the process.
-ORV_TEST_CHILD(symbolGrowth)
-{
-    auto narrowName = [](int i) { return VSYST_SymbolA(("g" + std::to_string(i)).c_str()); };
-    VSYST_DumpStream::openStdStream();
-    int serial = 0;
-    for (unsigned long slots : {4093ul, 16381ul, 65521ul}) {
-        while (VSYST_SymbolA::tableInfo().entries < slots / 2) narrowName(serial++);
-        narrowName(0);
-        std::printf("%lu>", VSYST_SymbolA::tableInfo().slots);
-        narrowName(serial++);
-        std::printf("%lu>", VSYST_SymbolA::tableInfo().slots);
-        narrowName(0);   // already present: the check comes first all the same
-        std::printf("%lu/%lu ", VSYST_SymbolA::tableInfo().slots, VSYST_SymbolA::tableInfo().sizeStep);
-    }
-    while (VSYST_SymbolA::tableInfo().entries < 235925) narrowName(serial++);
-    std::printf("%lu/%lu\n", VSYST_SymbolA::tableInfo().entries, VSYST_SymbolA::tableInfo().slots);
-    std::fflush(stdout);
-    narrowName(0);
-    return std::printf("still running\n");
-}
-
-TEST(SymbolTables, GrowAtHalfAndEndTheProcessAtTheLastSize)
-{
     orvtest::TempDir dir;
     const auto run = orvtest::runChild("symbolGrowth", {}, {"ORV_DIR_LOGFILES=" + dir.path(), "ORV_STDLOGFILE=1"});
     EXPECT_EQ(3u, run.exitCode);   // abort()
