@@ -37,7 +37,7 @@ BSTR WINAPI refuseBstr(const OLECHAR*, UINT) { return nullptr; }
 
 }  // namespace
 
-TEST(VBstr, DumpTextAndOrderFollowTheMemoryBytes)
+TEST(VBstr, DumpTextAndOrderFollowTheMemoryBytesConversionsTheThreadCodePageUpToTheFirstNul)
 {
     const struct { V_BSTR b; const char* dump; } dumps[] = {
         {V_BSTR(), "BSTR(NULL)"},
@@ -56,10 +56,7 @@ TEST(VBstr, DumpTextAndOrderFollowTheMemoryBytes)
     };
     for (const auto& o : order)
         EXPECT_EQ(o.result, o.a.compare(o.b)) << o.a.asDumpString().data() << " " << o.b.asDumpString().data();
-}
 
-TEST(VBstr, ConvertsWithTheThreadCodePageUpToTheFirstNul)
-{
     V_STRING withNul("abcdefghij");
     withNul[5] = '\0';   // inside the first eight: the word-wise scan must stop there
     const V_STRING16 wide(withNul);
