@@ -66,7 +66,6 @@ TEST(VUuid, TextOrderRecordsAndTheFallbackGenerator)
     orvtest::IatHook name("OrvCore_Rudaru20.dll", "kernel32.dll", "GetComputerNameA",
                           reinterpret_cast<void*>(&fixedName));
     // 2024-02-29 13:45:59: (2013 & 63) = 29, so 29:2:29:13:45:59 in 6:4:5:5:6:6 bits.
-    const unsigned long data1 = 0x74BADB7Bul;
     const struct { const char* computer; const char* data4; } cases[] = {
         {"WORKSTATION9", "WORKSTAT"}, {"PC", "PC\0\0\0\0\0\0"}, {nullptr, "\0\0\0\0\0\0\0\0"}};
     unsigned short previous = 0;
@@ -74,7 +73,7 @@ TEST(VUuid, TextOrderRecordsAndTheFallbackGenerator)
         s_computerName = c.computer;
         V_UUID u;
         const GUID& g = u.generate().asUUID();
-        EXPECT_EQ(data1, g.Data1);
+        EXPECT_EQ(0x74BADB7Bul, g.Data1);
         EXPECT_EQ(321u, g.Data2);
         EXPECT_EQ(previous ? previous + 1 : g.Data3, g.Data3);
         previous = g.Data3;
@@ -94,8 +93,7 @@ TEST(VBitSet, WholeSetAndSingleBitOperations)
     EXPECT_TRUE(b.any() && b.count() == 1);
 
     V_BitSet five(5);
-    five.toggle();
-    five.reset(1).toggle(3);
+    five.toggle().reset(1).toggle(3);
     std::ostringstream os;
     os << five;
     EXPECT_EQ("10101", os.str());
