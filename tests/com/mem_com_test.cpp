@@ -235,7 +235,7 @@ TEST(MemoryPool, TakenOverFromItsBusyOwnerAndSharedFromThenOn)
     EXPECT_EQ(count(s_taken, chunkBytes), count(s_given, chunkBytes));
 }
 
-TEST(WinMem, CopiesShareOneBlockFreedOnceWithItsLockCount)
+TEST(SharedOwnership, WinMemBlocksAndHandledObjectsAreFreedOnceByTheirLastHolder)
 {
     orvtest::StdLogCapture log;
     const size_t start = log.size();
@@ -264,10 +264,8 @@ TEST(WinMem, CopiesShareOneBlockFreedOnceWithItsLockCount)
     // three times, and nothing for the empty one.
     EXPECT_EQ(refused + "VSYST_WinMem LockCount = 0\r\nVSYST_WinMem LockCount = 0\r\nVSYST_WinMem LockCount = 3\r\n",
               log.since(start));
-}
 
-TEST(Handle, CountsShareTheObjectAndDeleteItOnce)
-{
+    // Handles count their object's holders the same way.
     Node* first = new Node;
     Node::Handle h(first);
     {
@@ -290,7 +288,7 @@ TEST(Handle, CountsShareTheObjectAndDeleteItOnce)
     EXPECT_EQ(2, Node::s_deleted);
 }
 
-TEST(ComArray, LowerBoundOneTakesOneToThreeAndHandsTheArrayOver)
+TEST(ComArray, LowerBoundOneTakesOneToThreeHandsTheArrayOverAndRefusedTextsStoreNothing)
 {
     Probe probe;
     const _variant_t empty(L"");
@@ -322,10 +320,8 @@ TEST(ComArray, LowerBoundOneTakesOneToThreeAndHandsTheArrayOver)
         EXPECT_EQ(S_OK, VariantClear(&r.array));
     }
     EXPECT_EQ(3u, probe.refs);
-}
 
-TEST(ComArray, FailedTextAllocationThrowsComErrorAndStoresNothing)
-{
+    // A refused text allocation throws _com_error and stores nothing.
     VCOM_VariantArray variants(1, 0);
     VCOM_BSTRArray texts(1, 0);
     orvtest::IatHook len(kDll, "oleaut32.dll", "SysAllocStringLen", reinterpret_cast<void*>(&refuseAlloc));
