@@ -134,19 +134,17 @@ HRESULT WINAPI countingCreate(REFCLSID c, LPUNKNOWN outer, DWORD ctx, REFIID iid
 TEST(MemoryPool, SlotsAndChunksFollowTheWordLayout)
 {
     // {x86, x64}: 3 header words, one word per slot; rows where no byte is over included.
+    // The chunk's size shows the slots per chunk, the first object's place the slot size.
     struct Row {
-        unsigned objectSize, perChunk, chunkBytes, slots[2], bytes[2], slot[2];
+        unsigned objectSize, perChunk, chunkBytes, bytes[2], slot[2];
     } rows[] = {
-        {8, 0, 60, {4, 2}, {60, 56}, {8, 8}},  {8, 0, 23, {1, 1}, {24, 40}, {8, 8}},
-        {8, 0, 24, {1, 1}, {24, 40}, {8, 8}},  {8, 0, 36, {2, 1}, {36, 40}, {8, 8}},
-        {8, 0, 35, {1, 1}, {24, 40}, {8, 8}},  {8, 0, 56, {3, 2}, {48, 56}, {8, 8}},
-        {2, 0, 60, {6, 2}, {60, 56}, {4, 8}},  {8, 7, 60, {7, 7}, {96, 136}, {8, 8}},
+        {8, 0, 60, {60, 56}, {8, 8}}, {8, 0, 23, {24, 40}, {8, 8}}, {8, 0, 24, {24, 40}, {8, 8}},
+        {8, 0, 36, {36, 40}, {8, 8}}, {8, 0, 35, {24, 40}, {8, 8}}, {8, 0, 56, {48, 56}, {8, 8}},
+        {2, 0, 60, {60, 56}, {4, 8}}, {8, 7, 60, {96, 136}, {8, 8}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(::testing::Message() << r.objectSize << "/" << r.perChunk << "/" << r.chunkBytes);
         VPOOL_MemoryPool pool(r.objectSize, r.perChunk, r.chunkBytes, 1);
-        EXPECT_EQ(r.slots[k64], pool.slotsPerChunk());
-        EXPECT_EQ(r.slot[k64], pool.slotSize());
         HeapHooks heap;
         char* object = static_cast<char*>(pool.poolNew(r.objectSize));
         char* chunk = static_cast<char*>(s_last);
@@ -182,7 +180,6 @@ TEST(MemoryPool, EmptyChunksGoBackAsTheKeepLevelSays)
         VPOOL_MemoryPool pool(8, 2, 0, r.keepLevel);
         char* a[5];
         for (char*& p : a) p = static_cast<char*>(pool.poolNew(8));
-        EXPECT_EQ(3l, count(s_taken, chunkBytes));
         std::string freed;
         for (int i : {0, 1, 4, 2, 3}) {
             pool.poolDelete(a[i], 8);
