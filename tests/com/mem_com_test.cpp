@@ -285,7 +285,7 @@ TEST(SharedOwnership, WinMemBlocksAndHandledObjectsAreFreedOnceByTheirLastHolder
     EXPECT_EQ(2, Node::s_deleted);
 }
 
-TEST(ComArray, LowerBoundOneTakesOneToThreeHandsTheArrayOverAndRefusedTextsStoreNothing)
+TEST(ComReferences, ArraysTakeOneToThreeHandOverAndStoreNoRefusedTextPointersMoveReferences)
 {
     Probe probe;
     const _variant_t empty(L"");
@@ -332,10 +332,8 @@ TEST(ComArray, LowerBoundOneTakesOneToThreeHandsTheArrayOverAndRefusedTextsStore
     }
     EXPECT_TRUE(element(V_ARRAY(variants.getVariantPtr()), 0) == _variant_t());
     EXPECT_TRUE(nullText(V_ARRAY(texts.getVariantPtr()), 0));
-}
 
-TEST(ComPointers, AssignmentMovesReferencesAndQueriesTheInterface)
-{
+    // Pointer assignment moves references and queries the interface.
     Probe a, b;
     IUnknown* p = nullptr;
     EXPECT_EQ(&a, VCOM_ComPtrAssign(&p, &a));
