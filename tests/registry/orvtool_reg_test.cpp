@@ -99,7 +99,6 @@ TEST(OrvtoolReg, StandardKeysAndTheTour)
     EXPECT_EQ("x\n", runOrvtool({"reg", "get", "VSYST_RSK_CurrentUserSettings\\OrvCoreTest", "v"}).out);
     const std::string list = runOrvtool({"reg", "list", "currentusersettings"}).out;
     EXPECT_EQ(0u, list.find("HKEY_CURRENT_USER\\" + base + "\\Settings\n")) << list;
-    EXPECT_NE(std::string::npos, list.find("key\tOrvCoreTest\n")) << list;
     EXPECT_EQ(0u, runOrvtool({"reg", "delete", "CurrentUserSettings\\OrvCoreTest"}).exitCode);
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, base + "\\Settings\\OrvCoreTest"));
 
