@@ -15,8 +15,6 @@ namespace {
 const char kOwnBasic[] = "Software\\OrvCoreTest\\StdKeyApp\\3.4";
 const char kGenericBasic[] = "Software\\Brakmar\\T.R.I.O.N.(R) Platform\\Generic Application\\2.178";
 
-HMODULE loadTestModule(const char* name) { return LoadLibraryA((orvtest::exeDir() + "\\" + name).c_str()); }
-
 }  // namespace
 
 TEST(StandardKeys, EveryStandardKeySubKeysAndTheNonSpecificBase)
@@ -115,8 +113,9 @@ TEST(StandardKeys, RegistryBaseModule)
     if (!orvtest::aloneInProcess()) return;
     RootOverride roots("stdkeys-module");
     ASSERT_TRUE(roots.ok);
-    HMODULE full = loadTestModule("vi_full.dll"), v800 = loadTestModule("vi_v800.dll");
-    HMODULE none = loadTestModule("vi_none.dll");
+    const std::string dir = orvtest::exeDir() + "\\";
+    HMODULE full = LoadLibraryA((dir + "vi_full.dll").c_str()), v800 = LoadLibraryA((dir + "vi_v800.dll").c_str());
+    HMODULE none = LoadLibraryA((dir + "vi_none.dll").c_str());
     ASSERT_TRUE(full && v800 && none);
     // Without force, a module set before any key is opened decides that key's place.
     EXPECT_EQ(nullptr, VSYST_RegistryKey::setNonSpecificRegBaseModule(full, false));
