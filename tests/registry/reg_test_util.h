@@ -80,8 +80,7 @@ inline bool writeRaw(HKEY root, const std::string& path, const std::string& name
 // Whether a handle is still open.
 inline bool handleOpen(HKEY k)
 {
-    DWORD n = 0;
-    return RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, &n, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    return RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                             nullptr) == ERROR_SUCCESS;
 }
 
@@ -111,9 +110,6 @@ inline std::vector<std::string> namesIn(HKEY root, const std::string& path, bool
     std::sort(names.begin(), names.end());
     return names;
 }
-
-inline std::vector<std::string> valueNames(HKEY root, const std::string& path) { return namesIn(root, path, false); }
-inline std::vector<std::string> subKeyNames(HKEY root, const std::string& path) { return namesIn(root, path, true); }
 
 // A private test key to which HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE and
 // HKEY_USERS of this process lead (its sub-keys cu, lm and u) while it lives.

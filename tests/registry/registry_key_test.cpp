@@ -20,7 +20,7 @@ protected:
     {
         return writeRaw(HKEY_CURRENT_USER, path(sub), name, type, data);
     }
-    std::vector<std::string> values(const std::string& sub = "") const { return valueNames(HKEY_CURRENT_USER, path(sub)); }
+    std::vector<std::string> values(const std::string& sub = "") const { return namesIn(HKEY_CURRENT_USER, path(sub), false); }
     bool exists(const std::string& sub) const { return keyExists(HKEY_CURRENT_USER, path(sub)); }
     orvtest::TestRegKey tk{::testing::UnitTest::GetInstance()->current_test_info()->name()};
     VSYST_RegistryKey root{VSYST_RegCurrentUser}, key{root, tk.subPath().c_str(), false};
@@ -62,7 +62,7 @@ std::string bits(std::initializer_list<bool> results)
 std::vector<std::string> dump(const std::string& path)
 {
     std::vector<std::string> all;
-    for (const std::string& n : valueNames(HKEY_CURRENT_USER, path)) {
+    for (const std::string& n : namesIn(HKEY_CURRENT_USER, path, false)) {
         DWORD type = 0;
         std::string data;
         readRaw(HKEY_CURRENT_USER, path, n, &type, &data);
@@ -193,27 +193,19 @@ TEST_F(RegistryKey, EveryKindStoredAndRead)
     // Out-of-range arguments are refused without writing anything.
     EXPECT_FALSE(key.setBinaryValue("nodata", nullptr, 4) || key.setBinaryValue("huge", payload, 0xFFFFFFFFul));
     EXPECT_FALSE(readRaw(HKEY_CURRENT_USER, path(), "nodata") || readRaw(HKEY_CURRENT_USER, path(), "huge"));
-}
 
-TEST_F(RegistryKey, BinaryReaderProtocol)
-{
-    const char five[] = {10, 20, 30, 40, 50};
-    ASSERT_TRUE(key.setBinaryValue("five", five, 5) && key.setBinaryValue("none", five, 0) &&
-                key.setFloatValue("float", 3.0) && key.setStringValue("str", "abcdefgh"));
-    ASSERT_TRUE(raw("", "untagged", REG_BINARY, "XY123") && raw("", "onebyte", REG_BINARY, "B"));
+    // The binary reader: capacity in, size out, result, and the buffer (0xCC before).
+    // Too small: the size needed, the bytes zeroed. Not a binary value of ours: size 0,
+    // the bytes zeroed as far as the capacity, or the stored payload of an untagged or float value.
     VSYST_RegistryKey invalid;
-
-    // The size passed in (the capacity) and given back, the result, and the start
-    // of the caller's buffer, filled with 0xCC before. Too small: the size needed,
-    // the bytes zeroed. Not a binary value of the library: size 0 and the bytes
-    // zeroed as far as the capacity, or the stored payload of an untagged or float value.
+    const std::string five(reinterpret_cast<const char*>(payload), sizeof payload);
     struct Case { const VSYST_RegistryKey& key; const char* name; unsigned long in, out; bool ok; std::string buffer; };
     const Case cases[] = {
-        {key, "five", 4, 5, false, std::string(4, '\0')},   {key, "five", 5, 5, true, std::string(five, 5)},
-        {key, "five", 16, 5, true, std::string(five, 5)},   {key, "none", 3, 0, true, ""},
-        {key, "str", 3, 0, false, std::string(3, '\0')},    {key, "missing", 16, 0, false, std::string(16, '\0')},
+        {key, "bin", 4, 5, false, std::string(4, '\0')},      {key, "bin", 5, 5, true, five},
+        {key, "bin", 16, 5, true, five},                      {key, "nobytes", 3, 0, true, ""},
+        {key, "str", 3, 0, false, std::string(3, '\0')},      {key, "missing", 16, 0, false, std::string(16, '\0')},
         {key, "onebyte", 16, 0, false, std::string(16, '\0')}, {key, "float", 16, 0, false, std::string(8, '\0')},
-        {key, "untagged", 16, 0, false, std::string(3, '\0')}, {invalid, "five", 2, 0, false, std::string(2, '\0')},
+        {key, "untagged", 16, 0, false, std::string(2, '\0')}, {invalid, "bin", 2, 0, false, std::string(2, '\0')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " in " + std::to_string(c.in));
@@ -227,7 +219,7 @@ TEST_F(RegistryKey, BinaryReaderProtocol)
     // A null buffer asks for the size; a null size is refused.
     unsigned long size = 100;
     char buf[8];
-    EXPECT_FALSE(key.getBinaryValue("five", nullptr, &size) || key.getBinaryValue("five", buf, nullptr));
+    EXPECT_FALSE(key.getBinaryValue("bin", nullptr, &size) || key.getBinaryValue("bin", buf, nullptr));
     EXPECT_EQ(5u, size);
 }
 
@@ -282,12 +274,12 @@ TEST_F(RegistryKey, DeletingValuesAndTrees)
     VSYST_RegistryKey t(key, "t", false);
     EXPECT_TRUE(t.deleteAllValuesAndSubKeys());
     // The key itself stays, empty.
-    EXPECT_TRUE(exists("t") && subKeyNames(HKEY_CURRENT_USER, path("t")).empty() && values("t").empty());
+    EXPECT_TRUE(exists("t") && namesIn(HKEY_CURRENT_USER, path("t"), true).empty() && values("t").empty());
     ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("t\\again\\deeper")));
     // Deleting by name; gone already; an empty name would be this key itself.
     EXPECT_EQ("100", bits({key.deleteAllValuesAndSubKeys("t"), key.deleteAllValuesAndSubKeys("t"),
                            key.deleteAllValuesAndSubKeys("")}));
-    EXPECT_EQ(std::vector<std::string>{"keep"}, subKeyNames(HKEY_CURRENT_USER, path()));
+    EXPECT_EQ(std::vector<std::string>{"keep"}, namesIn(HKEY_CURRENT_USER, path(), true));
     EXPECT_EQ((std::vector<std::string>{"v", "w"}), values("keep"));
 
     // Names longer than the buffers end the deletion with false instead of
@@ -321,7 +313,7 @@ TEST_F(RegistryKey, CopyingValuesAndTrees)
 
     orvtest::TestRegKey values("copy-values"), tree("copy-tree"), viaHandles("copy-handles");
     VSYST_RegistryKey valuesKey(root, values.subPath().c_str(), false);
-    EXPECT_TRUE(key.copyAllValuesTo(valuesKey) && subKeyNames(HKEY_CURRENT_USER, values.subPath()).empty());
+    EXPECT_TRUE(key.copyAllValuesTo(valuesKey) && namesIn(HKEY_CURRENT_USER, values.subPath(), true).empty());
     EXPECT_EQ(source, dump(values.subPath()));
     // Tree copies between key objects, and between handles: one a key object
     // holds survives, one no key object holds is closed when the copy returns.
@@ -333,7 +325,7 @@ TEST_F(RegistryKey, CopyingValuesAndTrees)
     for (const std::string& copy : {tree.subPath(), viaHandles.subPath()}) {
         SCOPED_TRACE(copy);
         EXPECT_EQ(source, dump(copy));
-        EXPECT_EQ((std::vector<std::string>{"empty", "sub"}), subKeyNames(HKEY_CURRENT_USER, copy));
+        EXPECT_EQ((std::vector<std::string>{"empty", "sub"}), namesIn(HKEY_CURRENT_USER, copy, true));
         EXPECT_EQ(dump(path("sub\\inner")), dump(copy + "\\sub\\inner"));
         EXPECT_EQ("ClassA|ClassB|", classOf(HKEY_CURRENT_USER, copy + "\\sub") + "|" +
                                         classOf(HKEY_CURRENT_USER, copy + "\\sub\\inner") + "|" +

@@ -20,9 +20,6 @@ VSYST_RegistryKey openTestKey(const std::string& path)
     return VSYST_RegistryKey(VSYST_RegistryKey(VSYST_RegCurrentUser), path.c_str(), false);
 }
 
-// Exit status of a child that tries the lock once: 0 taken, 1 not taken.
-unsigned long tryLockInChild(const std::string& path) { return orvtest::runChild("lock", {path, "try"}).exitCode; }
-
 // "time-out:result" of each wait of the library.
 std::vector<std::string> s_waits;
 DWORD(WINAPI* s_realWait)(HANDLE, DWORD);
@@ -55,9 +52,9 @@ ORV_TEST_CHILD(lock)
     return 0;
 }
 
-TEST(RegistryLock, SecondProcessWaitsAndADeadHolderLetsGo)
+TEST(RegistryLock, WhoHoldsWaitsAndReleases)
 {
-    orvtest::TestRegKey tk("lock-wait");
+    orvtest::TestRegKey tk("lock");
     const std::string pid = std::to_string(GetCurrentProcessId());
     const std::string heldName = "OrvCoreTest-lock-held-" + pid, releaseName = "OrvCoreTest-lock-release-" + pid;
     HANDLE held = CreateEventA(nullptr, TRUE, FALSE, heldName.c_str());
@@ -65,11 +62,29 @@ TEST(RegistryLock, SecondProcessWaitsAndADeadHolderLetsGo)
     ASSERT_TRUE(held && release);
     VSYST_RegistryKey key = openTestKey(tk.subPath());
     ASSERT_TRUE(key.isValid());
+    // Exit status of a child that tries the lock once: 0 taken, 1 not taken.
+    auto tryInChild = [&] { return orvtest::runChild("lock", {tk.subPath(), "try"}).exitCode; };
+
+    // Held: another process cannot take it. A second begin lets go and takes it again.
+    ASSERT_TRUE(key.setValuesBegin());
+    EXPECT_EQ(1u, tryInChild());
+    EXPECT_TRUE(key.setValuesBegin());
+    // Copies do not carry the lock, so destroying one releases nothing.
+    EXPECT_TRUE(VSYST_RegistryKey(key).isValid());
+    EXPECT_EQ(1u, tryInChild());
+    key.setValuesEnd();
+    EXPECT_EQ(0u, tryInChild());
+    // Assignment releases it, and so does destruction.
+    ASSERT_TRUE(key.setValuesBegin());
+    key = openTestKey(tk.subPath());
+    EXPECT_EQ(0u, tryInChild());
+    ASSERT_TRUE(openTestKey(tk.subPath()).setValuesBegin());
+    EXPECT_EQ(0u, tryInChild());
+
     orvtest::IatHook hook("OrvCore_Rudaru20.dll", "kernel32.dll", "WaitForSingleObject",
                           reinterpret_cast<void*>(&recordWait));
     s_realWait = reinterpret_cast<decltype(s_realWait)>(hook.original());
     s_waits.clear();
-
     orvtest::ChildResult holder;
     std::thread child([&] { holder = orvtest::runChild("lock", {tk.subPath(), "release", heldName, releaseName}); });
     if (WaitForSingleObject(held, 60000) == WAIT_OBJECT_0) {
@@ -100,28 +115,4 @@ TEST(RegistryLock, SecondProcessWaitsAndADeadHolderLetsGo)
     CloseHandle(keep);
     CloseHandle(held);
     CloseHandle(release);
-}
-
-TEST(RegistryLock, WhoReleasesTheLock)
-{
-    orvtest::TestRegKey tk("lock-release");
-    VSYST_RegistryKey key = openTestKey(tk.subPath());
-    VSYST_RegistryKey other = openTestKey(tk.subPath());
-
-    // Held: another process cannot take it. A second begin lets go and takes it again.
-    ASSERT_TRUE(key.setValuesBegin());
-    EXPECT_EQ(1u, tryLockInChild(tk.subPath()));
-    EXPECT_TRUE(key.setValuesBegin());
-    // Copies do not carry the lock, so destroying one releases nothing.
-    EXPECT_TRUE(VSYST_RegistryKey(key).isValid());
-    EXPECT_EQ(1u, tryLockInChild(tk.subPath()));
-    key.setValuesEnd();
-    EXPECT_EQ(0u, tryLockInChild(tk.subPath()));
-
-    // Assignment releases it, and so does destruction.
-    ASSERT_TRUE(key.setValuesBegin());
-    key = other;
-    EXPECT_EQ(0u, tryLockInChild(tk.subPath()));
-    ASSERT_TRUE(openTestKey(tk.subPath()).setValuesBegin());
-    EXPECT_EQ(0u, tryLockInChild(tk.subPath()));
 }

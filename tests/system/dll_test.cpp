@@ -43,7 +43,7 @@ ORV_TEST_CHILD(atExit)
     return 0;
 }
 
-TEST(DLLRegistry, LoadLockUnloadAndTheExitHandler)
+TEST(DLLRegistry, LoadLockUnloadFailuresAndTheExitHandler)
 {
     VSYST_DLL* dll = VSYST_DLL::create(kPlain.c_str());
     EXPECT_EQ(dll, VSYST_DLL::create(kPlain.c_str()));
@@ -61,25 +61,22 @@ TEST(DLLRegistry, LoadLockUnloadAndTheExitHandler)
     EXPECT_FALSE(dll->isLoaded() || moduleLoaded(kPlain));
     dll->lockDLL();
     EXPECT_EQ("new entry module loaded", orvtest::runChild("atExit", {}, {"ORV_STDLOGFILE="}).out);
-}
 
-TEST(DLLRegistry, LoaderFailuresReportTheSystemsReason)
-{
+    // Loader failures report the system's reason.
     const struct { std::string name; DWORD code; } cases[] = {
         {orvtest::exeDir() + "\\no_such_module.dll", ERROR_MOD_NOT_FOUND},
         {orvtest::exeDir() + "\\orv_dll_initfail.dll", ERROR_DLL_INIT_FAILED}};
     for (const auto& c : cases) {
-        VSYST_DLL* dll = VSYST_DLL::create(c.name.c_str());
+        VSYST_DLL* failing = VSYST_DLL::create(c.name.c_str());
         for (int attempt = 0; attempt < 2; ++attempt) {   // a second call tries again
             DebugCapture log;
-            EXPECT_THROW(dll->loadDLLifNotLoaded(), VSYST_LoadingDLLException) << c.name;
+            EXPECT_THROW(failing->loadDLLifNotLoaded(), VSYST_LoadingDLLException) << c.name;
             EXPECT_EQ(0u, log.all().find("!E  THROW EXCEPTION class VSYST_LoadingDLLException\r\n")) << log.all();
             EXPECT_NE(std::string::npos, log.all().find(report("load", c.name, c.code))) << log.all();
-            EXPECT_FALSE(dll->isLoaded());
+            EXPECT_FALSE(failing->isLoaded());
         }
     }
     // FreeLibrary refusing: the module stays recorded.
-    VSYST_DLL* dll = VSYST_DLL::create(kPlain.c_str());
     ASSERT_TRUE(dll->loadDLLifNotLoaded());
     {
         orvtest::IatHook hook("OrvCore_Rudaru20.dll", "kernel32.dll", "FreeLibrary",

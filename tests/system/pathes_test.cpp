@@ -19,22 +19,6 @@ const char kOwn[] = "\\Brakmar\\T.R.I.O.N.(R) Platform\\Generic Application\\2.1
 using regtest::text;
 bool isFolder(const std::string& p) { return GetFileAttributesA(p.c_str()) & FILE_ATTRIBUTE_DIRECTORY; }
 
-struct Profile {
-    Profile() : roots("pathes")
-    {
-        const char* folders[3][2] = {{"AppData", "Roaming"}, {"Personal", "Docs"}, {"Common AppData", "Common"}};
-        for (int i = 0; i < 3; ++i) {
-            const std::string path = dir.file(folders[i][1]);
-            CreateDirectoryA(path.c_str(), nullptr);
-            RegSetKeyValueA(i < 2 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,
-                            "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", folders[i][0],
-                            REG_SZ, path.c_str(), DWORD(path.size() + 1));
-        }
-    }
-    orvtest::TempDir dir;
-    regtest::RootOverride roots;
-};
-
 // The library finds the shell's functions by name; these stand in for them.
 enum ShellMode { RealShell, NoFolders, FinalSeparators } s_mode;
 FARPROC(WINAPI* s_getProc)(HMODULE, LPCSTR);
@@ -66,17 +50,53 @@ struct ShellFake {
 
 }  // namespace
 
-TEST(Pathes, StandardFoldersBelowATemporaryProfile)
+TEST(Pathes, StandardFoldersAndTheBaseProjectPathBelowATemporaryProfile)
 {
+    orvtest::TempDir dir;
+    regtest::RootOverride roots("pathes");
+    const char* folders[3][2] = {{"AppData", "Roaming"}, {"Personal", "Docs"}, {"Common AppData", "Common"}};
+    for (int i = 0; i < 3; ++i) {
+        const std::string path = dir.file(folders[i][1]);
+        CreateDirectoryA(path.c_str(), nullptr);
+        RegSetKeyValueA(i < 2 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,
+                        "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", folders[i][0],
+                        REG_SZ, path.c_str(), DWORD(path.size() + 1));
+    }
+    const std::string user = dir.file("Roaming") + kOwn, common = dir.file("Common") + kOwn;
     for (ShellMode mode : {RealShell, FinalSeparators}) {
         ShellFake fake(mode);
-        Profile p;
-        const std::string user = p.dir.file("Roaming") + kOwn, common = p.dir.file("Common") + kOwn;
-        EXPECT_EQ(p.dir.file("Docs\\") + "|" + user + "|" + common, text(VSYST_Pathes::getBaseDocumentsPath()) + "|" +
+        EXPECT_EQ(dir.file("Docs\\") + "|" + user + "|" + common, text(VSYST_Pathes::getBaseDocumentsPath()) + "|" +
                   text(VSYST_VersionInfo(true).getApplUserBaseFilename()) + "|" + text(VSYST_Pathes::getCommonAppDataPath()));
         EXPECT_TRUE(isFolder(user) && isFolder(common));
         EXPECT_EQ(user + common, text(VSYST_Pathes::getAppDataPath()) + text(VSYST_VersionInfo().getApplGlobalBaseFilename()));
     }
+
+    // The base project path: a default beside the Windows folder, or the stored one.
+    char windows[MAX_PATH], cwd[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    ASSERT_EQ(std::string(windows, 2), dir.path().substr(0, 2)) << "the default is relative to that drive";
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    SetCurrentDirectoryA(dir.path().c_str());
+    const std::string fallback = std::string(windows, 2) + "Projects", block = orvtest::crlf(
+        "VSYST_Pathes::getBaseProjectPath\n\tno BaseProjectPath found in registry!\n\tWindows directory is \"" +
+        std::string(windows) + "\"\n\tset BaseProjectPath to \"" + fallback + "\"\n");
+    const struct { bool key; const char* value; std::string want, log, stored; } cases[] = {
+        {false, nullptr, fallback + "\\", block, "(none)"}, {true, nullptr, fallback + "\\", block, fallback},
+        {true, "D:\\Work", "D:\\Work\\", "", "D:\\Work"}, {true, "D:\\Work/", "D:\\Work/", "", "D:\\Work/"}};
+    for (const auto& c : cases) {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Brakmar");
+        if (c.key) regtest::createRaw(HKEY_LOCAL_MACHINE, "Software\\Brakmar");
+        if (c.value)
+            regtest::writeRaw(HKEY_LOCAL_MACHINE, "Software\\Brakmar", "BaseProjectPath", REG_SZ, std::string(c.value) + '\0');
+        DebugCapture log;
+        EXPECT_EQ(c.want, text(VSYST_Pathes::getBaseProjectPath()));
+        char stored[MAX_PATH] = "(none)";
+        DWORD size = sizeof stored;
+        RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Brakmar", "BaseProjectPath", RRF_RT_REG_SZ, nullptr, stored, &size);
+        EXPECT_EQ(c.log + "|" + c.stored, log.all() + "|" + stored) << c.want;
+    }
+    EXPECT_TRUE(isFolder(dir.file("Projects")));
+    SetCurrentDirectoryA(cwd);
 }
 
 TEST(Pathes, WithoutShellFoldersAndTheApplicationPath)
@@ -109,34 +129,4 @@ TEST(Pathes, WithoutShellFoldersAndTheApplicationPath)
     EXPECT_FALSE(VSYST_Pathes::EnsureThatDirectoryExists(dir.file("file\\sub").c_str()));
     EXPECT_EQ(orvtest::crlf("EnsureThatDirectoryExists \"" + dir.file("file") + "\" fails!\n" +
                             orvtest::systemText(ERROR_ALREADY_EXISTS) + "\n"), failure.all());
-}
-
-TEST(Pathes, BaseProjectPathDefaultAndStoredValues)
-{
-    Profile p;
-    char windows[MAX_PATH], cwd[MAX_PATH];
-    GetWindowsDirectoryA(windows, MAX_PATH);
-    ASSERT_EQ(std::string(windows, 2), p.dir.path().substr(0, 2)) << "the default is relative to that drive";
-    GetCurrentDirectoryA(MAX_PATH, cwd);
-    SetCurrentDirectoryA(p.dir.path().c_str());
-    const std::string fallback = std::string(windows, 2) + "Projects", block = orvtest::crlf(
-        "VSYST_Pathes::getBaseProjectPath\n\tno BaseProjectPath found in registry!\n\tWindows directory is \"" +
-        std::string(windows) + "\"\n\tset BaseProjectPath to \"" + fallback + "\"\n");
-    const struct { bool key; const char* value; std::string want, log, stored; } cases[] = {
-        {false, nullptr, fallback + "\\", block, "(none)"}, {true, nullptr, fallback + "\\", block, fallback},
-        {true, "D:\\Work", "D:\\Work\\", "", "D:\\Work"}, {true, "D:\\Work/", "D:\\Work/", "", "D:\\Work/"}};
-    for (const auto& c : cases) {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Brakmar");
-        if (c.key) regtest::createRaw(HKEY_LOCAL_MACHINE, "Software\\Brakmar");
-        if (c.value)
-            regtest::writeRaw(HKEY_LOCAL_MACHINE, "Software\\Brakmar", "BaseProjectPath", REG_SZ, std::string(c.value) + '\0');
-        DebugCapture log;
-        EXPECT_EQ(c.want, text(VSYST_Pathes::getBaseProjectPath()));
-        char stored[MAX_PATH] = "(none)";
-        DWORD size = sizeof stored;
-        RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Brakmar", "BaseProjectPath", RRF_RT_REG_SZ, nullptr, stored, &size);
-        EXPECT_EQ(c.log + "|" + c.stored, log.all() + "|" + stored) << c.want;
-    }
-    EXPECT_TRUE(isFolder(p.dir.file("Projects")));
-    SetCurrentDirectoryA(cwd);
 }

@@ -62,7 +62,7 @@ BOOL WINAPI countedGetUserName(char* name, DWORD* size)
     return GetUserNameA(name, size);
 }
 
-TEST(User, CurrentUserAsTheSystemKnowsIt)
+TEST(User, CurrentUserAsTheSystemKnowsItAndOtherAccounts)
 {
     // The names as the system gives them, the SID and domain from the process token.
     char name[256] = "", computer[64] = "", account[256], domain[256];
@@ -101,10 +101,8 @@ TEST(User, CurrentUserAsTheSystemKnowsIt)
     V_ASArchiveOut tight(bytes, static_cast<unsigned long>(ownRecord.size() - 1));
     EXPECT_THROW(b.serializeAsMember(tight), VSYST_XRange);
     EXPECT_EQ(0ul, tight.position());
-}
 
-TEST(User, OtherAccountsFromRecords)
-{
+    // Other accounts, from records.
     const VSYST_User current;
     const VSYST_User bob = readUser(record(SidTypeUser, 5, 1, kBobSid, "bob", "Bob Builder\nsite B"));
     EXPECT_EQ("bob|Bob Builder|PC|DOM|1", text(bob.getName()) + "|" + text(bob.getFullName()) + "|" +
