@@ -82,16 +82,10 @@ std::vector<char> buildEnvironment(const std::vector<std::string>& changes)
 
 TempDir::TempDir()
 {
-    char tmp[MAX_PATH];
-    DWORD n = GetTempPathA(MAX_PATH, tmp);
-    if (n == 0 || n >= MAX_PATH) throw std::runtime_error("GetTempPath failed");
     static LONG serial = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char name[MAX_PATH];
-        std::snprintf(name, sizeof name, "%sorvtest-%lu-%ld", tmp, GetCurrentProcessId(), InterlockedIncrement(&serial));
-        if (CreateDirectoryA(name, nullptr)) { m_path = name; return; }
-    }
-    throw std::runtime_error("cannot create a temporary folder");
+    const std::string base = (std::filesystem::temp_directory_path() / "orvtest-").string();
+    do m_path = base + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(InterlockedIncrement(&serial));
+    while (!std::filesystem::create_directory(m_path));   // throws when the folder cannot be made
 }
 
 TempDir::~TempDir()
@@ -145,25 +139,19 @@ RegValueRestorer::RegValueRestorer(HKEY__* root, const std::string& subKey, cons
     HKEY k;
     if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
     m_keyExisted = true;
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExA(k, value.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+    DWORD size = 0;
+    if (RegQueryValueExA(k, value.c_str(), nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
         m_data.resize(size);
-        if (RegQueryValueExA(k, value.c_str(), nullptr, &type, m_data.data(), &size) == ERROR_SUCCESS) {
-            m_existed = true;
-            m_type = type;
-            m_data.resize(size);
-        }
+        m_existed = RegQueryValueExA(k, value.c_str(), nullptr, &m_type, m_data.data(), &size) == ERROR_SUCCESS;
+        m_data.resize(size);
     }
     RegCloseKey(k);
 }
 
 RegValueRestorer::~RegValueRestorer()
 {
-    HKEY k;
-    if (RegOpenKeyExA(m_root, m_subKey.c_str(), 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return;
-    if (m_existed) RegSetValueExA(k, m_value.c_str(), 0, m_type, m_data.data(), static_cast<DWORD>(m_data.size()));
-    else RegDeleteValueA(k, m_value.c_str());
-    RegCloseKey(k);
+    if (m_existed) RegSetKeyValueA(m_root, m_subKey.c_str(), m_value.c_str(), m_type, m_data.data(), DWORD(m_data.size()));
+    else RegDeleteKeyValueA(m_root, m_subKey.c_str(), m_value.c_str());
     if (!m_keyExisted) removeEmptyKeys(m_root, m_subKey, 1);
 }
 
@@ -327,15 +315,8 @@ std::string processThreadText()
 
 std::string readFile(const std::string& path)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return std::string();
-    std::string data;
-    char buf[65536];
-    DWORD n;
-    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n) data.append(buf, n);
-    CloseHandle(h);
-    return data;
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void writeFile(const std::string& path, const std::string& bytes)
