@@ -119,10 +119,8 @@ ScopedEnv::~ScopedEnv()
 TestRegKey::TestRegKey(const std::string& name) : m_key(nullptr)
 {
     m_path = "Software\\OrvCoreTest\\" + name + "-" + std::to_string(GetCurrentProcessId());
-    HKEY k;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr))
         throw std::runtime_error("cannot create test key " + m_path);
-    m_key = k;
 }
 
 TestRegKey::~TestRegKey()
@@ -179,10 +177,8 @@ ChildResult runProgram(const std::string& exe, const std::vector<std::string>& a
     SetHandleInformation(errR, HANDLE_FLAG_INHERIT, 0);
     HANDLE nul = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
 
-    std::string cmd = quoteArg(exe);
+    std::string cmd = quoteArg(exe);   // CreateProcessA may write into it
     for (const std::string& a : args) cmd += " " + quoteArg(a);
-    std::vector<char> cmdBuf(cmd.begin(), cmd.end());
-    cmdBuf.push_back('\0');
     std::vector<char> envBlock = buildEnvironment(env);
 
     STARTUPINFOA si{};
@@ -192,7 +188,7 @@ ChildResult runProgram(const std::string& exe, const std::vector<std::string>& a
     si.hStdOutput = outW;
     si.hStdError = errW;
     PROCESS_INFORMATION pi{};
-    BOOL ok = CreateProcessA(exe.c_str(), cmdBuf.data(), nullptr, nullptr, TRUE, 0, envBlock.data(),
+    BOOL ok = CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, envBlock.data(),
                              cwd.empty() ? nullptr : cwd.c_str(), &si, &pi);
     CloseHandle(outW);
     CloseHandle(errW);
@@ -211,13 +207,11 @@ ChildResult runProgram(const std::string& exe, const std::vector<std::string>& a
         drain(errR, r.err);
         if (exited) break;
     }
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
+    GetExitCodeProcess(pi.hProcess, &r.exitCode);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     CloseHandle(outR);
     CloseHandle(errR);
-    r.exitCode = code;
     return r;
 }
 
