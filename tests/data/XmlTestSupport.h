@@ -7,7 +7,6 @@
 
 #include "XP_Param.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -24,14 +23,11 @@ namespace xmltest {
 struct TempDir {
     TempDir()
     {
-        static std::atomic<unsigned> counter{0};
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        do path = std::filesystem::temp_directory_path() / ("orv-xml-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+        auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        do path = std::filesystem::temp_directory_path() / ("orv-xml-" + std::to_string(stamp++));
         while (!std::filesystem::create_directory(path));
     }
     ~TempDir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
     std::string file(const std::string& name) const { return (path / name).string(); }
     std::filesystem::path path;
 };
