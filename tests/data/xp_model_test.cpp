@@ -8,14 +8,12 @@
 
 namespace {
 
-std::string keysOf(const XP_XML_Node& n)
+std::string head(const XP_XML_Node& n)
 {
-    std::string keys;
-    for (auto e = n.beginElements(); e != n.endElements(); ++e) keys += e->first + ";";
-    return keys;
+    std::string text = n.getName() + " " + n.getAttributes() + " ";
+    for (auto e = n.beginElements(); e != n.endElements(); ++e) text += e->first + ";";
+    return text;
 }
-
-std::string head(const XP_XML_Node& n) { return n.getName() + " " + n.getAttributes() + " " + keysOf(n); }
 
 std::string valueOf(const XP_XML_Node& n, const std::string& key)
 {
