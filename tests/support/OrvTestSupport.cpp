@@ -39,21 +39,17 @@ std::string quoteArg(const std::string& a)
     return r + "\"";
 }
 
-// Moves whatever a pipe holds right now into data; false once the pipe is broken.
-bool drain(HANDLE pipe, std::string& data)
+// Moves whatever a pipe holds right now into data.
+void drain(HANDLE pipe, std::string& data)
 {
-    for (;;) {
-        DWORD avail = 0;
-        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &avail, nullptr)) return false;
-        if (!avail) return true;
-        char buf[4096];
-        DWORD n = 0;
-        if (!ReadFile(pipe, buf, avail < sizeof buf ? avail : sizeof buf, &n, nullptr) || !n) return false;
+    char buf[4096];
+    DWORD avail = 0, n = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &avail, nullptr) && avail &&
+           ReadFile(pipe, buf, avail < sizeof buf ? avail : sizeof buf, &n, nullptr) && n)
         data.append(buf, n);
-    }
 }
 
-std::vector<char> buildEnvironment(const std::vector<std::string>& changes)
+std::string buildEnvironment(const std::vector<std::string>& changes)
 {
     std::map<std::string, std::string> vars;   // upper-cased name -> "Name=value"
     auto key = [](std::string name) {
@@ -72,10 +68,9 @@ std::vector<char> buildEnvironment(const std::vector<std::string>& changes)
         if (eq == std::string::npos || eq + 1 == c.size()) vars.erase(key(c.substr(0, eq)));
         else vars[key(c.substr(0, eq))] = c;
     }
-    std::vector<char> env;
-    for (auto& kv : vars) { env.insert(env.end(), kv.second.begin(), kv.second.end()); env.push_back('\0'); }
-    env.push_back('\0');
-    return env;
+    std::string env;
+    for (auto& kv : vars) env += kv.second + '\0';
+    return env + '\0';   // the block ends in two NULs
 }
 
 }  // namespace
@@ -179,7 +174,7 @@ ChildResult runProgram(const std::string& exe, const std::vector<std::string>& a
 
     std::string cmd = quoteArg(exe);   // CreateProcessA may write into it
     for (const std::string& a : args) cmd += " " + quoteArg(a);
-    std::vector<char> envBlock = buildEnvironment(env);
+    std::string envBlock = buildEnvironment(env);
 
     STARTUPINFOA si{};
     si.cb = sizeof si;
