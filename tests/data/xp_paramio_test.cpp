@@ -113,16 +113,13 @@ TEST(XmlParamIO, CompareExtractEraseInFewAndMany)
     }
 }
 
-// Results of several calls as "1" and "0".
-static std::string bits(std::initializer_list<bool> results)
-{
-    std::string r;
-    for (bool b : results) r += b ? '1' : '0';
-    return r;
-}
-
 TEST(XmlParamIO, CompareExtractAndEraseRules)
 {
+    const auto bits = [](std::initializer_list<bool> results) {   // results of several calls as "1" and "0"
+        std::string r;
+        for (bool b : results) r += b ? '1' : '0';
+        return r;
+    };
     XP_ParamIO a, b, more, twice, empty;
     // Attribute texts never count; counts of elements and children do.
     load(a, "<R x=\"1\"><k u=\"1\">v</k><C y=\"2\"><q>1</q></C></R>");
