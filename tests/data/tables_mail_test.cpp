@@ -34,13 +34,6 @@ struct MapiOrder {
     const std::string key;
 };
 
-// One whole call of sendMail as the mail client sees it.
-std::string call(const std::string& texts, const std::string& counts, const std::string& rest)
-{
-    return "load\nlogon 0 (null) (null) 3 0\nsend ours 0 9 0 |" + texts + "| (null) (null) (null) 0 (null) " + counts +
-           "\n" + rest + "logoff ours 0 0 0\nunload\n";
-}
-
 // Prints sendMail's result, step and last result, and whether MAPI32.DLL is loaded after it.
 ORV_TEST_CHILD(mail)
 {
@@ -107,6 +100,11 @@ TEST(ColorTable, ShadesValuesAndPens)
 
 TEST(SendMail, TheSimpleMapiSequenceAsTheMailClientSeesIt)
 {
+    // One whole call of sendMail as the mail client sees it.
+    const auto call = [](const std::string& texts, const std::string& counts, const std::string& rest) {
+        return "load\nlogon 0 (null) (null) 3 0\nsend ours 0 9 0 |" + texts + "| (null) (null) (null) 0 (null) " + counts +
+               "\n" + rest + "logoff ours 0 0 0\nunload\n";
+    };
     const std::string none = call("|", "0 (null) 0 (null)", ""), bob = call("S|B", "1 set 3 set",
         "to 1 bob (null) 0\nfile 0 C:\\a b.txt || 0 (null)\nfile 0 D:\\second.log || 0 (null)\nfile 0 E:\\third || 0 (null)\n");
     struct { const char* arg; const char* order; const char* env; std::string out, record; } cases[] = {
