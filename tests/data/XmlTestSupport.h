@@ -1,15 +1,12 @@
 // Helpers of the XML parameter tests, usable in the Windows and the native
-// build: a temporary folder, a listener that records what the reader reports,
-// and a plain, recursive reading of the format's rules to check the library's
-// reader against.
+// build: a listener that records what the reader reports, and a plain,
+// recursive reading of the format's rules to check the library's reader against.
 #ifndef XML_TEST_SUPPORT_H
 #define XML_TEST_SUPPORT_H
 
 #include "XP_Param.h"
 
-#include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -19,19 +16,6 @@
 #include <vector>
 
 namespace xmltest {
-
-// A fresh folder below the system's temporary folder, removed on destruction.
-struct TempDir {
-    TempDir()
-    {
-        auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        do path = std::filesystem::temp_directory_path() / ("orv-xml-" + std::to_string(stamp++));
-        while (!std::filesystem::create_directory(path));
-    }
-    ~TempDir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
-    std::string file(const std::string& name) const { return (path / name).string(); }
-    std::filesystem::path path;
-};
 
 // One report of the reader: 'S' startNode, 'V' element, 'E' endNode.
 struct Event {

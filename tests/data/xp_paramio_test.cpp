@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 namespace {
 
 using xmltest::load;
@@ -45,7 +48,17 @@ TEST(XmlParamIO, StreamsAndFiles)
     io.readStream(started);
     EXPECT_EQ("<b>\n\t<k>2</k>\n</b>\n", written(root(io)));
 
-    xmltest::TempDir dir;
+    struct TempDir {   // a fresh folder below the system's temporary folder, removed at the end
+        TempDir()
+        {
+            auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+            do path = std::filesystem::temp_directory_path() / ("orv-xml-" + std::to_string(stamp++));
+            while (!std::filesystem::create_directory(path));
+        }
+        ~TempDir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
+        std::string file(const std::string& name) const { return (path / name).string(); }
+        std::filesystem::path path;
+    } dir;
     const std::string path = dir.file("params.xml");
     load(io, kBase);
     io.writeFile(path.c_str());
