@@ -21,30 +21,23 @@ void* operator new(std::size_t size)
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
-namespace {
-
-// Runs read with its n-th allocation failing; true when one failed.
-template <class Read>
-bool failsAt(long n, Read read)
-{
-    g_failIn = n;
-    bool failed = false;
-    try {
-        read();
-    } catch (const std::bad_alloc&) {
-        failed = true;
-    }
-    g_failIn = -1;
-    return failed;
-}
-
-}  // namespace
-
 // Each allocation of a read fails once in turn. The interrupted read leaves a
 // tree that can be written, and the next read into the same object (or the
 // next parse into the same builder) gives exactly the tree it should.
 TEST(XmlReadAfterFailure, EveryAllocationOfASmallRead)
 {
+    // Runs read with its n-th allocation failing; true when one failed.
+    const auto failsAt = [](long n, auto read) {
+        g_failIn = n;
+        bool failed = false;
+        try {
+            read();
+        } catch (const std::bad_alloc&) {
+            failed = true;
+        }
+        g_failIn = -1;
+        return failed;
+    };
     const std::string bracketed = "<R><k>1</k><C><x>2</x><C><y>3</y></C></C><j>4</j></R>";
     const std::string next = "<S><k>1</k><D><z>2</z></D></S>";
     const std::string expected = "<S>\n\t<k>1</k>\n\t<D>\n\t\t<z>2</z>\n\t</D>\n</S>\n";

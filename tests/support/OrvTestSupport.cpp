@@ -39,21 +39,17 @@ std::string quoteArg(const std::string& a)
     return r + "\"";
 }
 
-// Moves whatever a pipe holds right now into data; false once the pipe is broken.
-bool drain(HANDLE pipe, std::string& data)
+// Moves whatever a pipe holds right now into data.
+void drain(HANDLE pipe, std::string& data)
 {
-    for (;;) {
-        DWORD avail = 0;
-        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &avail, nullptr)) return false;
-        if (!avail) return true;
-        char buf[4096];
-        DWORD n = 0;
-        if (!ReadFile(pipe, buf, avail < sizeof buf ? avail : sizeof buf, &n, nullptr) || !n) return false;
+    char buf[4096];
+    DWORD avail = 0, n = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &avail, nullptr) && avail &&
+           ReadFile(pipe, buf, avail < sizeof buf ? avail : sizeof buf, &n, nullptr) && n)
         data.append(buf, n);
-    }
 }
 
-std::vector<char> buildEnvironment(const std::vector<std::string>& changes)
+std::string buildEnvironment(const std::vector<std::string>& changes)
 {
     std::map<std::string, std::string> vars;   // upper-cased name -> "Name=value"
     auto key = [](std::string name) {
@@ -72,26 +68,19 @@ std::vector<char> buildEnvironment(const std::vector<std::string>& changes)
         if (eq == std::string::npos || eq + 1 == c.size()) vars.erase(key(c.substr(0, eq)));
         else vars[key(c.substr(0, eq))] = c;
     }
-    std::vector<char> env;
-    for (auto& kv : vars) { env.insert(env.end(), kv.second.begin(), kv.second.end()); env.push_back('\0'); }
-    env.push_back('\0');
-    return env;
+    std::string env;
+    for (auto& kv : vars) env += kv.second + '\0';
+    return env + '\0';   // the block ends in two NULs
 }
 
 }  // namespace
 
 TempDir::TempDir()
 {
-    char tmp[MAX_PATH];
-    DWORD n = GetTempPathA(MAX_PATH, tmp);
-    if (n == 0 || n >= MAX_PATH) throw std::runtime_error("GetTempPath failed");
     static LONG serial = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char name[MAX_PATH];
-        std::snprintf(name, sizeof name, "%sorvtest-%lu-%ld", tmp, GetCurrentProcessId(), InterlockedIncrement(&serial));
-        if (CreateDirectoryA(name, nullptr)) { m_path = name; return; }
-    }
-    throw std::runtime_error("cannot create a temporary folder");
+    const std::string base = (std::filesystem::temp_directory_path() / "orvtest-").string();
+    do m_path = base + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(InterlockedIncrement(&serial));
+    while (!std::filesystem::create_directory(m_path));   // throws when the folder cannot be made
 }
 
 TempDir::~TempDir()
@@ -125,10 +114,8 @@ ScopedEnv::~ScopedEnv()
 TestRegKey::TestRegKey(const std::string& name) : m_key(nullptr)
 {
     m_path = "Software\\OrvCoreTest\\" + name + "-" + std::to_string(GetCurrentProcessId());
-    HKEY k;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr))
         throw std::runtime_error("cannot create test key " + m_path);
-    m_key = k;
 }
 
 TestRegKey::~TestRegKey()
@@ -145,25 +132,19 @@ RegValueRestorer::RegValueRestorer(HKEY__* root, const std::string& subKey, cons
     HKEY k;
     if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
     m_keyExisted = true;
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExA(k, value.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+    DWORD size = 0;
+    if (RegQueryValueExA(k, value.c_str(), nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
         m_data.resize(size);
-        if (RegQueryValueExA(k, value.c_str(), nullptr, &type, m_data.data(), &size) == ERROR_SUCCESS) {
-            m_existed = true;
-            m_type = type;
-            m_data.resize(size);
-        }
+        m_existed = RegQueryValueExA(k, value.c_str(), nullptr, &m_type, m_data.data(), &size) == ERROR_SUCCESS;
+        m_data.resize(size);
     }
     RegCloseKey(k);
 }
 
 RegValueRestorer::~RegValueRestorer()
 {
-    HKEY k;
-    if (RegOpenKeyExA(m_root, m_subKey.c_str(), 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return;
-    if (m_existed) RegSetValueExA(k, m_value.c_str(), 0, m_type, m_data.data(), static_cast<DWORD>(m_data.size()));
-    else RegDeleteValueA(k, m_value.c_str());
-    RegCloseKey(k);
+    if (m_existed) RegSetKeyValueA(m_root, m_subKey.c_str(), m_value.c_str(), m_type, m_data.data(), DWORD(m_data.size()));
+    else RegDeleteKeyValueA(m_root, m_subKey.c_str(), m_value.c_str());
     if (!m_keyExisted) removeEmptyKeys(m_root, m_subKey, 1);
 }
 
@@ -191,11 +172,9 @@ ChildResult runProgram(const std::string& exe, const std::vector<std::string>& a
     SetHandleInformation(errR, HANDLE_FLAG_INHERIT, 0);
     HANDLE nul = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
 
-    std::string cmd = quoteArg(exe);
+    std::string cmd = quoteArg(exe);   // CreateProcessA may write into it
     for (const std::string& a : args) cmd += " " + quoteArg(a);
-    std::vector<char> cmdBuf(cmd.begin(), cmd.end());
-    cmdBuf.push_back('\0');
-    std::vector<char> envBlock = buildEnvironment(env);
+    std::string envBlock = buildEnvironment(env);
 
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -204,7 +183,7 @@ ChildResult runProgram(const std::string& exe, const std::vector<std::string>& a
     si.hStdOutput = outW;
     si.hStdError = errW;
     PROCESS_INFORMATION pi{};
-    BOOL ok = CreateProcessA(exe.c_str(), cmdBuf.data(), nullptr, nullptr, TRUE, 0, envBlock.data(),
+    BOOL ok = CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, envBlock.data(),
                              cwd.empty() ? nullptr : cwd.c_str(), &si, &pi);
     CloseHandle(outW);
     CloseHandle(errW);
@@ -223,13 +202,11 @@ ChildResult runProgram(const std::string& exe, const std::vector<std::string>& a
         drain(errR, r.err);
         if (exited) break;
     }
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
+    GetExitCodeProcess(pi.hProcess, &r.exitCode);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     CloseHandle(outR);
     CloseHandle(errR);
-    r.exitCode = code;
     return r;
 }
 
@@ -327,15 +304,8 @@ std::string processThreadText()
 
 std::string readFile(const std::string& path)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return std::string();
-    std::string data;
-    char buf[65536];
-    DWORD n;
-    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n) data.append(buf, n);
-    CloseHandle(h);
-    return data;
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void writeFile(const std::string& path, const std::string& bytes)

@@ -9,22 +9,18 @@
 int main()
 {
     orvtest::removeEmptyKeys(HKEY_CURRENT_USER, "Software\\Brakmar\\T.R.I.O.N.(R) Platform", 2);
-    struct Place { HKEY root; const char* rootName; const char* path; };
-    const Place places[] = {
-        {HKEY_CURRENT_USER, "HKCU", "Software\\OrvCoreTest"},
-        {HKEY_CURRENT_USER, "HKCU", "Software\\Brakmar"},
-        {HKEY_LOCAL_MACHINE, "HKLM", "Software\\OrvCoreTest"},
-        {HKEY_LOCAL_MACHINE, "HKLM", "Software\\Brakmar"},
-        {HKEY_USERS, "HKU", ".DEFAULT\\Software\\OrvCoreTest"},
-        {HKEY_USERS, "HKU", ".DEFAULT\\Software\\Brakmar"},
-    };
+    const struct { HKEY root; const char* rootName; const char* below; } roots[] = {
+        {HKEY_CURRENT_USER, "HKCU", ""}, {HKEY_LOCAL_MACHINE, "HKLM", ""}, {HKEY_USERS, "HKU", ".DEFAULT\\"}};
     int left = 0;
-    for (const Place& p : places) {
-        HKEY k;
-        if (RegOpenKeyExA(p.root, p.path, 0, KEY_READ, &k) == ERROR_SUCCESS) {
-            std::printf("left behind: %s\\%s\n", p.rootName, p.path);
-            RegCloseKey(k);
-            ++left;
+    for (const auto& r : roots) {
+        for (const char* name : {"Software\\OrvCoreTest", "Software\\Brakmar"}) {
+            const std::string path = std::string(r.below) + name;
+            HKEY k;
+            if (RegOpenKeyExA(r.root, path.c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS) {
+                std::printf("left behind: %s\\%s\n", r.rootName, path.c_str());
+                RegCloseKey(k);
+                ++left;
+            }
         }
     }
     if (!left) std::printf("no registry keys left behind\n");
