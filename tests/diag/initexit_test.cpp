@@ -178,11 +178,6 @@ bool initEqual() { return record("+equal: " + orvtest::diWalk(), true); }
 void termAbove() { record("-above: " + orvtest::diWalk(), 0); }
 void termEqual() { record("-equal: " + orvtest::diWalk(), 0); }
 
-std::string handlerLine(const char* dscr, int priority)
-{
-    return "\tHandler for \"" + std::string(dscr) + "\" (Priority=" + std::to_string(priority) + ")\n";
-}
-
 }  // namespace
 
 TEST(ApplInitExit, LibraryHandlersRegisterTheSystemEntriesInTheirPlaceAndLateHandlersRunAtOnce)
@@ -201,10 +196,11 @@ TEST(ApplInitExit, LibraryHandlersRegisterTheSystemEntriesInTheirPlaceAndLateHan
     const std::string all = "[System] Dump all registrated Debug-Info Callbacks; Dump all registrated Static-Data "
                             "Instances; Dump current feature set; Dump registrated initialization handlers; " + pool;
     EXPECT_EQ("+above: [System] Dump registrated initialization handlers; " + pool + "+equal: " + all, g_calls);
-    const std::string lib32700 = handlerLine(kNoDscr, 32700);
-    EXPECT_EQ(crlf("\nStarting ZANDrel-FT init/exit handler dump\n" + handlerLine("above", 32701) + lib32700 +
-                   lib32700 + lib32700 + handlerLine("equal", 32700) + handlerLine(kNoDscr, 32000) +
-                   "Ending ZANDrel-FT init/exit handler dump\n\n"),
+    EXPECT_EQ(crlf("\nStarting ZANDrel-FT init/exit handler dump\n\tHandler for \"above\" (Priority=32701)\n"
+                   "\tHandler for \"<no description>\" (Priority=32700)\n"
+                   "\tHandler for \"<no description>\" (Priority=32700)\n"
+                   "\tHandler for \"<no description>\" (Priority=32700)\n\tHandler for \"equal\" (Priority=32700)\n"
+                   "\tHandler for \"<no description>\" (Priority=32000)\nEnding ZANDrel-FT init/exit handler dump\n\n"),
               orvtest::diCall("System", "Dump registrated initialization handlers"));
 
     // Late handlers run at once and exit from their destructor.
