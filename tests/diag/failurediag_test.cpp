@@ -38,6 +38,32 @@ std::string takeErrorInfo()
     return buf;
 }
 
+// Failing stand-ins for the event-log calls; they remember what they were given.
+std::string s_given;
+HANDLE WINAPI failRegister(LPCSTR, LPCSTR source) { s_given = source; return nullptr; }
+BOOL WINAPI failReport(HANDLE, WORD type, WORD category, DWORD id, PSID, WORD n, DWORD, LPCSTR* strings, LPVOID)
+{
+    s_given = std::to_string(type) + "/" + std::to_string(category) + "/" + std::to_string(id) + "/" + std::to_string(n) +
+              "/" + strings[0];
+    return FALSE;
+}
+BOOL WINAPI failDeregister(HANDLE) { return FALSE; }
+BOOL WINAPI win9xVersion(LPOSVERSIONINFOA info) { info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS; return TRUE; }
+BOOL WINAPI failVersion(LPOSVERSIONINFOA) { return FALSE; }
+
+BOOL WINAPI failOpenProcessToken(HANDLE, DWORD, PHANDLE) { SetLastError(5); return FALSE; }
+BOOL WINAPI failTokenInformation(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD) { SetLastError(87); return 0; }
+BOOL WINAPI invalidSid(PSID) { return FALSE; }
+BOOL WINAPI failLookup(LPCSTR, PSID, LPSTR, LPDWORD, LPSTR, LPDWORD, PSID_NAME_USE) { SetLastError(1332); return FALSE; }
+BOOL WINAPI failGroup(PSECURITY_DESCRIPTOR, PSID*, LPBOOL) { return FALSE; }
+
+PSID sid(const char* text)
+{
+    PSID s = nullptr;
+    ConvertStringSidToSidA(text, &s);   // freed with the process
+    return s;
+}
+
 }  // namespace
 
 TEST(Hresult, ReportsAndLeavesErrorInfoForFailures)
@@ -76,22 +102,7 @@ TEST(Hresult, ReportsAndLeavesErrorInfoForFailures)
               log.since(start));
 }
 
-namespace {
-
-// Failing stand-ins for the event-log calls; they remember what they were given.
-std::string s_given;
-HANDLE WINAPI failRegister(LPCSTR, LPCSTR source) { s_given = source; return nullptr; }
-BOOL WINAPI failReport(HANDLE, WORD type, WORD category, DWORD id, PSID, WORD n, DWORD, LPCSTR* strings, LPVOID)
-{
-    s_given = std::to_string(type) + "/" + std::to_string(category) + "/" + std::to_string(id) + "/" + std::to_string(n) +
-              "/" + strings[0];
-    return FALSE;
-}
-BOOL WINAPI failDeregister(HANDLE) { return FALSE; }
-
-}  // namespace
-
-TEST(EventLog, ResultsAndEachFailingStep)
+TEST(EventLog, ResultsEachFailingStepAndNoneOnWin9x)
 {
     // Wine keeps no event log; its calls succeed.
     EXPECT_TRUE(Diag::logMessage(17, "an event", EVENTLOG_WARNING_TYPE, nullptr));
@@ -108,6 +119,13 @@ TEST(EventLog, ResultsAndEachFailingStep)
         EXPECT_FALSE(Diag::logMessage(4711, c.text, EVENTLOG_ERROR_TYPE, "ignored", c.source)) << c.function;
         EXPECT_EQ(c.given, s_given) << c.function;
     }
+    // On Win9x, or when the platform cannot be told, neither event log nor security.
+    for (const char* how : {"platform", "failing"})
+        EXPECT_EQ("logMessage 0\r\ndumpSecurityDescriptor - Security not supported on Win9x platform\r\n"
+                  "dumpProcessUserIdentityString - Security not supported on Win9x platform\r\n"
+                  "dumpThreadUserIdentityString - Security not supported on Win9x platform\r\n",
+                  orvtest::runChild("win9x", {how}).out)
+            << how;
 }
 
 // Run by ctest with Wine's eventlog channel on, which prints the text of error
@@ -116,11 +134,6 @@ ORV_TEST_CHILD(eventText)
 {
     return Diag::logMessage(77, "event text from the child", EVENTLOG_ERROR_TYPE, nullptr) ? 0 : 1;
 }
-
-namespace {
-BOOL WINAPI win9xVersion(LPOSVERSIONINFOA info) { info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS; return TRUE; }
-BOOL WINAPI failVersion(LPOSVERSIONINFOA) { return FALSE; }
-}  // namespace
 
 // The platform answer is asked once per process: each kind in a child of its own.
 ORV_TEST_CHILD(win9x)
@@ -135,33 +148,8 @@ ORV_TEST_CHILD(win9x)
     return 0;
 }
 
-TEST(Win9x, NoEventLogAndNoSecurity)
-{
-    for (const char* how : {"platform", "failing"})
-        EXPECT_EQ("logMessage 0\r\ndumpSecurityDescriptor - Security not supported on Win9x platform\r\n"
-                  "dumpProcessUserIdentityString - Security not supported on Win9x platform\r\n"
-                  "dumpThreadUserIdentityString - Security not supported on Win9x platform\r\n",
-                  orvtest::runChild("win9x", {how}).out)
-            << how;
-}
-
-// Numbers run from 1 to 999 and start again.
-TEST(Requests, NumbersWrapAfter999)
-{
-    unsigned long id = 0;
-    for (int step = 0; id != 999 && step < 1000; ++step) {
-        Diag::createRequest();
-        id = Diag::getRequestId();
-        Diag::removeRequest();
-    }
-    ASSERT_EQ(999u, id);
-    Diag::createRequest();
-    EXPECT_EQ(1u, Diag::getRequestId());
-    Diag::removeRequest();
-}
-
 // V_DIAG_DUMP lines, cut to fit, then the closing texts of nested indentations.
-TEST(DiagDump, LinesCutAndRequestsNestWithTheirIndentation)
+TEST(DiagDump, LinesCutRequestsNestWithTheirIndentationAndNumbersWrapAfter999)
 {
     StdLogCapture log;
     size_t start = log.size();
@@ -200,6 +188,18 @@ TEST(DiagDump, LinesCutAndRequestsNestWithTheirIndentation)
     }
     EXPECT_TRUE(Diag::getRequestId() == 0 && Diag::getIndent() == processIndent);
     EXPECT_EQ("a=5\r\ntail\r\n00ff|\r\n" + x + "\r\n" + x + "\r\n" + x + "\r\n}\r\nend\r\n", log.since(start));
+
+    // Numbers run from 1 to 999 and start again.
+    unsigned long id = 0;
+    for (int step = 0; id != 999 && step < 1000; ++step) {
+        Diag::createRequest();
+        id = Diag::getRequestId();
+        Diag::removeRequest();
+    }
+    ASSERT_EQ(999u, id);
+    Diag::createRequest();
+    EXPECT_EQ(1u, Diag::getRequestId());
+    Diag::removeRequest();
 }
 
 TEST(TlsMan, TemplateBlocksAndSlots)
@@ -227,24 +227,7 @@ TEST(TlsMan, TemplateBlocksAndSlots)
     EXPECT_EQ(-1, VDIAG_TlsMan::allocSlot(1, nullptr));
 }
 
-namespace {
-
-BOOL WINAPI failOpenProcessToken(HANDLE, DWORD, PHANDLE) { SetLastError(5); return FALSE; }
-BOOL WINAPI failTokenInformation(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD) { SetLastError(87); return 0; }
-BOOL WINAPI invalidSid(PSID) { return FALSE; }
-BOOL WINAPI failLookup(LPCSTR, PSID, LPSTR, LPDWORD, LPSTR, LPDWORD, PSID_NAME_USE) { SetLastError(1332); return FALSE; }
-BOOL WINAPI failGroup(PSECURITY_DESCRIPTOR, PSID*, LPBOOL) { return FALSE; }
-
-PSID sid(const char* text)
-{
-    PSID s = nullptr;
-    ConvertStringSidToSidA(text, &s);   // freed with the process
-    return s;
-}
-
-}  // namespace
-
-TEST(SecurityDump, IdentitiesAndTheirFailures)
+TEST(SecurityDump, IdentitiesDescriptorsEdgesAndFailures)
 {
     // The process's user, looked up here by name.
     char name[256] = {0}, domain[256] = {0};
@@ -280,10 +263,7 @@ TEST(SecurityDump, IdentitiesAndTheirFailures)
         Diag::dumpProcessUserIdentityString();
         EXPECT_EQ(c.text, log.since(start)) << c.function;
     }
-}
 
-TEST(SecurityDump, DescriptorsReadBackEdgesAndFailures)
-{
     // A DACL with both supported kinds of entry, assorted rights and flags, and
     // an audit entry, in a self-relative descriptor.
     PSECURITY_DESCRIPTOR read = nullptr;
@@ -291,11 +271,10 @@ TEST(SecurityDump, DescriptorsReadBackEdgesAndFailures)
         "G:BAD:(A;OICI;0x801f01ff;;;WD)(D;CINPIO;0x70050003;;;AN)(A;OICINPIOID;0x001a0000;;;BA)(AU;SA;0x10;;;WD)",
         SDDL_REVISION_1, &read, nullptr));
     const DWORD sidLength = GetLengthSid(sid("S-1-1-0"));
-    StdLogCapture log;
     auto dump = [&log](void* descriptor) {
-        size_t start = log.size();
+        const size_t at = log.size();
         Diag::dumpSecurityDescriptor(descriptor);
-        return log.since(start);
+        return log.since(at);
     };
     EXPECT_EQ("Security descriptor dump\r\nGroup SID is : S-1-5-32-544\r\nDACL is:\r\n{\r\n"
                   "AclRevision:2, Sbz1:0, AclSize:92, AceCount:4, Sbz2:0\r\n"
