@@ -41,9 +41,39 @@ public:
     Assertion(const char* i, const char* c, const char* f, int l) : VSYST_AssertionFailed(i, c, f, l) {}
 };
 
+int s_breaks = 0;
+LONG CALLBACK countBreaks(EXCEPTION_POINTERS* e)
+{
+    if (e->ExceptionRecord->ExceptionCode != EXCEPTION_BREAKPOINT) return EXCEPTION_CONTINUE_SEARCH;
+    ++s_breaks;
+    // The context points at the int3 on both architectures: step over it.
+#ifdef _WIN64
+    e->ContextRecord->Rip++;
+#else
+    e->ContextRecord->Eip++;
+#endif
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+struct BoxesRun : orvtest::ChildResult {
+    std::string log, calls;
+};
+
+BoxesRun runBoxes(const std::vector<std::string>& args, const std::vector<std::string>& env = {})
+{
+    orvtest::TempDir dir;
+    const std::string rec = dir.file("calls.txt");
+    std::vector<std::string> all = {"ORV_FAKE_MFC42_LOG=" + rec, "ORV_DIR_LOGFILES=" + dir.path(), "ORV_STDLOGFILE=1"};
+    all.insert(all.end(), env.begin(), env.end());
+    BoxesRun run{{orvtest::runChild("boxes", args, all)}, "", orvtest::readFile(rec)};
+    for (const std::string& name : dir.list())
+        if (name != "calls.txt") run.log += orvtest::readFile(dir.file(name));
+    return run;
+}
+
 }  // namespace
 
-TEST(Exceptions, ReportsAreByteExactAndWrittenOnce)
+TEST(Exceptions, ReportsAreByteExactAndWrittenOnceInfoStringsOwnedAndLastErrorTexts)
 {
     StdLogCapture log;
     const std::string at = "!E      at location ", prohibited = "!E      call of prohibited method ";
@@ -86,10 +116,7 @@ TEST(Exceptions, ReportsAreByteExactAndWrittenOnce)
         cases[i].make();
         EXPECT_EQ(cases[i].expected, log.since(start)) << "case " << i;
     }
-}
 
-TEST(Exceptions, InfoStringsAreOwnedPerObjectAndLastErrorTexts)
-{
     VSYST_BadValue a, b;
     const std::string none = a.getInfoString().data();
     a.addInfoString(V_STRING("x"));
@@ -110,22 +137,6 @@ TEST(Exceptions, InfoStringsAreOwnedPerObjectAndLastErrorTexts)
     EXPECT_STREQ("ERROR #536914893", buf);
     _vsyst_GetLastErrorMsg(nullptr);
 }
-
-namespace {
-int s_breaks = 0;
-LONG CALLBACK countBreaks(EXCEPTION_POINTERS* e)
-{
-    if (e->ExceptionRecord->ExceptionCode != EXCEPTION_BREAKPOINT) return EXCEPTION_CONTINUE_SEARCH;
-    ++s_breaks;
-    // The context points at the int3 on both architectures: step over it.
-#ifdef _WIN64
-    e->ContextRecord->Rip++;
-#else
-    e->ContextRecord->Eip++;
-#endif
-    return EXCEPTION_CONTINUE_EXECUTION;
-}
-}  // namespace
 
 // Prints breaks|onCatch calls|catch reports. The switches set after the first
 // construction count for nothing.
@@ -195,28 +206,6 @@ ORV_TEST_CHILD(boxes)
     }
     return 0;
 }
-
-namespace {
-
-struct BoxesRun {
-    unsigned long exitCode;
-    std::string out, log, calls;
-};
-
-BoxesRun runBoxes(const std::vector<std::string>& args, const std::vector<std::string>& env = {})
-{
-    orvtest::TempDir dir;
-    const std::string rec = dir.file("calls.txt");
-    std::vector<std::string> all = {"ORV_FAKE_MFC42_LOG=" + rec, "ORV_DIR_LOGFILES=" + dir.path(), "ORV_STDLOGFILE=1"};
-    all.insert(all.end(), env.begin(), env.end());
-    orvtest::ChildResult r = orvtest::runChild("boxes", args, all);
-    BoxesRun run{r.exitCode, r.out, "", orvtest::readFile(rec)};
-    for (const std::string& name : dir.list())
-        if (name != "calls.txt") run.log += orvtest::readFile(dir.file(name));
-    return run;
-}
-
-}  // namespace
 
 TEST(Assertions, SystemErrorBoxesAndAssertionsEndTheProcessThroughOrdinal1100OrAbort)
 {
