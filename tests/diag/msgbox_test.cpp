@@ -146,10 +146,7 @@ TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitleAndThePermission)
 
 TEST(CountdownPanel, RunsEightyCyclesUnlessClickedInTheRedArea)
 {
-    struct BoxesOff {
-        BoxesOff() { V_SetCanUseMsgBoxes(false); }
-        ~BoxesOff() { V_SetCanUseMsgBoxes(true); }
-    } off;
+    V_SetCanUseMsgBoxes(false);
     RECT desk;
     GetWindowRect(GetDesktopWindow(), &desk);
     const int cx = (desk.left + desk.right) / 2, cy = (desk.top + desk.bottom) / 2;
@@ -184,6 +181,7 @@ TEST(CountdownPanel, RunsEightyCyclesUnlessClickedInTheRedArea)
                               std::to_string(s_panel.deleted));
         EXPECT_EQ(1023u, s_panel.texts.at(0).first.size());
     }
+    V_SetCanUseMsgBoxes(true);
 }
 
 // ---- run under a real X server by gui-check.sh -----------------------------
