@@ -35,7 +35,7 @@ void removePlatformKey() { orvtest::removeEmptyKeys(HKEY_CURRENT_USER, "Software
 
 }  // namespace
 
-TEST(DumpStream, OperatorsIndentationAndHexDumpWriteExactText)
+TEST(DumpStream, OperatorsIndentationHexDumpAndDebuggerPiecesBoundedAndWhole)
 {
     EXPECT_EQ("65|-1|255|-3|65535|-7|4000000000|-2147483648|4294967295|-9223372036854775808|18446744073709551615|"
               "0.5|1.|1.e+020|5.e-002|-123.456|0.333333333333333|0.|123456789012345.|"
@@ -79,10 +79,7 @@ TEST(DumpStream, OperatorsIndentationAndHexDumpWriteExactText)
                   s.hexDump("!", data, -3, 4);
                   s.hexDump("<%p>", data + 4, 1, 4);
               }));
-}
 
-TEST(DumpStream, DebuggerPiecesAreBoundedAndArriveWhole)
-{
     VSYST_DumpStream s(nullptr, VSYST_DumpStream::DSM_Debugger);
     std::string plain;
     for (int i = 0; i < 3000; ++i) plain += static_cast<char>('a' + i % 26);
