@@ -16,7 +16,6 @@
 #include <cstring>
 #include <string>
 #include <thread>
-#include <vector>
 
 using Diag = VDIAG_FailureDiagnostics;
 using orvtest::StdLogCapture;
