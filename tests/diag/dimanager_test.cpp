@@ -107,13 +107,10 @@ TEST(DIManager, RemoveDumpCursorsOrderReplacementAndAlternatives)
         {c1022 + "\nd", c1022 + ":0 "},
     };
     for (const auto& s : splits) {
-        DIM::add("T", "split", s[0].c_str(), cbFirst);
+        DIM::add("A", "split", s[0].c_str(), cbFirst);   // the first group
         std::string got;   // "name:index " of every alternative, in list order
-        for (_vsyst_DINodeG* g = orv::diFirstGroup(); g; g = g->nextGroup())
-            for (_vsyst_DINodeD* d = g->firstInfo(); d; d = d->nextInfo())
-                if (std::string(g->name()) == "T" && std::string(d->name()) == "split")
-                    for (_vsyst_DINodeA* a = d->firstAlternative(); a; a = a->nextAlternative())
-                        got += std::string(a->name()) + ":" + std::to_string(a->index()) + " ";
+        for (_vsyst_DINodeA* a = orv::diFirstGroup()->firstInfo()->firstAlternative(); a; a = a->nextAlternative())
+            got += std::string(a->name()) + ":" + std::to_string(a->index()) + " ";
         EXPECT_EQ(s[1], got) << s[0].size();
     }
 }
