@@ -193,17 +193,16 @@ ORV_TEST_CHILD(boxes)
         SetLastError(ERROR_ACCESS_DENIED);
         _vsyst_VerifyAPI("where.cpp", 77);
     }
-    const std::pair<const char*, std::function<void()>> forms[] = {
-        {"plain", [] { VSYST_AssertionFailed::doThrowDebug("c1", "m.cpp", 1); }},
-        {"narrow", [] { VSYST_AssertionFailed::doThrowDebugEx("info8", "c2", "m.cpp", 2); }},
-        {"wide", [] { VSYST_AssertionFailed::doThrowDebugEx(L"info16", "c3", "m.cpp", 3); }},
-        {"string", [] { VSYST_AssertionFailed::doThrowDebugEx(V_STRING("infoV"), "c4", "m.cpp", 4); }},
-        {"final", [] { VSYST_AssertionFailed::doThrowFinal(); }},
-    };
-    for (const auto& [name, fail] : forms) {
-        fail();
-        std::printf("%s|", name);
-    }
+    VSYST_AssertionFailed::doThrowDebug("c1", "m.cpp", 1);
+    std::printf("plain|");
+    VSYST_AssertionFailed::doThrowDebugEx("info8", "c2", "m.cpp", 2);
+    std::printf("narrow|");
+    VSYST_AssertionFailed::doThrowDebugEx(L"info16", "c3", "m.cpp", 3);
+    std::printf("wide|");
+    VSYST_AssertionFailed::doThrowDebugEx(V_STRING("infoV"), "c4", "m.cpp", 4);
+    std::printf("string|");
+    VSYST_AssertionFailed::doThrowFinal();
+    std::printf("final|");
     return 0;
 }
 
