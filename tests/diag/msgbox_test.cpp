@@ -92,7 +92,7 @@ struct PanelHooks {
 
 }  // namespace
 
-TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitleAndThePermission)
+TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitleThePermissionAndTheCountdownPanel)
 {
     s_boxes.clear();
     s_beeps.clear();
@@ -141,12 +141,8 @@ TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitleAndThePermission)
     EXPECT_EQ("(!MSGBOX!)logged\r\n(!MSGBOX!)m\r\n", stdLog.since(at));
     EXPECT_EQ(expected, s_boxes);
     EXPECT_EQ((std::vector<std::pair<DWORD, DWORD>>(4, {1000, 100})), s_beeps);
-    V_SetCanUseMsgBoxes(true);
-}
 
-TEST(CountdownPanel, RunsEightyCyclesUnlessClickedInTheRedArea)
-{
-    V_SetCanUseMsgBoxes(false);
+    // Without permission the debug box is a countdown panel of 80 cycles, unless clicked in its red area.
     RECT desk;
     GetWindowRect(GetDesktopWindow(), &desk);
     const int cx = (desk.left + desk.right) / 2, cy = (desk.top + desk.bottom) / 2;
