@@ -146,7 +146,7 @@ TEST(StdLog, PerRunFileOnlyWithTheSwitchBannersAndOpenCount)
     removePlatformKey();
 }
 
-TEST(StdLog, PerRunFilesAppendAndNamedFilesAppendOrStartEmpty)
+TEST(StdLog, PerRunFilesAppendNamedFilesAppendOrStartEmptyAndFileFailures)
 {
     TempDir dir;
     ScopedEnv logDir("ORV_DIR_LOGFILES", dir.path().c_str());
@@ -196,12 +196,8 @@ TEST(StdLog, PerRunFilesAppendAndNamedFilesAppendOrStartEmpty)
             EXPECT_EQ(nullptr, s.file()) << bad;
         }
     EXPECT_EQ(std::vector<std::string>{"named.log"}, dir.list());
-    removePlatformKey();
-}
 
-TEST(DumpFile, FailuresCarryTheWin32CodeAndReportOnRequestOnly)
-{
-    TempDir dir;
+    // The file class: failures carry the Win32 code and report on request only.
     orvtest::StdLogCapture log;
     const size_t before = log.size();
     try {
@@ -225,6 +221,7 @@ TEST(DumpFile, FailuresCarryTheWin32CodeAndReportOnRequestOnly)
     EXPECT_EQ("!E  THROW EXCEPTION class OrvDumpFileException\r\n!E      " + orvtest::processThreadText() +
                   "\r\nStandard log file error: 112\r\n\r\n",
               log.since(before));
+    removePlatformKey();
 }
 
 ORV_TEST_CHILD(defaultDirStream)
