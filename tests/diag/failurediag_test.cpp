@@ -148,7 +148,7 @@ ORV_TEST_CHILD(win9x)
 }
 
 // V_DIAG_DUMP lines, cut to fit, then the closing texts of nested indentations.
-TEST(DiagDump, LinesCutRequestsNestWithTheirIndentationAndNumbersWrapAfter999)
+TEST(DiagDump, LinesCutRequestsNestAndWrapAfter999OnTlsBlocksAndSlots)
 {
     StdLogCapture log;
     size_t start = log.size();
@@ -199,10 +199,8 @@ TEST(DiagDump, LinesCutRequestsNestWithTheirIndentationAndNumbersWrapAfter999)
     Diag::createRequest();
     EXPECT_EQ(1u, Diag::getRequestId());
     Diag::removeRequest();
-}
 
-TEST(TlsMan, TemplateBlocksAndSlots)
-{
+    // The thread data behind requests: a template, one block a thread, slots.
     VDIAG_TlsMan::Data& d = VDIAG_TlsMan::getData();
     ASSERT_GE(d.used, sizeof(void*));   // the request pointer
     // This thread loaded the library: its block exists already and points to the template.
