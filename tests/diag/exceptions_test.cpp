@@ -164,20 +164,6 @@ ORV_TEST_CHILD(switches)
     return 0;
 }
 
-TEST(Exceptions, SwitchesAreReadOnceAndBreakAtConstructionsOrReportCatches)
-{
-    orvtest::ChildResult on = orvtest::runChild("switches", {}, {"ORV_BreakOnException=1", "ORV_VerboseException=1"});
-    ASSERT_EQ(0u, on.exitCode) << on.err;
-    // A catch report names the dynamic class of the caught object.
-    EXPECT_EQ("2|2|!E  CATCH EXCEPTION class ClientError\r\n!E      at location c.cpp[5]\r\n"
-              "        Additional info:\r\nwhy\r\n\r\n"
-              "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n!E      at location d.cpp[6]\r\n\r\n"
-              "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n\r\n",
-              on.out);
-    orvtest::ChildResult off = orvtest::runChild("switches", {}, {"ORV_BreakOnException=", "ORV_VerboseException="});
-    EXPECT_EQ("0|2|", off.out) << off.err;
-}
-
 // The system-error boxes through the "MFC42" stand-in (with an argument: "ok",
 // or "cancel", which leaves out the box with OK only), then every assertion form.
 ORV_TEST_CHILD(boxes)
@@ -206,8 +192,19 @@ ORV_TEST_CHILD(boxes)
     return 0;
 }
 
-TEST(Assertions, SystemErrorBoxesAndAssertionsEndTheProcessThroughOrdinal1100OrAbort)
+TEST(Exceptions, SwitchesCatchReportsAndAssertionsEndingTheProcessThroughOrdinal1100OrAbort)
 {
+    orvtest::ChildResult on = orvtest::runChild("switches", {}, {"ORV_BreakOnException=1", "ORV_VerboseException=1"});
+    ASSERT_EQ(0u, on.exitCode) << on.err;
+    // A catch report names the dynamic class of the caught object.
+    EXPECT_EQ("2|2|!E  CATCH EXCEPTION class ClientError\r\n!E      at location c.cpp[5]\r\n"
+              "        Additional info:\r\nwhy\r\n\r\n"
+              "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n!E      at location d.cpp[6]\r\n\r\n"
+              "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n\r\n",
+              on.out);
+    orvtest::ChildResult off = orvtest::runChild("switches", {}, {"ORV_BreakOnException=", "ORV_VerboseException="});
+    EXPECT_EQ("0|2|", off.out) << off.err;
+
     const char* const texts[] = {
         "!ASSERT    at location m.cpp[1]\r\n!ASSERT    condition \"c1\" is FALSE\r\n\r\n",
         "condition \"c2\" is FALSE\r\n        Additional info:\r\ninfo8\r\n\r\n",
