@@ -27,7 +27,7 @@ void drop(const std::string& name) { RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kApp
 
 }  // namespace
 
-TEST(ModuleLevels, RegistryRulesReferencesAndGrowth)
+TEST(ModuleLevels, RegistryRulesReferencesGrowthAndOrvtoolsLevelEventAndTour)
 {
     orvtest::TestRegKey machine("diaglevels");
     ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine.handle()));
@@ -82,10 +82,7 @@ TEST(ModuleLevels, RegistryRulesReferencesAndGrowth)
     }
     EXPECT_EQ(&b, &Diag::getModuleDiagLevel(three.c_str())) << "a slot moved as the table grew";
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-}
 
-TEST(OrvtoolDiag, LevelEventAndTour)
-{
     // orvtool runs in a process of its own: the machine key itself, made here.
     HKEY platform;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, kPlatform, &platform));
