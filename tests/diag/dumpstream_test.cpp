@@ -146,8 +146,17 @@ TEST(StdLog, PerRunFileOnlyWithTheSwitchBannersAndOpenCount)
     removePlatformKey();
 }
 
-TEST(StdLog, PerRunFilesAppendNamedFilesAppendOrStartEmptyAndFileFailures)
+TEST(StdLog, LogFoldersPerRunFilesAppendNamedFilesAppendOrStartEmptyAndFileFailures)
 {
+    // Without a log folder set the per-run file goes to TEMP, then to the current folder.
+    TempDir tempDir, cwd;
+    orvtest::ChildResult viaTemp =
+        orvtest::runChild("defaultDirStream", {}, {"ORV_DIR_LOGFILES=", "TEMP=" + tempDir.path()});
+    EXPECT_EQ(tempDir.file(tempDir.list().at(0)), viaTemp.out);
+
+    orvtest::ChildResult viaDot = orvtest::runChild("defaultDirStream", {}, {"ORV_DIR_LOGFILES=", "TEMP="}, cwd.path());
+    EXPECT_EQ(".\\" + cwd.list().at(0), viaDot.out);
+
     TempDir dir;
     ScopedEnv logDir("ORV_DIR_LOGFILES", dir.path().c_str());
     {
@@ -230,18 +239,6 @@ ORV_TEST_CHILD(defaultDirStream)
     s << "x";
     std::printf("%s", s.filePath());
     return 0;
-}
-
-TEST(StdLog, LogDirectoryFallsBackToTempThenCurrentFolder)
-{
-    TempDir tempDir, cwd;
-    orvtest::ChildResult viaTemp =
-        orvtest::runChild("defaultDirStream", {}, {"ORV_DIR_LOGFILES=", "TEMP=" + tempDir.path()});
-    EXPECT_EQ(tempDir.file(tempDir.list().at(0)), viaTemp.out);
-
-    orvtest::ChildResult viaDot = orvtest::runChild("defaultDirStream", {}, {"ORV_DIR_LOGFILES=", "TEMP="}, cwd.path());
-    EXPECT_EQ(".\\" + cwd.list().at(0), viaDot.out);
-    removePlatformKey();
 }
 
 // The text scans read whole words: none may reach past a text that ends on the
