@@ -35,7 +35,7 @@ void removePlatformKey() { orvtest::removeEmptyKeys(HKEY_CURRENT_USER, "Software
 
 }  // namespace
 
-TEST(DumpStream, OperatorsIndentationHexDumpAndDebuggerPiecesBoundedAndWhole)
+TEST(DumpStream, OperatorsIndentationHexDumpPiecesTextsBeforeAnUnreadablePageAndTimeMarks)
 {
     EXPECT_EQ("65|-1|255|-3|65535|-7|4000000000|-2147483648|4294967295|-9223372036854775808|18446744073709551615|"
               "0.5|1.|1.e+020|5.e-002|-123.456|0.333333333333333|0.|123456789012345.|"
@@ -101,6 +101,27 @@ TEST(DumpStream, OperatorsIndentationHexDumpAndDebuggerPiecesBoundedAndWhole)
         EXPECT_EQ(c.largest, largest);
         EXPECT_EQ(c.arrives, capture.all());
     }
+
+    // The text scans read whole words: none may reach past a text that ends on the
+    // last byte before an unreadable page, whatever its alignment. Then a time mark.
+    char* pages = static_cast<char*>(VirtualAlloc(nullptr, 8192, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    DWORD old = 0;
+    ASSERT_TRUE(VirtualProtect(pages + 4096, 4096, PAGE_NOACCESS, &old));
+    orvtest::StdLogCapture log;
+    const size_t start = log.size();
+    std::string expected;
+    for (int n = 1; n <= 17; ++n) {
+        const char fill = n == 9 ? '\n' : static_cast<char>('a' + n);
+        char* text = pages + 4096 - n;
+        std::memset(text, fill, n - 1);
+        text[n - 1] = '\0';
+        VSYST_DumpStream::getStdStream() << static_cast<const char*>(text);
+        for (int i = 1; i < n; ++i) expected += fill == '\n' ? "\r\n" : std::string(1, fill);
+    }
+    VirtualFree(pages, 0, MEM_RELEASE);
+    _orv_timestamp_("here.cpp", 42);
+    const std::string all = log.since(start);
+    EXPECT_TRUE(std::regex_match(all, std::regex(expected + R"(---> [ \d]{5}\d\.\d{3} ms here\.cpp\[42\]\r\n)"))) << all;
 }
 
 // Run by ctest under WINEDEBUG=+debugstr, where Wine prints each debugger text
@@ -239,28 +260,4 @@ ORV_TEST_CHILD(defaultDirStream)
     s << "x";
     std::printf("%s", s.filePath());
     return 0;
-}
-
-// The text scans read whole words: none may reach past a text that ends on the
-// last byte before an unreadable page, whatever its alignment. Then a time mark.
-TEST(DumpStream, TextsEndingBeforeAnUnreadablePageAndTimeMarks)
-{
-    char* pages = static_cast<char*>(VirtualAlloc(nullptr, 8192, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    DWORD old = 0;
-    ASSERT_TRUE(VirtualProtect(pages + 4096, 4096, PAGE_NOACCESS, &old));
-    orvtest::StdLogCapture log;
-    const size_t start = log.size();
-    std::string expected;
-    for (int n = 1; n <= 17; ++n) {
-        const char fill = n == 9 ? '\n' : static_cast<char>('a' + n);
-        char* text = pages + 4096 - n;
-        std::memset(text, fill, n - 1);
-        text[n - 1] = '\0';
-        VSYST_DumpStream::getStdStream() << static_cast<const char*>(text);
-        for (int i = 1; i < n; ++i) expected += fill == '\n' ? "\r\n" : std::string(1, fill);
-    }
-    VirtualFree(pages, 0, MEM_RELEASE);
-    _orv_timestamp_("here.cpp", 42);
-    const std::string all = log.since(start);
-    EXPECT_TRUE(std::regex_match(all, std::regex(expected + R"(---> [ \d]{5}\d\.\d{3} ms here\.cpp\[42\]\r\n)"))) << all;
 }
