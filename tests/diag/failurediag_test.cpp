@@ -65,7 +65,7 @@ PSID sid(const char* text)
 
 }  // namespace
 
-TEST(Hresult, ReportsAndLeavesErrorInfoForFailures)
+TEST(Hresult, ReportsAndLeavesErrorInfoForFailuresAndEventLogResultsFailingStepsAndWin9x)
 {
     const char* mine = "diag_messages.dll";
     const struct { unsigned long hr; const char* module; std::string description; } cases[] = {
@@ -99,20 +99,17 @@ TEST(Hresult, ReportsAndLeavesErrorInfoForFailures)
               "Return code: HRESULT = 0x8fff0f0f\r\nReturn code: HRESULT = 0x00040205\r\n"
               "Return code: HRESULT = 0x00000000\r\nReturn code: HRESULT = 0x80040201\r\n",
               log.since(start));
-}
 
-TEST(EventLog, ResultsEachFailingStepAndNoneOnWin9x)
-{
     // Wine keeps no event log; its calls succeed.
     EXPECT_TRUE(Diag::logMessage(17, "an event", EVENTLOG_WARNING_TYPE, nullptr));
-    const struct { const char* function; void* hook; const char* source; const char* text; std::string given; } cases[] = {
+    const struct { const char* function; void* hook; const char* source; const char* text; std::string given; } steps[] = {
         {"RegisterEventSourceA", reinterpret_cast<void*>(&failRegister), nullptr, "x", "ZIZ Oziraz"},
         {"RegisterEventSourceA", reinterpret_cast<void*>(&failRegister), "Orv Source", "x", "Orv Source"},
         {"ReportEventA", reinterpret_cast<void*>(&failReport), nullptr, "report text", "1/0/4711/1/report text"},
         {"ReportEventA", reinterpret_cast<void*>(&failReport), nullptr, nullptr, "1/0/4711/1/"},
         {"DeregisterEventSource", reinterpret_cast<void*>(&failDeregister), nullptr, "x", ""},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : steps) {
         s_given.clear();
         orvtest::IatHook hook("OrvCore_Rudaru20.dll", "advapi32.dll", c.function, c.hook);
         EXPECT_FALSE(Diag::logMessage(4711, c.text, EVENTLOG_ERROR_TYPE, "ignored", c.source)) << c.function;
