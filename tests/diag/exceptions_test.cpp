@@ -73,7 +73,7 @@ BoxesRun runBoxes(const std::vector<std::string>& args, const std::vector<std::s
 
 }  // namespace
 
-TEST(Exceptions, ReportsAreByteExactAndWrittenOnceInfoStringsOwnedAndLastErrorTexts)
+TEST(Exceptions, ReportsInfoStringsSwitchesCatchReportsAndAssertionsEndingTheProcess)
 {
     StdLogCapture log;
     const std::string at = "!E      at location ", prohibited = "!E      call of prohibited method ";
@@ -136,6 +136,41 @@ TEST(Exceptions, ReportsAreByteExactAndWrittenOnceInfoStringsOwnedAndLastErrorTe
     _vsyst_GetLastErrorMsg(buf);
     EXPECT_STREQ("ERROR #536914893", buf);
     _vsyst_GetLastErrorMsg(nullptr);
+
+    orvtest::ChildResult on = orvtest::runChild("switches", {}, {"ORV_BreakOnException=1", "ORV_VerboseException=1"});
+    ASSERT_EQ(0u, on.exitCode) << on.err;
+    // A catch report names the dynamic class of the caught object.
+    EXPECT_EQ("2|2|!E  CATCH EXCEPTION class ClientError\r\n!E      at location c.cpp[5]\r\n"
+              "        Additional info:\r\nwhy\r\n\r\n"
+              "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n!E      at location d.cpp[6]\r\n\r\n"
+              "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n\r\n",
+              on.out);
+    orvtest::ChildResult off = orvtest::runChild("switches", {}, {"ORV_BreakOnException=", "ORV_VerboseException="});
+    EXPECT_EQ("0|2|", off.out) << off.err;
+
+    const char* const texts[] = {
+        "!ASSERT    at location m.cpp[1]\r\n!ASSERT    condition \"c1\" is FALSE\r\n\r\n",
+        "condition \"c2\" is FALSE\r\n        Additional info:\r\ninfo8\r\n\r\n",
+        "condition \"c3\" is FALSE\r\n        Additional info:\r\ninfo16\r\n\r\n",
+        "condition \"c4\" is FALSE\r\n        Additional info:\r\ninfoV\r\n\r\n",
+        "!ASSERT VIOLATION\r\n!ASSERT    [ Process: ",
+    };
+    // Should ordinal 1100 return, each assertion returns to its caller.
+    const std::string located = "1200|17|0|" + systemText(ERROR_ACCESS_DENIED) + "\\n\\nLocation : where.cpp[77]\n";
+    const BoxesRun returned = runBoxes({"ok"});
+    EXPECT_EQ(0u, returned.exitCode);
+    EXPECT_EQ("plain|narrow|wide|string|final|", returned.out);
+    EXPECT_EQ("1200|16|0|" + systemText(ERROR_FILE_NOT_FOUND) + "\n" + located + "1100\n1100\n1100\n1100\n1100\n",
+              returned.calls);
+    for (const char* text : texts) EXPECT_NE(std::string::npos, returned.log.find(text)) << text;
+
+    // Cancel in a box ends the process through 1100; without the module abort()
+    // ends it, with status 3.
+    const BoxesRun cancelled = runBoxes({"cancel"}, {"ORV_FAKE_MFC42_ANSWER=2", "ORV_FAKE_MFC42_EXIT=41"});
+    EXPECT_EQ("41|" + located + "1100\n", std::to_string(cancelled.exitCode) + "|" + cancelled.calls);
+    const BoxesRun aborted = runBoxes({});
+    EXPECT_TRUE(aborted.exitCode == 3 && aborted.calls.empty() && aborted.out.empty());
+    EXPECT_NE(std::string::npos, aborted.log.find(texts[0])) << aborted.log;
 }
 
 // Prints breaks|onCatch calls|catch reports. The switches set after the first
@@ -190,42 +225,4 @@ ORV_TEST_CHILD(boxes)
     VSYST_AssertionFailed::doThrowFinal();
     std::printf("final|");
     return 0;
-}
-
-TEST(Exceptions, SwitchesCatchReportsAndAssertionsEndingTheProcessThroughOrdinal1100OrAbort)
-{
-    orvtest::ChildResult on = orvtest::runChild("switches", {}, {"ORV_BreakOnException=1", "ORV_VerboseException=1"});
-    ASSERT_EQ(0u, on.exitCode) << on.err;
-    // A catch report names the dynamic class of the caught object.
-    EXPECT_EQ("2|2|!E  CATCH EXCEPTION class ClientError\r\n!E      at location c.cpp[5]\r\n"
-              "        Additional info:\r\nwhy\r\n\r\n"
-              "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n!E      at location d.cpp[6]\r\n\r\n"
-              "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n\r\n",
-              on.out);
-    orvtest::ChildResult off = orvtest::runChild("switches", {}, {"ORV_BreakOnException=", "ORV_VerboseException="});
-    EXPECT_EQ("0|2|", off.out) << off.err;
-
-    const char* const texts[] = {
-        "!ASSERT    at location m.cpp[1]\r\n!ASSERT    condition \"c1\" is FALSE\r\n\r\n",
-        "condition \"c2\" is FALSE\r\n        Additional info:\r\ninfo8\r\n\r\n",
-        "condition \"c3\" is FALSE\r\n        Additional info:\r\ninfo16\r\n\r\n",
-        "condition \"c4\" is FALSE\r\n        Additional info:\r\ninfoV\r\n\r\n",
-        "!ASSERT VIOLATION\r\n!ASSERT    [ Process: ",
-    };
-    // Should ordinal 1100 return, each assertion returns to its caller.
-    const std::string located = "1200|17|0|" + systemText(ERROR_ACCESS_DENIED) + "\\n\\nLocation : where.cpp[77]\n";
-    const BoxesRun returned = runBoxes({"ok"});
-    EXPECT_EQ(0u, returned.exitCode);
-    EXPECT_EQ("plain|narrow|wide|string|final|", returned.out);
-    EXPECT_EQ("1200|16|0|" + systemText(ERROR_FILE_NOT_FOUND) + "\n" + located + "1100\n1100\n1100\n1100\n1100\n",
-              returned.calls);
-    for (const char* text : texts) EXPECT_NE(std::string::npos, returned.log.find(text)) << text;
-
-    // Cancel in a box ends the process through 1100; without the module abort()
-    // ends it, with status 3.
-    const BoxesRun cancelled = runBoxes({"cancel"}, {"ORV_FAKE_MFC42_ANSWER=2", "ORV_FAKE_MFC42_EXIT=41"});
-    EXPECT_EQ("41|" + located + "1100\n", std::to_string(cancelled.exitCode) + "|" + cancelled.calls);
-    const BoxesRun aborted = runBoxes({});
-    EXPECT_TRUE(aborted.exitCode == 3 && aborted.calls.empty() && aborted.out.empty());
-    EXPECT_NE(std::string::npos, aborted.log.find(texts[0])) << aborted.log;
 }
