@@ -20,65 +20,12 @@ namespace {
 void cbFirst(VSYST_DumpStream& s, unsigned long i) { s << "first " << i; }
 void cbSecond(VSYST_DumpStream& s, unsigned long i) { s << "second " << i; }
 
-// Registered by the first guard at load.
-const std::string kPoolEntry =
-    "[System] Dump string pool data: char based strings start tracing stop tracing wchar_t based strings; ";
-
 }  // namespace
 
-TEST(DIManager, ListsStayInUnsignedByteOrderAddReplacesAndAlternativesKeepTheirPosition)
+TEST(DIManager, RemoveDumpCursorsOrderReplacementAndAlternatives)
 {
     if (!orvtest::aloneInProcess()) return;
-    DIM::add("Grp", "B", nullptr, cbFirst);
-    DIM::add("Grp", "A", "one\ntwo", cbFirst);
-    DIM::add("Grp", "a", nullptr, cbFirst);
-    DIM::add("Grp", "\xE4x", nullptr, cbFirst);   // 0xE4 is above every ASCII byte
-    DIM::add("Grp", "z", nullptr, cbFirst);
-    DIM::add("\x80high", "i", nullptr, cbFirst);
-    DIM::add("Abc", "i", nullptr, cbFirst);
-    // Adding A again replaces callback and alternatives; null arguments add nothing.
-    DIM::add("Grp", "A", "three", cbSecond);
-    DIM::add(nullptr, "x", nullptr, cbFirst);
-    DIM::add("Grp", nullptr, nullptr, cbFirst);
-    DIM::add("Grp", "nocb", nullptr, nullptr);
-    EXPECT_EQ("[Abc] i; [Grp] A: three; B; a; z; \xE4x; " + kPoolEntry + "[\x80high] i; ", diWalk());
-    EXPECT_EQ("second 0", diCall("Grp", "A", "three"));
-
-    // Alternatives are split, sorted and indexed by position.
-    DIM::add("T", "pool", "char based strings\nwchar_t based strings\nstart tracing\nstop tracing", cbFirst);
-    const char* const calls[][2] = {
-        {"stop tracing", "first 3"},
-        {"wchar_t based strings", "first 1"},
-        {nullptr, "first 0"},
-        {"Stop tracing", "first 0"},   // names are case-sensitive
-    };
-    for (const auto& c : calls) EXPECT_EQ(c[1], diCall("T", "pool", c[0])) << (c[0] ? c[0] : "null");
-    EXPECT_EQ("", diCall("T", "unknown") + diCall("unknown", "pool") + diCall(nullptr, "pool"));
-
-    // Empty pieces take no index; the text is cut after 1023 characters, a cut
-    // on a line feed leaves no empty alternative.
-    const std::string b1021(1021, 'b'), c1022(1022, 'c');
-    const std::string splits[][2] = {
-        {"\n\nx\n\ny\n", "x:0 y:1 "},
-        {"a\n" + b1021, "a:0 " + b1021 + ":1 "},
-        {"a\n" + b1021 + "bbb\nzzz", "a:0 " + b1021 + ":1 "},
-        {c1022 + "\nd", c1022 + ":0 "},
-    };
-    for (const auto& s : splits) {
-        DIM::add("T", "split", s[0].c_str(), cbFirst);
-        std::string got;   // "name:index " of every alternative, in list order
-        for (_vsyst_DINodeG* g = orv::diFirstGroup(); g; g = g->nextGroup())
-            for (_vsyst_DINodeD* d = g->firstInfo(); d; d = d->nextInfo())
-                if (std::string(g->name()) == "T" && std::string(d->name()) == "split")
-                    for (_vsyst_DINodeA* a = d->firstAlternative(); a; a = a->nextAlternative())
-                        got += std::string(a->name()) + ":" + std::to_string(a->index()) + " ";
-        EXPECT_EQ(s[1], got) << s[0].size();
-    }
-}
-
-TEST(DIManager, RemoveKeepsTheGroupWhichCursorAndDumpSkipAndCursorsStopAtTheEnd)
-{
-    if (!orvtest::aloneInProcess()) return;
+    orv::diRemoveAll();   // the library's own entries
     DIM::add("Empty", "only", nullptr, cbFirst);
     DIM::add("Keep", "k1", "alt b\nalt a", cbFirst);
     DIM::add("Keep", "k2", nullptr, cbSecond);
@@ -88,15 +35,10 @@ TEST(DIManager, RemoveKeepsTheGroupWhichCursorAndDumpSkipAndCursorsStopAtTheEnd)
     DIM::remove("Keep", "absent");
     DIM::remove(nullptr, nullptr);
     EXPECT_STREQ("Empty", orv::diFirstGroup()->name());
-    EXPECT_EQ("[Keep] k1: alt a alt b; k2; " + kPoolEntry, diWalk());
-    EXPECT_EQ(orvtest::crlf("\nSTART OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n"
-                            "\tGROUP : \"Keep\"\n"
+    EXPECT_EQ("[Keep] k1: alt a alt b; k2; ", diWalk());
+    EXPECT_EQ(orvtest::crlf("\nSTART OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n\tGROUP : \"Keep\"\n"
                             "\t\tINFO : \"k1\"\n\t\t\t--> \"alt a\"\n\t\t\t--> \"alt b\"\n"
                             "\t\tINFO : \"k2\" [no alternatives]\n"
-                            "\tGROUP : \"System\"\n"
-                            "\t\tINFO : \"Dump string pool data\"\n\t\t\t--> \"char based strings\"\n"
-                            "\t\t\t--> \"start tracing\"\n\t\t\t--> \"stop tracing\"\n"
-                            "\t\t\t--> \"wchar_t based strings\"\n"
                             "END OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n"),
               orvtest::written([](VSYST_DumpStream& s) { orv::diDumpRegistry(s, 0); }));
 
@@ -130,6 +72,47 @@ TEST(DIManager, RemoveKeepsTheGroupWhichCursorAndDumpSkipAndCursorsStopAtTheEnd)
     VSYST_DICursor::TREEDATA invalid;
     invalid.setExpanded(1);
     EXPECT_TRUE(back.isValid() && !invalid.isValid() && !invalid.name() && !invalid.isExpanded());
+
+    // On the emptied registry: order by unsigned bytes, replacement, alternatives.
+    DIM::add("Grp", "B", nullptr, cbFirst);
+    DIM::add("Grp", "A", "one\ntwo", cbFirst);
+    DIM::add("Grp", "a", nullptr, cbFirst);
+    DIM::add("Grp", "\xE4x", nullptr, cbFirst);   // 0xE4 is above every ASCII byte
+    DIM::add("Grp", "z", nullptr, cbFirst);
+    DIM::add("\x80high", "i", nullptr, cbFirst);
+    DIM::add("Abc", "i", nullptr, cbFirst);
+    // Adding A again replaces callback and alternatives; null arguments add nothing.
+    DIM::add("Grp", "A", "three", cbSecond);
+    DIM::add(nullptr, "x", nullptr, cbFirst);
+    DIM::add("Grp", nullptr, nullptr, cbFirst);
+    DIM::add("Grp", "nocb", nullptr, nullptr);
+    EXPECT_EQ("[Abc] i; [G1] d1: x y; d2; [Grp] A: three; B; a; z; \xE4x; [\x80high] i; ", diWalk());
+    EXPECT_EQ("second 0", diCall("Grp", "A", "three"));
+
+    // Alternatives are split, sorted and indexed by position.
+    DIM::add("T", "pool", "char based strings\nwchar_t based strings\nstart tracing\nstop tracing", cbFirst);
+    // Names are case-sensitive: an unknown one calls with index 0, as none does.
+    EXPECT_EQ("first 3|first 1|first 0|first 0", diCall("T", "pool", "stop tracing") + "|" +
+                                                      diCall("T", "pool", "wchar_t based strings") + "|" +
+                                                      diCall("T", "pool") + "|" + diCall("T", "pool", "Stop tracing"));
+    EXPECT_EQ("", diCall("T", "unknown") + diCall("unknown", "pool") + diCall(nullptr, "pool"));
+
+    // Empty pieces take no index; the text is cut after 1023 characters, a cut
+    // on a line feed leaves no empty alternative.
+    const std::string b1021(1021, 'b'), c1022(1022, 'c');
+    const std::string splits[][2] = {
+        {"\n\nx\n\ny\n", "x:0 y:1 "},
+        {"a\n" + b1021, "a:0 " + b1021 + ":1 "},
+        {"a\n" + b1021 + "bbb\nzzz", "a:0 " + b1021 + ":1 "},
+        {c1022 + "\nd", c1022 + ":0 "},
+    };
+    for (const auto& s : splits) {
+        DIM::add("A", "split", s[0].c_str(), cbFirst);   // the first group
+        std::string got;   // "name:index " of every alternative, in list order
+        for (_vsyst_DINodeA* a = orv::diFirstGroup()->firstInfo()->firstAlternative(); a; a = a->nextAlternative())
+            got += std::string(a->name()) + ":" + std::to_string(a->index()) + " ";
+        EXPECT_EQ(s[1], got) << s[0].size();
+    }
 }
 
 struct SettingsCase {

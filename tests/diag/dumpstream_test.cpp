@@ -35,7 +35,7 @@ void removePlatformKey() { orvtest::removeEmptyKeys(HKEY_CURRENT_USER, "Software
 
 }  // namespace
 
-TEST(DumpStream, OperatorsIndentationAndHexDumpWriteExactText)
+TEST(DumpStream, OperatorsIndentationHexDumpPiecesTextsBeforeAnUnreadablePageAndTimeMarks)
 {
     EXPECT_EQ("65|-1|255|-3|65535|-7|4000000000|-2147483648|4294967295|-9223372036854775808|18446744073709551615|"
               "0.5|1.|1.e+020|5.e-002|-123.456|0.333333333333333|0.|123456789012345.|"
@@ -79,10 +79,7 @@ TEST(DumpStream, OperatorsIndentationAndHexDumpWriteExactText)
                   s.hexDump("!", data, -3, 4);
                   s.hexDump("<%p>", data + 4, 1, 4);
               }));
-}
 
-TEST(DumpStream, DebuggerPiecesAreBoundedAndArriveWhole)
-{
     VSYST_DumpStream s(nullptr, VSYST_DumpStream::DSM_Debugger);
     std::string plain;
     for (int i = 0; i < 3000; ++i) plain += static_cast<char>('a' + i % 26);
@@ -104,6 +101,27 @@ TEST(DumpStream, DebuggerPiecesAreBoundedAndArriveWhole)
         EXPECT_EQ(c.largest, largest);
         EXPECT_EQ(c.arrives, capture.all());
     }
+
+    // The text scans read whole words: none may reach past a text that ends on the
+    // last byte before an unreadable page, whatever its alignment. Then a time mark.
+    char* pages = static_cast<char*>(VirtualAlloc(nullptr, 8192, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    DWORD old = 0;
+    ASSERT_TRUE(VirtualProtect(pages + 4096, 4096, PAGE_NOACCESS, &old));
+    orvtest::StdLogCapture log;
+    const size_t start = log.size();
+    std::string expected;
+    for (int n = 1; n <= 17; ++n) {
+        const char fill = n == 9 ? '\n' : static_cast<char>('a' + n);
+        char* text = pages + 4096 - n;
+        std::memset(text, fill, n - 1);
+        text[n - 1] = '\0';
+        VSYST_DumpStream::getStdStream() << static_cast<const char*>(text);
+        for (int i = 1; i < n; ++i) expected += fill == '\n' ? "\r\n" : std::string(1, fill);
+    }
+    VirtualFree(pages, 0, MEM_RELEASE);
+    _orv_timestamp_("here.cpp", 42);
+    const std::string all = log.since(start);
+    EXPECT_TRUE(std::regex_match(all, std::regex(expected + R"(---> [ \d]{5}\d\.\d{3} ms here\.cpp\[42\]\r\n)"))) << all;
 }
 
 // Run by ctest under WINEDEBUG=+debugstr, where Wine prints each debugger text
@@ -149,8 +167,17 @@ TEST(StdLog, PerRunFileOnlyWithTheSwitchBannersAndOpenCount)
     removePlatformKey();
 }
 
-TEST(StdLog, PerRunFilesAppendAndNamedFilesAppendOrStartEmpty)
+TEST(StdLog, LogFoldersPerRunFilesAppendNamedFilesAppendOrStartEmptyAndFileFailures)
 {
+    // Without a log folder set the per-run file goes to TEMP, then to the current folder.
+    TempDir tempDir, cwd;
+    orvtest::ChildResult viaTemp =
+        orvtest::runChild("defaultDirStream", {}, {"ORV_DIR_LOGFILES=", "TEMP=" + tempDir.path()});
+    EXPECT_EQ(tempDir.file(tempDir.list().at(0)), viaTemp.out);
+
+    orvtest::ChildResult viaDot = orvtest::runChild("defaultDirStream", {}, {"ORV_DIR_LOGFILES=", "TEMP="}, cwd.path());
+    EXPECT_EQ(".\\" + cwd.list().at(0), viaDot.out);
+
     TempDir dir;
     ScopedEnv logDir("ORV_DIR_LOGFILES", dir.path().c_str());
     {
@@ -199,12 +226,8 @@ TEST(StdLog, PerRunFilesAppendAndNamedFilesAppendOrStartEmpty)
             EXPECT_EQ(nullptr, s.file()) << bad;
         }
     EXPECT_EQ(std::vector<std::string>{"named.log"}, dir.list());
-    removePlatformKey();
-}
 
-TEST(DumpFile, FailuresCarryTheWin32CodeAndReportOnRequestOnly)
-{
-    TempDir dir;
+    // The file class: failures carry the Win32 code and report on request only.
     orvtest::StdLogCapture log;
     const size_t before = log.size();
     try {
@@ -228,18 +251,7 @@ TEST(DumpFile, FailuresCarryTheWin32CodeAndReportOnRequestOnly)
     EXPECT_EQ("!E  THROW EXCEPTION class OrvDumpFileException\r\n!E      " + orvtest::processThreadText() +
                   "\r\nStandard log file error: 112\r\n\r\n",
               log.since(before));
-}
-
-TEST(DumpStream, TimeMarksAndTimeStamps)
-{
-    orvtest::StdLogCapture log;
-    size_t before = log.size();
-    _orv_timestamp_("here.cpp", 42);
-    _orv_timestamp_("there.cpp", 7);
-    std::string text = log.since(before);
-    EXPECT_TRUE(std::regex_match(text, std::regex(std::string(R"(---> [ \d]{5}\d\.\d{3} ms here\.cpp\[42\]\r\n)") +
-                                                  R"(---> [ \d]{5}\d\.\d{3} ms there\.cpp\[7\]\r\n)")))
-        << text;
+    removePlatformKey();
 }
 
 ORV_TEST_CHILD(defaultDirStream)
@@ -248,38 +260,4 @@ ORV_TEST_CHILD(defaultDirStream)
     s << "x";
     std::printf("%s", s.filePath());
     return 0;
-}
-
-TEST(StdLog, LogDirectoryFallsBackToTempThenCurrentFolder)
-{
-    TempDir tempDir, cwd;
-    orvtest::ChildResult viaTemp =
-        orvtest::runChild("defaultDirStream", {}, {"ORV_DIR_LOGFILES=", "TEMP=" + tempDir.path()});
-    EXPECT_EQ(tempDir.file(tempDir.list().at(0)), viaTemp.out);
-
-    orvtest::ChildResult viaDot = orvtest::runChild("defaultDirStream", {}, {"ORV_DIR_LOGFILES=", "TEMP="}, cwd.path());
-    EXPECT_EQ(".\\" + cwd.list().at(0), viaDot.out);
-    removePlatformKey();
-}
-
-// The text scans read whole words: none may reach past a text that ends on the
-// last byte before an unreadable page, whatever its alignment.
-TEST(DumpStream, TextsEndingBeforeAnUnreadablePage)
-{
-    char* pages = static_cast<char*>(VirtualAlloc(nullptr, 8192, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    DWORD old = 0;
-    ASSERT_TRUE(VirtualProtect(pages + 4096, 4096, PAGE_NOACCESS, &old));
-    orvtest::StdLogCapture log;
-    const size_t start = log.size();
-    std::string expected;
-    for (int n = 1; n <= 17; ++n) {
-        const char fill = n == 9 ? '\n' : static_cast<char>('a' + n);
-        char* text = pages + 4096 - n;
-        std::memset(text, fill, n - 1);
-        text[n - 1] = '\0';
-        VSYST_DumpStream::getStdStream() << static_cast<const char*>(text);
-        for (int i = 1; i < n; ++i) expected += fill == '\n' ? "\r\n" : std::string(1, fill);
-    }
-    VirtualFree(pages, 0, MEM_RELEASE);
-    EXPECT_EQ(expected, log.since(start));
 }

@@ -41,9 +41,39 @@ public:
     Assertion(const char* i, const char* c, const char* f, int l) : VSYST_AssertionFailed(i, c, f, l) {}
 };
 
+int s_breaks = 0;
+LONG CALLBACK countBreaks(EXCEPTION_POINTERS* e)
+{
+    if (e->ExceptionRecord->ExceptionCode != EXCEPTION_BREAKPOINT) return EXCEPTION_CONTINUE_SEARCH;
+    ++s_breaks;
+    // The context points at the int3 on both architectures: step over it.
+#ifdef _WIN64
+    e->ContextRecord->Rip++;
+#else
+    e->ContextRecord->Eip++;
+#endif
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+struct BoxesRun : orvtest::ChildResult {
+    std::string log, calls;
+};
+
+BoxesRun runBoxes(const std::vector<std::string>& args, const std::vector<std::string>& env = {})
+{
+    orvtest::TempDir dir;
+    const std::string rec = dir.file("calls.txt");
+    std::vector<std::string> all = {"ORV_FAKE_MFC42_LOG=" + rec, "ORV_DIR_LOGFILES=" + dir.path(), "ORV_STDLOGFILE=1"};
+    all.insert(all.end(), env.begin(), env.end());
+    BoxesRun run{{orvtest::runChild("boxes", args, all)}, "", orvtest::readFile(rec)};
+    for (const std::string& name : dir.list())
+        if (name != "calls.txt") run.log += orvtest::readFile(dir.file(name));
+    return run;
+}
+
 }  // namespace
 
-TEST(Exceptions, ReportsAreByteExactAndWrittenOnce)
+TEST(Exceptions, ReportsInfoStringsSwitchesCatchReportsAndAssertionsEndingTheProcess)
 {
     StdLogCapture log;
     const std::string at = "!E      at location ", prohibited = "!E      call of prohibited method ";
@@ -86,10 +116,7 @@ TEST(Exceptions, ReportsAreByteExactAndWrittenOnce)
         cases[i].make();
         EXPECT_EQ(cases[i].expected, log.since(start)) << "case " << i;
     }
-}
 
-TEST(Exceptions, InfoStringsAreOwnedPerObjectAndLastErrorTexts)
-{
     VSYST_BadValue a, b;
     const std::string none = a.getInfoString().data();
     a.addInfoString(V_STRING("x"));
@@ -109,23 +136,42 @@ TEST(Exceptions, InfoStringsAreOwnedPerObjectAndLastErrorTexts)
     _vsyst_GetLastErrorMsg(buf);
     EXPECT_STREQ("ERROR #536914893", buf);
     _vsyst_GetLastErrorMsg(nullptr);
-}
 
-namespace {
-int s_breaks = 0;
-LONG CALLBACK countBreaks(EXCEPTION_POINTERS* e)
-{
-    if (e->ExceptionRecord->ExceptionCode != EXCEPTION_BREAKPOINT) return EXCEPTION_CONTINUE_SEARCH;
-    ++s_breaks;
-    // The context points at the int3 on both architectures: step over it.
-#ifdef _WIN64
-    e->ContextRecord->Rip++;
-#else
-    e->ContextRecord->Eip++;
-#endif
-    return EXCEPTION_CONTINUE_EXECUTION;
+    orvtest::ChildResult on = orvtest::runChild("switches", {}, {"ORV_BreakOnException=1", "ORV_VerboseException=1"});
+    ASSERT_EQ(0u, on.exitCode) << on.err;
+    // A catch report names the dynamic class of the caught object.
+    EXPECT_EQ("2|2|!E  CATCH EXCEPTION class ClientError\r\n!E      at location c.cpp[5]\r\n"
+              "        Additional info:\r\nwhy\r\n\r\n"
+              "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n!E      at location d.cpp[6]\r\n\r\n"
+              "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n\r\n",
+              on.out);
+    orvtest::ChildResult off = orvtest::runChild("switches", {}, {"ORV_BreakOnException=", "ORV_VerboseException="});
+    EXPECT_EQ("0|2|", off.out) << off.err;
+
+    const char* const texts[] = {
+        "!ASSERT    at location m.cpp[1]\r\n!ASSERT    condition \"c1\" is FALSE\r\n\r\n",
+        "condition \"c2\" is FALSE\r\n        Additional info:\r\ninfo8\r\n\r\n",
+        "condition \"c3\" is FALSE\r\n        Additional info:\r\ninfo16\r\n\r\n",
+        "condition \"c4\" is FALSE\r\n        Additional info:\r\ninfoV\r\n\r\n",
+        "!ASSERT VIOLATION\r\n!ASSERT    [ Process: ",
+    };
+    // Should ordinal 1100 return, each assertion returns to its caller.
+    const std::string located = "1200|17|0|" + systemText(ERROR_ACCESS_DENIED) + "\\n\\nLocation : where.cpp[77]\n";
+    const BoxesRun returned = runBoxes({"ok"});
+    EXPECT_EQ(0u, returned.exitCode);
+    EXPECT_EQ("plain|narrow|wide|string|final|", returned.out);
+    EXPECT_EQ("1200|16|0|" + systemText(ERROR_FILE_NOT_FOUND) + "\n" + located + "1100\n1100\n1100\n1100\n1100\n",
+              returned.calls);
+    for (const char* text : texts) EXPECT_NE(std::string::npos, returned.log.find(text)) << text;
+
+    // Cancel in a box ends the process through 1100; without the module abort()
+    // ends it, with status 3.
+    const BoxesRun cancelled = runBoxes({"cancel"}, {"ORV_FAKE_MFC42_ANSWER=2", "ORV_FAKE_MFC42_EXIT=41"});
+    EXPECT_EQ("41|" + located + "1100\n", std::to_string(cancelled.exitCode) + "|" + cancelled.calls);
+    const BoxesRun aborted = runBoxes({});
+    EXPECT_TRUE(aborted.exitCode == 3 && aborted.calls.empty() && aborted.out.empty());
+    EXPECT_NE(std::string::npos, aborted.log.find(texts[0])) << aborted.log;
 }
-}  // namespace
 
 // Prints breaks|onCatch calls|catch reports. The switches set after the first
 // construction count for nothing.
@@ -153,20 +199,6 @@ ORV_TEST_CHILD(switches)
     return 0;
 }
 
-TEST(Exceptions, SwitchesAreReadOnceAndBreakAtConstructionsOrReportCatches)
-{
-    orvtest::ChildResult on = orvtest::runChild("switches", {}, {"ORV_BreakOnException=1", "ORV_VerboseException=1"});
-    ASSERT_EQ(0u, on.exitCode) << on.err;
-    // A catch report names the dynamic class of the caught object.
-    EXPECT_EQ("2|2|!E  CATCH EXCEPTION class ClientError\r\n!E      at location c.cpp[5]\r\n"
-              "        Additional info:\r\nwhy\r\n\r\n"
-              "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n!E      at location d.cpp[6]\r\n\r\n"
-              "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n\r\n",
-              on.out);
-    orvtest::ChildResult off = orvtest::runChild("switches", {}, {"ORV_BreakOnException=", "ORV_VerboseException="});
-    EXPECT_EQ("0|2|", off.out) << off.err;
-}
-
 // The system-error boxes through the "MFC42" stand-in (with an argument: "ok",
 // or "cancel", which leaves out the box with OK only), then every assertion form.
 ORV_TEST_CHILD(boxes)
@@ -182,65 +214,15 @@ ORV_TEST_CHILD(boxes)
         SetLastError(ERROR_ACCESS_DENIED);
         _vsyst_VerifyAPI("where.cpp", 77);
     }
-    const std::pair<const char*, std::function<void()>> forms[] = {
-        {"plain", [] { VSYST_AssertionFailed::doThrowDebug("c1", "m.cpp", 1); }},
-        {"narrow", [] { VSYST_AssertionFailed::doThrowDebugEx("info8", "c2", "m.cpp", 2); }},
-        {"wide", [] { VSYST_AssertionFailed::doThrowDebugEx(L"info16", "c3", "m.cpp", 3); }},
-        {"string", [] { VSYST_AssertionFailed::doThrowDebugEx(V_STRING("infoV"), "c4", "m.cpp", 4); }},
-        {"final", [] { VSYST_AssertionFailed::doThrowFinal(); }},
-    };
-    for (const auto& [name, fail] : forms) {
-        fail();
-        std::printf("%s|", name);
-    }
+    VSYST_AssertionFailed::doThrowDebug("c1", "m.cpp", 1);
+    std::printf("plain|");
+    VSYST_AssertionFailed::doThrowDebugEx("info8", "c2", "m.cpp", 2);
+    std::printf("narrow|");
+    VSYST_AssertionFailed::doThrowDebugEx(L"info16", "c3", "m.cpp", 3);
+    std::printf("wide|");
+    VSYST_AssertionFailed::doThrowDebugEx(V_STRING("infoV"), "c4", "m.cpp", 4);
+    std::printf("string|");
+    VSYST_AssertionFailed::doThrowFinal();
+    std::printf("final|");
     return 0;
-}
-
-namespace {
-
-struct BoxesRun {
-    unsigned long exitCode;
-    std::string out, log, calls;
-};
-
-BoxesRun runBoxes(const std::vector<std::string>& args, const std::vector<std::string>& env = {})
-{
-    orvtest::TempDir dir;
-    const std::string rec = dir.file("calls.txt");
-    std::vector<std::string> all = {"ORV_FAKE_MFC42_LOG=" + rec, "ORV_DIR_LOGFILES=" + dir.path(), "ORV_STDLOGFILE=1"};
-    all.insert(all.end(), env.begin(), env.end());
-    orvtest::ChildResult r = orvtest::runChild("boxes", args, all);
-    BoxesRun run{r.exitCode, r.out, "", orvtest::readFile(rec)};
-    for (const std::string& name : dir.list())
-        if (name != "calls.txt") run.log += orvtest::readFile(dir.file(name));
-    return run;
-}
-
-}  // namespace
-
-TEST(Assertions, SystemErrorBoxesAndAssertionsEndTheProcessThroughOrdinal1100OrAbort)
-{
-    const char* const texts[] = {
-        "!ASSERT    at location m.cpp[1]\r\n!ASSERT    condition \"c1\" is FALSE\r\n\r\n",
-        "condition \"c2\" is FALSE\r\n        Additional info:\r\ninfo8\r\n\r\n",
-        "condition \"c3\" is FALSE\r\n        Additional info:\r\ninfo16\r\n\r\n",
-        "condition \"c4\" is FALSE\r\n        Additional info:\r\ninfoV\r\n\r\n",
-        "!ASSERT VIOLATION\r\n!ASSERT    [ Process: ",
-    };
-    // Should ordinal 1100 return, each assertion returns to its caller.
-    const std::string located = "1200|17|0|" + systemText(ERROR_ACCESS_DENIED) + "\\n\\nLocation : where.cpp[77]\n";
-    const BoxesRun returned = runBoxes({"ok"});
-    EXPECT_EQ(0u, returned.exitCode);
-    EXPECT_EQ("plain|narrow|wide|string|final|", returned.out);
-    EXPECT_EQ("1200|16|0|" + systemText(ERROR_FILE_NOT_FOUND) + "\n" + located + "1100\n1100\n1100\n1100\n1100\n",
-              returned.calls);
-    for (const char* text : texts) EXPECT_NE(std::string::npos, returned.log.find(text)) << text;
-
-    // Cancel in a box ends the process through 1100; without the module abort()
-    // ends it, with status 3.
-    const BoxesRun cancelled = runBoxes({"cancel"}, {"ORV_FAKE_MFC42_ANSWER=2", "ORV_FAKE_MFC42_EXIT=41"});
-    EXPECT_EQ("41|" + located + "1100\n", std::to_string(cancelled.exitCode) + "|" + cancelled.calls);
-    const BoxesRun aborted = runBoxes({});
-    EXPECT_TRUE(aborted.exitCode == 3 && aborted.calls.empty() && aborted.out.empty());
-    EXPECT_NE(std::string::npos, aborted.log.find(texts[0])) << aborted.log;
 }

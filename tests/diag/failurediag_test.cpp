@@ -16,7 +16,6 @@
 #include <cstring>
 #include <string>
 #include <thread>
-#include <vector>
 
 using Diag = VDIAG_FailureDiagnostics;
 using orvtest::StdLogCapture;
@@ -38,9 +37,35 @@ std::string takeErrorInfo()
     return buf;
 }
 
+// Failing stand-ins for the event-log calls; they remember what they were given.
+std::string s_given;
+HANDLE WINAPI failRegister(LPCSTR, LPCSTR source) { s_given = source; return nullptr; }
+BOOL WINAPI failReport(HANDLE, WORD type, WORD category, DWORD id, PSID, WORD n, DWORD, LPCSTR* strings, LPVOID)
+{
+    s_given = std::to_string(type) + "/" + std::to_string(category) + "/" + std::to_string(id) + "/" + std::to_string(n) +
+              "/" + strings[0];
+    return FALSE;
+}
+BOOL WINAPI failDeregister(HANDLE) { return FALSE; }
+BOOL WINAPI win9xVersion(LPOSVERSIONINFOA info) { info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS; return TRUE; }
+BOOL WINAPI failVersion(LPOSVERSIONINFOA) { return FALSE; }
+
+BOOL WINAPI failOpenProcessToken(HANDLE, DWORD, PHANDLE) { SetLastError(5); return FALSE; }
+BOOL WINAPI failTokenInformation(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD) { SetLastError(87); return 0; }
+BOOL WINAPI invalidSid(PSID) { return FALSE; }
+BOOL WINAPI failLookup(LPCSTR, PSID, LPSTR, LPDWORD, LPSTR, LPDWORD, PSID_NAME_USE) { SetLastError(1332); return FALSE; }
+BOOL WINAPI failGroup(PSECURITY_DESCRIPTOR, PSID*, LPBOOL) { return FALSE; }
+
+PSID sid(const char* text)
+{
+    PSID s = nullptr;
+    ConvertStringSidToSidA(text, &s);   // freed with the process
+    return s;
+}
+
 }  // namespace
 
-TEST(Hresult, ReportsAndLeavesErrorInfoForFailures)
+TEST(Hresult, ReportsAndLeavesErrorInfoForFailuresAndEventLogResultsFailingStepsAndWin9x)
 {
     const char* mine = "diag_messages.dll";
     const struct { unsigned long hr; const char* module; std::string description; } cases[] = {
@@ -74,40 +99,29 @@ TEST(Hresult, ReportsAndLeavesErrorInfoForFailures)
               "Return code: HRESULT = 0x8fff0f0f\r\nReturn code: HRESULT = 0x00040205\r\n"
               "Return code: HRESULT = 0x00000000\r\nReturn code: HRESULT = 0x80040201\r\n",
               log.since(start));
-}
 
-namespace {
-
-// Failing stand-ins for the event-log calls; they remember what they were given.
-std::string s_given;
-HANDLE WINAPI failRegister(LPCSTR, LPCSTR source) { s_given = source; return nullptr; }
-BOOL WINAPI failReport(HANDLE, WORD type, WORD category, DWORD id, PSID, WORD n, DWORD, LPCSTR* strings, LPVOID)
-{
-    s_given = std::to_string(type) + "/" + std::to_string(category) + "/" + std::to_string(id) + "/" + std::to_string(n) +
-              "/" + strings[0];
-    return FALSE;
-}
-BOOL WINAPI failDeregister(HANDLE) { return FALSE; }
-
-}  // namespace
-
-TEST(EventLog, ResultsAndEachFailingStep)
-{
     // Wine keeps no event log; its calls succeed.
     EXPECT_TRUE(Diag::logMessage(17, "an event", EVENTLOG_WARNING_TYPE, nullptr));
-    const struct { const char* function; void* hook; const char* source; const char* text; std::string given; } cases[] = {
+    const struct { const char* function; void* hook; const char* source; const char* text; std::string given; } steps[] = {
         {"RegisterEventSourceA", reinterpret_cast<void*>(&failRegister), nullptr, "x", "ZIZ Oziraz"},
         {"RegisterEventSourceA", reinterpret_cast<void*>(&failRegister), "Orv Source", "x", "Orv Source"},
         {"ReportEventA", reinterpret_cast<void*>(&failReport), nullptr, "report text", "1/0/4711/1/report text"},
         {"ReportEventA", reinterpret_cast<void*>(&failReport), nullptr, nullptr, "1/0/4711/1/"},
         {"DeregisterEventSource", reinterpret_cast<void*>(&failDeregister), nullptr, "x", ""},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : steps) {
         s_given.clear();
         orvtest::IatHook hook("OrvCore_Rudaru20.dll", "advapi32.dll", c.function, c.hook);
         EXPECT_FALSE(Diag::logMessage(4711, c.text, EVENTLOG_ERROR_TYPE, "ignored", c.source)) << c.function;
         EXPECT_EQ(c.given, s_given) << c.function;
     }
+    // On Win9x, or when the platform cannot be told, neither event log nor security.
+    for (const char* how : {"platform", "failing"})
+        EXPECT_EQ("logMessage 0\r\ndumpSecurityDescriptor - Security not supported on Win9x platform\r\n"
+                  "dumpProcessUserIdentityString - Security not supported on Win9x platform\r\n"
+                  "dumpThreadUserIdentityString - Security not supported on Win9x platform\r\n",
+                  orvtest::runChild("win9x", {how}).out)
+            << how;
 }
 
 // Run by ctest with Wine's eventlog channel on, which prints the text of error
@@ -116,11 +130,6 @@ ORV_TEST_CHILD(eventText)
 {
     return Diag::logMessage(77, "event text from the child", EVENTLOG_ERROR_TYPE, nullptr) ? 0 : 1;
 }
-
-namespace {
-BOOL WINAPI win9xVersion(LPOSVERSIONINFOA info) { info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS; return TRUE; }
-BOOL WINAPI failVersion(LPOSVERSIONINFOA) { return FALSE; }
-}  // namespace
 
 // The platform answer is asked once per process: each kind in a child of its own.
 ORV_TEST_CHILD(win9x)
@@ -135,33 +144,8 @@ ORV_TEST_CHILD(win9x)
     return 0;
 }
 
-TEST(Win9x, NoEventLogAndNoSecurity)
-{
-    for (const char* how : {"platform", "failing"})
-        EXPECT_EQ("logMessage 0\r\ndumpSecurityDescriptor - Security not supported on Win9x platform\r\n"
-                  "dumpProcessUserIdentityString - Security not supported on Win9x platform\r\n"
-                  "dumpThreadUserIdentityString - Security not supported on Win9x platform\r\n",
-                  orvtest::runChild("win9x", {how}).out)
-            << how;
-}
-
-// Numbers run from 1 to 999 and start again.
-TEST(Requests, NumbersWrapAfter999)
-{
-    unsigned long id = 0;
-    for (int step = 0; id != 999 && step < 1000; ++step) {
-        Diag::createRequest();
-        id = Diag::getRequestId();
-        Diag::removeRequest();
-    }
-    ASSERT_EQ(999u, id);
-    Diag::createRequest();
-    EXPECT_EQ(1u, Diag::getRequestId());
-    Diag::removeRequest();
-}
-
 // V_DIAG_DUMP lines, cut to fit, then the closing texts of nested indentations.
-TEST(DiagDump, LinesCutAndRequestsNestWithTheirIndentation)
+TEST(DiagDump, LinesCutRequestsNestAndWrapAfter999OnTlsBlocksAndSlots)
 {
     StdLogCapture log;
     size_t start = log.size();
@@ -200,10 +184,20 @@ TEST(DiagDump, LinesCutAndRequestsNestWithTheirIndentation)
     }
     EXPECT_TRUE(Diag::getRequestId() == 0 && Diag::getIndent() == processIndent);
     EXPECT_EQ("a=5\r\ntail\r\n00ff|\r\n" + x + "\r\n" + x + "\r\n" + x + "\r\n}\r\nend\r\n", log.since(start));
-}
 
-TEST(TlsMan, TemplateBlocksAndSlots)
-{
+    // Numbers run from 1 to 999 and start again.
+    unsigned long id = 0;
+    for (int step = 0; id != 999 && step < 1000; ++step) {
+        Diag::createRequest();
+        id = Diag::getRequestId();
+        Diag::removeRequest();
+    }
+    ASSERT_EQ(999u, id);
+    Diag::createRequest();
+    EXPECT_EQ(1u, Diag::getRequestId());
+    Diag::removeRequest();
+
+    // The thread data behind requests: a template, one block a thread, slots.
     VDIAG_TlsMan::Data& d = VDIAG_TlsMan::getData();
     ASSERT_GE(d.used, sizeof(void*));   // the request pointer
     // This thread loaded the library: its block exists already and points to the template.
@@ -227,24 +221,7 @@ TEST(TlsMan, TemplateBlocksAndSlots)
     EXPECT_EQ(-1, VDIAG_TlsMan::allocSlot(1, nullptr));
 }
 
-namespace {
-
-BOOL WINAPI failOpenProcessToken(HANDLE, DWORD, PHANDLE) { SetLastError(5); return FALSE; }
-BOOL WINAPI failTokenInformation(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD) { SetLastError(87); return 0; }
-BOOL WINAPI invalidSid(PSID) { return FALSE; }
-BOOL WINAPI failLookup(LPCSTR, PSID, LPSTR, LPDWORD, LPSTR, LPDWORD, PSID_NAME_USE) { SetLastError(1332); return FALSE; }
-BOOL WINAPI failGroup(PSECURITY_DESCRIPTOR, PSID*, LPBOOL) { return FALSE; }
-
-PSID sid(const char* text)
-{
-    PSID s = nullptr;
-    ConvertStringSidToSidA(text, &s);   // freed with the process
-    return s;
-}
-
-}  // namespace
-
-TEST(SecurityDump, IdentitiesAndTheirFailures)
+TEST(SecurityDump, IdentitiesDescriptorsEdgesAndFailures)
 {
     // The process's user, looked up here by name.
     char name[256] = {0}, domain[256] = {0};
@@ -280,10 +257,7 @@ TEST(SecurityDump, IdentitiesAndTheirFailures)
         Diag::dumpProcessUserIdentityString();
         EXPECT_EQ(c.text, log.since(start)) << c.function;
     }
-}
 
-TEST(SecurityDump, DescriptorsReadBackEdgesAndFailures)
-{
     // A DACL with both supported kinds of entry, assorted rights and flags, and
     // an audit entry, in a self-relative descriptor.
     PSECURITY_DESCRIPTOR read = nullptr;
@@ -291,11 +265,10 @@ TEST(SecurityDump, DescriptorsReadBackEdgesAndFailures)
         "G:BAD:(A;OICI;0x801f01ff;;;WD)(D;CINPIO;0x70050003;;;AN)(A;OICINPIOID;0x001a0000;;;BA)(AU;SA;0x10;;;WD)",
         SDDL_REVISION_1, &read, nullptr));
     const DWORD sidLength = GetLengthSid(sid("S-1-1-0"));
-    StdLogCapture log;
     auto dump = [&log](void* descriptor) {
-        size_t start = log.size();
+        const size_t at = log.size();
         Diag::dumpSecurityDescriptor(descriptor);
-        return log.since(start);
+        return log.since(at);
     };
     EXPECT_EQ("Security descriptor dump\r\nGroup SID is : S-1-5-32-544\r\nDACL is:\r\n{\r\n"
                   "AclRevision:2, Sbz1:0, AclSize:92, AceCount:4, Sbz2:0\r\n"
@@ -333,27 +306,24 @@ TEST(SecurityDump, DescriptorsReadBackEdgesAndFailures)
     alignas(8) unsigned char zero[64] = {0};   // revision 0: the group reads, the DACL does not
     EXPECT_EQ(title + "Group SID is : NULL\r\nError calling GetSecurityDescriptorDacl\r\n", dump(zero));
 
-    // An ACL whose entries do not fit it: a count beyond its size, a SID beyond its entry.
-    for (int broken = 0; broken < 2; ++broken) {
-        alignas(8) unsigned char bytes[64] = {0};
-        PACL acl = reinterpret_cast<PACL>(bytes);
-        const DWORD size = sizeof(ACL) + 8 + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + sidLength;
-        ASSERT_TRUE(InitializeAcl(acl, size, ACL_REVISION));
-        unsigned char label[8] = {0x11, 0, 8, 0};
-        ASSERT_TRUE(AddAce(acl, ACL_REVISION, MAXDWORD, label, sizeof label));
-        ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid("S-1-1-0")));
-        if (broken) bytes[size - sidLength + 1] = 5;   // the SID's sub-authority count
-        else acl->AceCount = 3;
-        SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-        SetSecurityDescriptorGroup(&sd, nullptr, FALSE);
-        std::string second = "ACE #1\r\n{\r\nACE type : ACCESS_ALLOWED_ACE_TYPE, access mask: 10000000h\r\n"
-                             "Specific rights : 00000000h\r\nStandard rights:\r\nGENERIC_ALL\r\nACE AceFlags:\r\n"
-                             "ACE SID : S-1-1-0\r\n}\r\n";
-        EXPECT_EQ(title + "Group SID is : NULL\r\nDACL is:\r\n{\r\nAclRevision:2, Sbz1:0, AclSize:" + std::to_string(size) +
-                      ", AceCount:" + (broken ? "2" : "3") + ", Sbz2:0\r\nACE #0\r\n{\r\nACE type 17 - formating not implemented\r\n}\r\n" +
-                      (broken ? "" : second) + "Error obtaining ACE. Number of ACEs:" + (broken ? "2" : "3") +
-                      ", current index:" + (broken ? "1" : "2") + "\r\n}\r\n",
-                  dump(&sd))
-            << broken;
-    }
+    // An ACL whose entries do not fit it: a count beyond its size, then a SID beyond its entry.
+    alignas(8) unsigned char bytes[64] = {0};
+    PACL acl = reinterpret_cast<PACL>(bytes);
+    const DWORD size = sizeof(ACL) + 8 + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + sidLength;
+    ASSERT_TRUE(InitializeAcl(acl, size, ACL_REVISION));
+    unsigned char label[8] = {0x11, 0, 8, 0};
+    ASSERT_TRUE(AddAce(acl, ACL_REVISION, MAXDWORD, label, sizeof label));
+    ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid("S-1-1-0")));
+    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+    SetSecurityDescriptorGroup(&sd, nullptr, FALSE);
+    const std::string aclHead = title + "Group SID is : NULL\r\nDACL is:\r\n{\r\nAclRevision:2, Sbz1:0, AclSize:36, AceCount:";
+    const std::string first = ", Sbz2:0\r\nACE #0\r\n{\r\nACE type 17 - formating not implemented\r\n}\r\n";
+    acl->AceCount = 3;
+    EXPECT_EQ(aclHead + "3" + first + "ACE #1\r\n{\r\nACE type : ACCESS_ALLOWED_ACE_TYPE, access mask: 10000000h\r\n"
+                  "Specific rights : 00000000h\r\nStandard rights:\r\nGENERIC_ALL\r\nACE AceFlags:\r\nACE SID : S-1-1-0\r\n}\r\n"
+                  "Error obtaining ACE. Number of ACEs:3, current index:2\r\n}\r\n",
+              dump(&sd));
+    acl->AceCount = 2;
+    bytes[size - sidLength + 1] = 5;   // the SID's sub-authority count
+    EXPECT_EQ(aclHead + "2" + first + "Error obtaining ACE. Number of ACEs:2, current index:1\r\n}\r\n", dump(&sd));
 }

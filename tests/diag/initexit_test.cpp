@@ -153,23 +153,6 @@ INSTANTIATE_TEST_SUITE_P(Init, ApplInitExitFailure,
                                            FailureCase{"Throws", initThrows, "EXCEPTION", "1"},
                                            FailureCase{"FalseUntraced", initFails, "ERROR", nullptr}));
 
-struct LateCase {
-    const char* dscr;
-    short priority;
-    bool (*init)();
-    unsigned short state;   // 0x1000 without init function, 0x1001 succeeded, 0x1002 failed
-    const char* calls;
-    bool reportsExit;       // the destructor reports calling the exit function
-};
-
-const LateCase kLateCases[] = {
-    {"at32000", 32000, init<1>, 0x1001, "+1 -1 ", true},
-    {"above32000", 32001, init<1>, 0x1001, "+1 -1 ", false},
-    {"fails", 100, initFails, 0x1002, "+x ", true},
-    {nullptr, 32700, initThrows, 0x1002, "+x ", false},
-    {"noInit", 100, nullptr, 0x1000, "-1 ", true},
-};
-
 namespace {
 
 // Each records the debug-info entries it finds.
@@ -177,11 +160,6 @@ bool initAbove() { return record("+above: " + orvtest::diWalk(), true); }
 bool initEqual() { return record("+equal: " + orvtest::diWalk(), true); }
 void termAbove() { record("-above: " + orvtest::diWalk(), 0); }
 void termEqual() { record("-equal: " + orvtest::diWalk(), 0); }
-
-std::string handlerLine(const char* dscr, int priority)
-{
-    return "\tHandler for \"" + std::string(dscr) + "\" (Priority=" + std::to_string(priority) + ")\n";
-}
 
 }  // namespace
 
@@ -201,10 +179,11 @@ TEST(ApplInitExit, LibraryHandlersRegisterTheSystemEntriesInTheirPlaceAndLateHan
     const std::string all = "[System] Dump all registrated Debug-Info Callbacks; Dump all registrated Static-Data "
                             "Instances; Dump current feature set; Dump registrated initialization handlers; " + pool;
     EXPECT_EQ("+above: [System] Dump registrated initialization handlers; " + pool + "+equal: " + all, g_calls);
-    const std::string lib32700 = handlerLine(kNoDscr, 32700);
-    EXPECT_EQ(crlf("\nStarting ZANDrel-FT init/exit handler dump\n" + handlerLine("above", 32701) + lib32700 +
-                   lib32700 + lib32700 + handlerLine("equal", 32700) + handlerLine(kNoDscr, 32000) +
-                   "Ending ZANDrel-FT init/exit handler dump\n\n"),
+    EXPECT_EQ(crlf("\nStarting ZANDrel-FT init/exit handler dump\n\tHandler for \"above\" (Priority=32701)\n"
+                   "\tHandler for \"<no description>\" (Priority=32700)\n"
+                   "\tHandler for \"<no description>\" (Priority=32700)\n"
+                   "\tHandler for \"<no description>\" (Priority=32700)\n\tHandler for \"equal\" (Priority=32700)\n"
+                   "\tHandler for \"<no description>\" (Priority=32000)\nEnding ZANDrel-FT init/exit handler dump\n\n"),
               orvtest::diCall("System", "Dump registrated initialization handlers"));
 
     // Late handlers run at once and exit from their destructor.
@@ -213,26 +192,31 @@ TEST(ApplInitExit, LibraryHandlersRegisterTheSystemEntriesInTheirPlaceAndLateHan
         AIE late("late", 32700, init<1>, term<1>);
         EXPECT_EQ(dump, written(AIE::dump));   // not in the list
     }
+    // State 0x1000 without init function, 0x1001 succeeded, 0x1002 failed.
+    const struct { const char* dscr; short priority; bool (*init)(); int state; const char* calls; } late[] = {
+        {"at32000", 32000, init<1>, 0x1001, "+1 -1 "},
+        {"above32000", 32001, init<1>, 0x1001, "+1 -1 "},
+        {"fails", 100, initFails, 0x1002, "+x "},
+        {nullptr, 32700, initThrows, 0x1002, "+x "},
+        {"noInit", 100, nullptr, 0x1000, "-1 "},
+    };
     DebugCapture debugger;
-    std::string reports;
-    for (const LateCase& c : kLateCases) {
-        const std::string dscr = c.dscr ? c.dscr : kNoDscr;
+    for (const auto& c : late) {
         g_calls.clear();
         {
-            AIE late(c.dscr, c.priority, c.init, term<1>);
-            EXPECT_EQ(c.state, late.handlerState()) << dscr;
+            AIE handler(c.dscr, c.priority, c.init, term<1>);
+            EXPECT_EQ(c.state, handler.handlerState()) << c.priority;
         }
-        EXPECT_EQ(c.calls, g_calls) << dscr;
-        if (c.state == 0x1002)
-            reports += "ERROR in\tVSYST_ApplInitExit::add\n\tOut of order calling init-function for \"" + dscr +
-                       "\" fails!\n\n";
-        if (c.reportsExit)
-            reports += "ERROR in VSYST_ApplInitExit::~VSYST_ApplInitExit\n\tCalling exit-function for \"" + dscr +
-                       "\"\n\n";
+        EXPECT_EQ(c.calls, g_calls) << c.priority;
     }
     g_calls.clear();
     AIE::doExit();
     EXPECT_EQ("-equal: " + all + "-above: ", g_calls);
-    EXPECT_EQ(crlf(reports + kExitCount0), debugger.all());
+    // Failed inits and exits up to priority 32000 are reported.
+    const std::string exitReport = "ERROR in VSYST_ApplInitExit::~VSYST_ApplInitExit\n\tCalling exit-function for ";
+    const std::string addReport = "ERROR in\tVSYST_ApplInitExit::add\n\tOut of order calling init-function for ";
+    EXPECT_EQ(crlf(exitReport + "\"at32000\"\n\n" + addReport + "\"fails\" fails!\n\n" + exitReport + "\"fails\"\n\n" +
+                   addReport + "\"<no description>\" fails!\n\n" + exitReport + "\"noInit\"\n\n" + kExitCount0),
+              debugger.all());
     EXPECT_EQ(nullptr, orv::diFirstGroup());
 }

@@ -36,8 +36,6 @@ TEST(LogFilePath, PlainNonEmptyStringSwitchesTheLogOnAndWins)
         EXPECT_TRUE(envDir.list().empty()) << c.type;
         ASSERT_EQ(c.counts ? 1u : 0u, regDir.list().size()) << c.type;
         EXPECT_EQ(c.counts ? regDir.file(regDir.list()[0]) : "", r.out);
-        const std::string text = orvtest::readFile(r.out);
-        EXPECT_EQ(c.counts, text.find("logged\r\n") != std::string::npos &&
-                                text.find("APPLICATION DUMP FINISHED AT : ") != std::string::npos);
+        EXPECT_EQ(c.counts, orvtest::readFile(r.out).find("logged\r\n") != std::string::npos);
     }
 }

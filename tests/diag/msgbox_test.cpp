@@ -92,7 +92,7 @@ struct PanelHooks {
 
 }  // namespace
 
-TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitleAndThePermission)
+TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitleThePermissionAndTheCountdownPanel)
 {
     s_boxes.clear();
     s_beeps.clear();
@@ -141,15 +141,8 @@ TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitleAndThePermission)
     EXPECT_EQ("(!MSGBOX!)logged\r\n(!MSGBOX!)m\r\n", stdLog.since(at));
     EXPECT_EQ(expected, s_boxes);
     EXPECT_EQ((std::vector<std::pair<DWORD, DWORD>>(4, {1000, 100})), s_beeps);
-    V_SetCanUseMsgBoxes(true);
-}
 
-TEST(CountdownPanel, RunsEightyCyclesUnlessClickedInTheRedArea)
-{
-    struct BoxesOff {
-        BoxesOff() { V_SetCanUseMsgBoxes(false); }
-        ~BoxesOff() { V_SetCanUseMsgBoxes(true); }
-    } off;
+    // Without permission the debug box is a countdown panel of 80 cycles, unless clicked in its red area.
     RECT desk;
     GetWindowRect(GetDesktopWindow(), &desk);
     const int cx = (desk.left + desk.right) / 2, cy = (desk.top + desk.bottom) / 2;
@@ -184,6 +177,7 @@ TEST(CountdownPanel, RunsEightyCyclesUnlessClickedInTheRedArea)
                               std::to_string(s_panel.deleted));
         EXPECT_EQ(1023u, s_panel.texts.at(0).first.size());
     }
+    V_SetCanUseMsgBoxes(true);
 }
 
 // ---- run under a real X server by gui-check.sh -----------------------------
