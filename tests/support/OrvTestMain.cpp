@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
@@ -25,8 +27,21 @@ bool aloneInProcess()
 
 }  // namespace orvtest
 
+// A crash ends the process at once, with its code on standard error and exit
+// code 3: left to Wine's crash handler it ends after a backtrace, by a timeout,
+// or now and then with exit code 0, which the test runner counts as passed (the
+// exception code itself would reach it cut to its low byte).
+static LONG WINAPI endOnCrash(EXCEPTION_POINTERS* e)
+{
+    std::fprintf(stderr, "unhandled exception 0x%08lx\n", e->ExceptionRecord->ExceptionCode);
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 int main(int argc, char** argv)
 {
+    SetUnhandledExceptionFilter(endOnCrash);
     if (argc >= 3 && std::strcmp(argv[1], "--orv-child") == 0) {
         // Children report exact bytes on standard output.
         _setmode(_fileno(stdout), _O_BINARY);
