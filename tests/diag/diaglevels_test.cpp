@@ -1,6 +1,7 @@
 // Module levels in the machine's registry (seen through a key of the test's
 // own), and orvtool diag against the real machine key, under a lock.
 #include "VDIAG_FailureDiagnostics.h"
+#include "registry/reg_test_util.h"
 #include "support/OrvTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -29,59 +30,61 @@ void drop(const std::string& name) { RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kApp
 
 TEST(ModuleLevels, RegistryRulesReferencesGrowthAndOrvtoolsLevelEventAndTour)
 {
-    orvtest::TestRegKey machine("diaglevels");
-    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine.handle()));
-    // Without the platform key: level 0, whatever was set, and nothing written.
-    Diag::getModuleDiagLevel("unopenable") = 4;
-    EXPECT_EQ(0, Diag::getModuleDiagLevel("unopenable"));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(machine.handle(), "Software")) << "something was written";
+    {
+        // The machine key redirected to one of the test's own until the block ends, however it ends.
+        regtest::RootOverride roots("diaglevels");
+        ASSERT_TRUE(roots.ok);
+        // Without the platform key: level 0, whatever was set, and nothing written.
+        Diag::getModuleDiagLevel("unopenable") = 4;
+        EXPECT_EQ(0, Diag::getModuleDiagLevel("unopenable"));
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(roots.of(HKEY_LOCAL_MACHINE), "Software")) << "something was written";
 
-    // The library only opens the platform key.
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPlatform, nullptr, REG_SZ, "", 1));
-    // No value: level 0 and a value 0 is made; while it stays, the slot is not read again.
-    const std::string missing = "missing", three = "three", minus = "minus";
-    int& a = Diag::getModuleDiagLevel(missing.c_str());
-    EXPECT_TRUE(a == 0 && stored(missing) == 0);
-    a = 7;
-    EXPECT_TRUE(&a == &Diag::getModuleDiagLevel(missing.c_str()) && a == 7);
-    drop(missing);   // missing again: the same slot, back to 0, the value made again
-    EXPECT_TRUE(&a == &Diag::getModuleDiagLevel(missing.c_str()) && a == 0 && stored(missing) == 0);
+        // The library only opens the platform key.
+        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPlatform, nullptr, REG_SZ, "", 1));
+        // No value: level 0 and a value 0 is made; while it stays, the slot is not read again.
+        const std::string missing = "missing", three = "three", minus = "minus";
+        int& a = Diag::getModuleDiagLevel(missing.c_str());
+        EXPECT_TRUE(a == 0 && stored(missing) == 0);
+        a = 7;
+        EXPECT_TRUE(&a == &Diag::getModuleDiagLevel(missing.c_str()) && a == 7);
+        drop(missing);   // missing again: the same slot, back to 0, the value made again
+        EXPECT_TRUE(&a == &Diag::getModuleDiagLevel(missing.c_str()) && a == 0 && stored(missing) == 0);
 
-    // The first level read stays for the process; -1 is a level like any other.
-    store(three, 3);
-    store(minus, 0xFFFFFFFF);
-    int& b = Diag::getModuleDiagLevel(three.c_str());
-    EXPECT_EQ(3, b);
-    store(three, 5);
-    EXPECT_TRUE(&b == &Diag::getModuleDiagLevel(three.c_str()) && b == 3);
-    EXPECT_EQ(-1, Diag::getModuleDiagLevel(minus.c_str()));
+        // The first level read stays for the process; -1 is a level like any other.
+        store(three, 3);
+        store(minus, 0xFFFFFFFF);
+        int& b = Diag::getModuleDiagLevel(three.c_str());
+        EXPECT_EQ(3, b);
+        store(three, 5);
+        EXPECT_TRUE(&b == &Diag::getModuleDiagLevel(three.c_str()) && b == 3);
+        EXPECT_EQ(-1, Diag::getModuleDiagLevel(minus.c_str()));
 
-    // References round trip; an index never given out counts as -1; a given one reads no registry.
-    const int refThree = Diag::getModuleDiagLevelRef(three.c_str());
-    EXPECT_GE(Diag::getModuleDiagLevelRef(minus.c_str()), 0);
-    for (int start : {-1, 100000, -7}) {
-        int ref = start;
-        EXPECT_TRUE(&b == &Diag::getModuleDiagLevelFromRef(ref, three.c_str()) && ref == refThree) << start;
+        // References round trip; an index never given out counts as -1; a given one reads no registry.
+        const int refThree = Diag::getModuleDiagLevelRef(three.c_str());
+        EXPECT_GE(Diag::getModuleDiagLevelRef(minus.c_str()), 0);
+        for (int start : {-1, 100000, -7}) {
+            int ref = start;
+            EXPECT_TRUE(&b == &Diag::getModuleDiagLevelFromRef(ref, three.c_str()) && ref == refThree) << start;
+        }
+        int ref = Diag::getModuleDiagLevelRef(missing.c_str());
+        drop(missing);
+        EXPECT_EQ(&a, &Diag::getModuleDiagLevelFromRef(ref, "another name"));
+        EXPECT_EQ(0xDEADu, stored(missing));
+
+        // A null module is the empty name, at level 0, and writes no value.
+        EXPECT_EQ(&Diag::getModuleDiagLevel(""), &Diag::getModuleDiagLevel(nullptr));
+        EXPECT_TRUE(Diag::getModuleDiagLevel(nullptr) == 0 && stored("") == 0xDEAD);
+
+        // Past 100 modules the table grows; slots and references stay.
+        for (int i = 0; i < 130; ++i) store("m" + std::to_string(i), static_cast<DWORD>(i));
+        const int firstRef = Diag::getModuleDiagLevelRef("m0");
+        for (int i = 0; i < 130; ++i) {
+            EXPECT_EQ(i, Diag::getModuleDiagLevel(("m" + std::to_string(i)).c_str()));
+            int ref = firstRef + i;
+            EXPECT_EQ(i, Diag::getModuleDiagLevelFromRef(ref, nullptr));
+        }
+        EXPECT_EQ(&b, &Diag::getModuleDiagLevel(three.c_str())) << "a slot moved as the table grew";
     }
-    int ref = Diag::getModuleDiagLevelRef(missing.c_str());
-    drop(missing);
-    EXPECT_EQ(&a, &Diag::getModuleDiagLevelFromRef(ref, "another name"));
-    EXPECT_EQ(0xDEADu, stored(missing));
-
-    // A null module is the empty name, at level 0, and writes no value.
-    EXPECT_EQ(&Diag::getModuleDiagLevel(""), &Diag::getModuleDiagLevel(nullptr));
-    EXPECT_TRUE(Diag::getModuleDiagLevel(nullptr) == 0 && stored("") == 0xDEAD);
-
-    // Past 100 modules the table grows; slots and references stay.
-    for (int i = 0; i < 130; ++i) store("m" + std::to_string(i), static_cast<DWORD>(i));
-    const int firstRef = Diag::getModuleDiagLevelRef("m0");
-    for (int i = 0; i < 130; ++i) {
-        EXPECT_EQ(i, Diag::getModuleDiagLevel(("m" + std::to_string(i)).c_str()));
-        int ref = firstRef + i;
-        EXPECT_EQ(i, Diag::getModuleDiagLevelFromRef(ref, nullptr));
-    }
-    EXPECT_EQ(&b, &Diag::getModuleDiagLevel(three.c_str())) << "a slot moved as the table grew";
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
 
     // orvtool runs in a process of its own: the machine key itself, made here.
     HKEY platform;
