@@ -107,18 +107,19 @@ TEST(SendMail, TheSimpleMapiSequenceAsTheMailClientSeesIt)
     };
     const std::string none = call("|", "0 (null) 0 (null)", ""), bob = call("S|B", "1 set 3 set",
         "to 1 bob (null) 0\nfile 0 C:\\a b.txt || 0 (null)\nfile 0 D:\\second.log || 0 (null)\nfile 0 E:\\third || 0 (null)\n");
-    struct { const char* arg; const char* order; const char* env; std::string out, record; } cases[] = {
+    struct { const char* arg; const char* order; std::string logon, out, record; } cases[] = {
         {"0", kFake, "", "1 4 0 0", call("Hi|0123456789", "1 set 2 set", "to 1 al@x.org (null) 0\n"
                                          "file 9 C:\\a b.txt || 0 (null)\nfile 9 D:\\second.log || 0 (null)\n")},
         {"1", kFake, "", "1 4 0 0", call("|", "0 (null) 1 set", "file 4294967295 C:\\only.txt || 0 (null)\n")},
         {"2", kFake, "", "1 1 1|1 4 0 0", none + bob + bob + none},
-        {"1", kFake, "ORV_FAKE_MAPI_LOGON=3", "0 3 3 0", "load\nlogon 0 (null) (null) 3 0\nunload\n"},
+        {"1", kFake, "3", "0 3 3 0", "load\nlogon 0 (null) (null) 3 0\nunload\n"},
         {"0", kNone, "", "0 1 0 0", ""},
     };
     for (const auto& c : cases) {
         orvtest::TempDir dir;
         MapiOrder order("test_tables_mail.exe", c.order);
-        const orvtest::ChildResult r = orvtest::runChild("mail", {c.arg}, {c.env, "ORV_FAKE_MAPI_LOG=" + dir.file("m")});
+        const orvtest::ChildResult r = orvtest::runChild(
+            "mail", {c.arg}, {"ORV_FAKE_MAPI_LOGON=" + c.logon, "ORV_FAKE_MAPI_LOG=" + dir.file("m")});
         EXPECT_EQ(0u, r.exitCode) << r.err;
         EXPECT_EQ(c.out, r.out) << c.arg << " " << c.order;
         EXPECT_EQ(c.record, orvtest::readFile(dir.file("m"))) << c.arg << " " << c.order;
@@ -132,7 +133,7 @@ TEST(Orvtool, FeaturesColorsAndMailWithTheirResultsInWords)
     auto mail = [&](const char* file) {
         return std::vector<std::string>{"mail", "--to", "al", "--subject", "S", "--attach", dir.file(file), "B"};
     };
-    struct { std::vector<std::string> args; const char* order; const char* env; unsigned long status; std::string text; }
+    struct { std::vector<std::string> args; const char* order; const char* logon; unsigned long status; std::string text; }
     cases[] = {
         {{"features", "Min", "-2147483648"}, kNone, "", 0, "Min: state -2147483648\n\nVSYST_FeatureSet : start of dump of "
          "all available features\n\tFeature \"Min\" state == -2147483648\nVSYST_FeatureSet : end of dump of all available "
@@ -143,15 +144,14 @@ TEST(Orvtool, FeaturesColorsAndMailWithTheirResultsInWords)
          "2147483647, not '2147483648'\nusage: orvtool features [NAME [STATE]]\n"},
         {{"colors", "--html", "Q:\\c.html"}, kNone, "", 1, "orvtool: cannot write the page Q:\\c.html: No such file or directory\n"},
         {mail("a.txt"), kFake, "", 0, "handed to the mail client: MAPISendMail gave 0 (success)\n"},
-        {mail("a.txt"), kFake, "ORV_FAKE_MAPI_LOGON=26", 1,
-         "orvtool: the mail client refused the log-on: MAPILogon gave 26 (not supported)\n"},
+        {mail("a.txt"), kFake, "26", 1, "orvtool: the mail client refused the log-on: MAPILogon gave 26 (not supported)\n"},
         {mail("a.txt"), kNone, "", 1, "orvtool: no mail client: MAPI32.DLL cannot be loaded (system error 126)\n"},
         {mail("none"), kFake, "", 1, "orvtool: cannot attach " + dir.file("none") + ": no such file\n"},
     };
     for (const auto& c : cases) {
         MapiOrder order("orvtool.exe", c.order);
-        const orvtest::ChildResult r = orvtest::runOrvtool(
-            c.args, {c.env, "ORV_FAKE_MAPI_LOG=" + dir.file("m"), "ORVFT_TRACE_APPLINITEXIT=", "ORV_STDLOGFILE="});
+        const orvtest::ChildResult r = orvtest::runOrvtool(c.args, {"ORV_FAKE_MAPI_LOGON=" + std::string(c.logon),
+            "ORV_FAKE_MAPI_LOG=" + dir.file("m"), "ORVFT_TRACE_APPLINITEXIT=", "ORV_STDLOGFILE="});
         std::string text = r.out + r.err;
         text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
         EXPECT_EQ(std::make_pair(c.status, c.text), std::make_pair(r.exitCode, text));

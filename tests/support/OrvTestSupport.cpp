@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <forward_list>
 #include <fstream>
 #include <map>
 #include <stdexcept>
@@ -47,30 +48,6 @@ void drain(HANDLE pipe, std::string& data)
     while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &avail, nullptr) && avail &&
            ReadFile(pipe, buf, avail < sizeof buf ? avail : sizeof buf, &n, nullptr) && n)
         data.append(buf, n);
-}
-
-std::string buildEnvironment(const std::vector<std::string>& changes)
-{
-    std::map<std::string, std::string> vars;   // upper-cased name -> "Name=value"
-    auto key = [](std::string name) {
-        std::transform(name.begin(), name.end(), name.begin(), ::toupper);
-        return name;
-    };
-    char* block = GetEnvironmentStringsA();
-    for (char* p = block; *p; p += strlen(p) + 1) {
-        std::string e = p;
-        size_t eq = e.find('=', 1);
-        if (eq != std::string::npos) vars[key(e.substr(0, eq))] = e;
-    }
-    FreeEnvironmentStringsA(block);
-    for (const std::string& c : changes) {
-        size_t eq = c.find('=');
-        if (eq == std::string::npos || eq + 1 == c.size()) vars.erase(key(c.substr(0, eq)));
-        else vars[key(c.substr(0, eq))] = c;
-    }
-    std::string env;
-    for (auto& kv : vars) env += kv.second + '\0';
-    return env + '\0';   // the block ends in two NULs
 }
 
 }  // namespace
@@ -174,7 +151,6 @@ ChildResult runProgram(const std::string& exe, const std::vector<std::string>& a
 
     std::string cmd = quoteArg(exe);   // CreateProcessA may write into it
     for (const std::string& a : args) cmd += " " + quoteArg(a);
-    std::string envBlock = buildEnvironment(env);
 
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -183,8 +159,16 @@ ChildResult runProgram(const std::string& exe, const std::vector<std::string>& a
     si.hStdOutput = outW;
     si.hStdError = errW;
     PROCESS_INFORMATION pi{};
-    BOOL ok = CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, envBlock.data(),
-                             cwd.empty() ? nullptr : cwd.c_str(), &si, &pi);
+    BOOL ok;
+    {   // the child inherits this process's environment as it stands at its start
+        std::forward_list<ScopedEnv> scoped;   // undone in reverse order
+        for (const std::string& e : env) {
+            const size_t eq = e.find('=');
+            scoped.emplace_front(e.substr(0, eq).c_str(), eq + 1 < e.size() ? e.c_str() + eq + 1 : nullptr);
+        }
+        ok = CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                            cwd.empty() ? nullptr : cwd.c_str(), &si, &pi);
+    }
     CloseHandle(outW);
     CloseHandle(errW);
     CloseHandle(nul);

@@ -73,8 +73,8 @@ struct ChildResult {
 };
 
 // Runs this test executable again as a child: `<exe> --orv-child <name> args...`;
-// env entries "NAME=value" are added to (or, as "NAME=", removed from) a copy of
-// this process's environment. Output is captured; the child gets no console.
+// env entries "NAME=value" (or "NAME=", to remove it) are set in this process
+// while the child starts, which inherits them. Output is captured; the child gets no console.
 // cwd, when not empty, is the child's current folder.
 ChildResult runChild(const std::string& name, const std::vector<std::string>& args = {},
                      const std::vector<std::string>& env = {}, const std::string& cwd = std::string());
