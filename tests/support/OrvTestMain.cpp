@@ -5,14 +5,21 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
-#include <cstdio>
+#include <map>
 
 namespace orvtest {
 
-int runChildEntry(int argc, char** argv);
+static std::map<std::string, ChildFn>& children()
+{
+    static std::map<std::string, ChildFn> m;
+    return m;
+}
+
+ChildRegistrar::ChildRegistrar(const char* name, ChildFn fn) { children()[name] = fn; }
 
 bool aloneInProcess()
 {
@@ -45,7 +52,10 @@ int main(int argc, char** argv)
     if (argc >= 3 && std::strcmp(argv[1], "--orv-child") == 0) {
         // Children report exact bytes on standard output.
         _setmode(_fileno(stdout), _O_BINARY);
-        return orvtest::runChildEntry(argc, argv);
+        const auto child = orvtest::children().find(argv[2]);
+        if (child != orvtest::children().end()) return child->second(argc - 3, argv + 3);
+        std::fprintf(stderr, "no child entry '%s'\n", argv[2]);
+        return 97;
     }
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

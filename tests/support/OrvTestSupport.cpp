@@ -11,33 +11,20 @@
 #include <filesystem>
 #include <forward_list>
 #include <fstream>
-#include <map>
 #include <stdexcept>
 
 namespace orvtest {
 
 namespace {
 
-std::map<std::string, ChildFn>& children()
-{
-    static std::map<std::string, ChildFn> m;
-    return m;
-}
-
+// Quoted when it holds a blank or nothing; no test passes a quote, or a
+// backslash before the closing one, which would need escapes.
 std::string quoteArg(const std::string& a)
 {
     if (!a.empty() && a.find_first_of(" \t\"") == std::string::npos) return a;
-    std::string r = "\"";
-    size_t bs = 0;
-    for (char c : a) {
-        if (c == '\\') { ++bs; continue; }
-        if (c == '"') r.append(bs * 2 + 1, '\\');
-        else r.append(bs, '\\');
-        bs = 0;
-        r += c;
-    }
-    r.append(bs * 2, '\\');
-    return r + "\"";
+    if (a.find('"') != std::string::npos || (!a.empty() && a.back() == '\\'))
+        throw std::invalid_argument("cannot quote " + a);
+    return '"' + a + '"';
 }
 
 // Moves whatever a pipe holds right now into data.
@@ -77,15 +64,12 @@ std::vector<std::string> TempDir::list() const
 ScopedEnv::ScopedEnv(const char* name, const char* value) : m_name(name), m_had(false)
 {
     if (const char* old = std::getenv(name)) { m_had = true; m_old = old; }
-    // Both the CRT's copy (getenv) and the process block (GetEnvironmentVariable) change.
-    _putenv((m_name + "=" + (value ? value : "")).c_str());
-    SetEnvironmentVariableA(name, value);
+    _putenv((m_name + "=" + (value ? value : "")).c_str());   // the process's block changes too
 }
 
 ScopedEnv::~ScopedEnv()
 {
     _putenv((m_name + "=" + (m_had ? m_old : "")).c_str());
-    SetEnvironmentVariableA(m_name.c_str(), m_had ? m_old.c_str() : nullptr);
 }
 
 TestRegKey::TestRegKey(const std::string& name) : m_key(nullptr)
@@ -109,12 +93,11 @@ RegValueRestorer::RegValueRestorer(HKEY__* root, const std::string& subKey, cons
     HKEY k;
     if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
     m_keyExisted = true;
-    DWORD size = 0;
-    if (RegQueryValueExA(k, value.c_str(), nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
-        m_data.resize(size);
-        m_existed = RegQueryValueExA(k, value.c_str(), nullptr, &m_type, m_data.data(), &size) == ERROR_SUCCESS;
-        m_data.resize(size);
-    }
+    DWORD size = 0;   // stays 0 when there is no such value
+    RegQueryValueExA(k, value.c_str(), nullptr, nullptr, nullptr, &size);
+    m_data.resize(size);
+    m_existed = RegQueryValueExA(k, value.c_str(), nullptr, &m_type, m_data.data(), &size) == ERROR_SUCCESS;
+    m_data.resize(size);
     RegCloseKey(k);
 }
 
@@ -296,18 +279,6 @@ void writeFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary);
     if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) throw std::runtime_error("cannot write " + path);
-}
-
-ChildRegistrar::ChildRegistrar(const char* name, ChildFn fn) { children()[name] = fn; }
-
-int runChildEntry(int argc, char** argv)
-{
-    auto it = children().find(argv[2]);
-    if (it == children().end()) {
-        std::fprintf(stderr, "no child entry '%s'\n", argv[2]);
-        return 97;
-    }
-    return it->second(argc - 3, argv + 3);
 }
 
 }  // namespace orvtest
