@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -152,9 +151,7 @@ TEST(Orvtool, FeaturesColorsAndMailWithTheirResultsInWords)
         MapiOrder order("orvtool.exe", c.order);
         const orvtest::ChildResult r = orvtest::runOrvtool(c.args, {"ORV_FAKE_MAPI_LOGON=" + std::string(c.logon),
             "ORV_FAKE_MAPI_LOG=" + dir.file("m"), "ORVFT_TRACE_APPLINITEXIT=", "ORV_STDLOGFILE="});
-        std::string text = r.out + r.err;
-        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-        EXPECT_EQ(std::make_pair(c.status, c.text), std::make_pair(r.exitCode, text));
+        EXPECT_EQ(std::make_pair(c.status, c.text), std::make_pair(r.exitCode, r.out + r.err));
     }
     // Only one mail reached the mail client, with the file's full path.
     EXPECT_NE(std::string::npos, orvtest::readFile(dir.file("m")).find("\nfile 0 " + dir.file("a.txt") + " |"));

@@ -130,7 +130,6 @@ ChildResult runProgram(const std::string& exe, const std::vector<std::string>& a
         throw std::runtime_error("CreatePipe failed");
     SetHandleInformation(outR, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(errR, HANDLE_FLAG_INHERIT, 0);
-    HANDLE nul = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
 
     std::string cmd = quoteArg(exe);   // CreateProcessA may write into it
     for (const std::string& a : args) cmd += " " + quoteArg(a);
@@ -138,29 +137,21 @@ ChildResult runProgram(const std::string& exe, const std::vector<std::string>& a
     STARTUPINFOA si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = nul;
     si.hStdOutput = outW;
     si.hStdError = errW;
-    PROCESS_INFORMATION pi{};
-    BOOL ok;
-    {   // the child inherits this process's environment as it stands at its start
-        std::forward_list<ScopedEnv> scoped;   // undone in reverse order
-        for (const std::string& e : env) {
-            const size_t eq = e.find('=');
-            scoped.emplace_front(e.substr(0, eq).c_str(), eq + 1 < e.size() ? e.c_str() + eq + 1 : nullptr);
-        }
-        ok = CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                            cwd.empty() ? nullptr : cwd.c_str(), &si, &pi);
+    // The child inherits this process's environment, changed until it ends.
+    std::forward_list<ScopedEnv> scoped;   // undone in reverse order
+    for (const std::string& e : env) {
+        const size_t eq = e.find('=');
+        scoped.emplace_front(e.substr(0, eq).c_str(), eq + 1 < e.size() ? e.c_str() + eq + 1 : nullptr);
     }
+    PROCESS_INFORMATION pi{};
+    const BOOL ok = CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                   cwd.empty() ? nullptr : cwd.c_str(), &si, &pi);
     CloseHandle(outW);
     CloseHandle(errW);
-    CloseHandle(nul);
+    if (!ok) throw std::runtime_error("CreateProcess failed for " + exe);
     ChildResult r;
-    if (!ok) {
-        CloseHandle(outR);
-        CloseHandle(errR);
-        throw std::runtime_error("CreateProcess failed for " + exe);
-    }
     // Poll rather than read to the end: a process the child starts (Wine's
     // desktop process, for one) may inherit the pipes and keep them open.
     for (;;) {
@@ -188,7 +179,7 @@ ChildResult runChild(const std::string& name, const std::vector<std::string>& ar
 ChildResult runOrvtool(const std::vector<std::string>& args, const std::vector<std::string>& env)
 {
     ChildResult r = runProgram(exeDir() + "\\orvtool.exe", args, env);
-    r.out.erase(std::remove(r.out.begin(), r.out.end(), '\r'), r.out.end());
+    for (std::string* text : {&r.out, &r.err}) text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
     return r;
 }
 
