@@ -119,8 +119,7 @@ TEST(SendMail, TheSimpleMapiSequenceAsTheMailClientSeesIt)
         MapiOrder order("test_tables_mail.exe", c.order);
         const orvtest::ChildResult r = orvtest::runChild(
             "mail", {c.arg}, {"ORV_FAKE_MAPI_LOGON=" + c.logon, "ORV_FAKE_MAPI_LOG=" + dir.file("m")});
-        EXPECT_EQ(0u, r.exitCode) << r.err;
-        EXPECT_EQ(c.out, r.out) << c.arg << " " << c.order;
+        EXPECT_EQ(std::make_pair(0ul, c.out), std::make_pair(r.exitCode, r.out)) << c.arg << " " << c.order << r.err;
         EXPECT_EQ(c.record, orvtest::readFile(dir.file("m"))) << c.arg << " " << c.order;
     }
 }
