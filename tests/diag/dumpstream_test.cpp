@@ -175,7 +175,7 @@ TEST(StdLog, LogFoldersPerRunFilesAppendNamedFilesAppendOrStartEmptyAndFileFailu
         orvtest::runChild("defaultDirStream", {}, {"ORV_DIR_LOGFILES=", "TEMP=" + tempDir.path()});
     EXPECT_EQ(tempDir.file(tempDir.list().at(0)), viaTemp.out);
 
-    orvtest::ChildResult viaDot = orvtest::runChild("defaultDirStream", {}, {"ORV_DIR_LOGFILES=", "TEMP="}, cwd.path());
+    orvtest::ChildResult viaDot = orvtest::runChild("defaultDirStream", {cwd.path()}, {"ORV_DIR_LOGFILES=", "TEMP="});
     EXPECT_EQ(".\\" + cwd.list().at(0), viaDot.out);
 
     TempDir dir;
@@ -254,8 +254,9 @@ TEST(StdLog, LogFoldersPerRunFilesAppendNamedFilesAppendOrStartEmptyAndFileFailu
     removePlatformKey();
 }
 
-ORV_TEST_CHILD(defaultDirStream)
+ORV_TEST_CHILD(defaultDirStream)   // [current folder]
 {
+    if (argc > 0) SetCurrentDirectoryA(argv[0]);
     VSYST_DumpStream s(nullptr, VSYST_DumpStream::DSM_File);
     s << "x";
     std::printf("%s", s.filePath());

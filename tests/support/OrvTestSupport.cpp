@@ -121,8 +121,7 @@ std::string exeDir()
     return p.substr(0, p.find_last_of("\\/"));
 }
 
-ChildResult runProgram(const std::string& exe, const std::vector<std::string>& args, const std::vector<std::string>& env,
-                       const std::string& cwd)
+ChildResult runProgram(const std::string& exe, const std::vector<std::string>& args, const std::vector<std::string>& env)
 {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE outR, outW, errR, errW;
@@ -144,8 +143,7 @@ ChildResult runProgram(const std::string& exe, const std::vector<std::string>& a
         scoped.emplace_front(e.substr(0, eq).c_str(), eq + 1 < e.size() ? e.c_str() + eq + 1 : nullptr);
     }
     PROCESS_INFORMATION pi{};
-    const BOOL ok = CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                   cwd.empty() ? nullptr : cwd.c_str(), &si, &pi);
+    const BOOL ok = CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     CloseHandle(outW);
     CloseHandle(errW);
     if (!ok) throw std::runtime_error("CreateProcess failed for " + exe);
@@ -166,12 +164,11 @@ ChildResult runProgram(const std::string& exe, const std::vector<std::string>& a
     return r;
 }
 
-ChildResult runChild(const std::string& name, const std::vector<std::string>& args, const std::vector<std::string>& env,
-                     const std::string& cwd)
+ChildResult runChild(const std::string& name, const std::vector<std::string>& args, const std::vector<std::string>& env)
 {
     std::vector<std::string> all{"--orv-child", name};
     all.insert(all.end(), args.begin(), args.end());
-    return runProgram(exePath(), all, env, cwd);
+    return runProgram(exePath(), all, env);
 }
 
 ChildResult runOrvtool(const std::vector<std::string>& args, const std::vector<std::string>& env)

@@ -75,12 +75,11 @@ struct ChildResult {
 // Runs this test executable again as a child: `<exe> --orv-child <name> args...`;
 // env entries "NAME=value" (or "NAME=", to remove it) are set in this process
 // until the child ends, and it inherits them. Output is captured; the child gets no console.
-// cwd, when not empty, is the child's current folder.
 ChildResult runChild(const std::string& name, const std::vector<std::string>& args = {},
-                     const std::vector<std::string>& env = {}, const std::string& cwd = std::string());
+                     const std::vector<std::string>& env = {});
 // Runs any program the same way.
 ChildResult runProgram(const std::string& exe, const std::vector<std::string>& args,
-                       const std::vector<std::string>& env = {}, const std::string& cwd = std::string());
+                       const std::vector<std::string>& env = {});
 // Runs the build's orvtool.exe the same way; CR LF in its output becomes LF.
 ChildResult runOrvtool(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
 
