@@ -8,9 +8,7 @@
 #include <cstdlib>
 #include <new>
 
-namespace {
-long g_failIn = -1;   // allocations until one fails; -1: none fails
-}  // namespace
+static long g_failIn = -1;   // allocations until one fails; -1: none fails
 
 void* operator new(std::size_t size)
 {

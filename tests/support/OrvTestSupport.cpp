@@ -179,7 +179,6 @@ ChildResult runOrvtool(const std::vector<std::string>& args, const std::vector<s
 }
 
 IatHook::IatHook(const char* module, const char* importedDll, const char* function, void* replacement)
-    : m_slot(nullptr), m_original(nullptr)
 {
     auto* base = reinterpret_cast<unsigned char*>(GetModuleHandleA(module));
     if (!base) throw std::runtime_error(std::string("module not loaded: ") + module);
