@@ -67,14 +67,10 @@ inline bool createRaw(HKEY root, const std::string& path, const char* keyClass =
     return k && RegCloseKey(k) == ERROR_SUCCESS;
 }
 
+// Creates the key when missing; under Wine that also clears an existing key's class.
 inline bool writeRaw(HKEY root, const std::string& path, const std::string& name, DWORD type, const std::string& data)
 {
-    HKEY k = openOrCreate(root, path);
-    LONG rc = k ? RegSetValueExA(k, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                                 static_cast<DWORD>(data.size()))
-                : ERROR_FILE_NOT_FOUND;
-    if (k) RegCloseKey(k);
-    return rc == ERROR_SUCCESS;
+    return RegSetKeyValueA(root, path.c_str(), name.c_str(), type, data.data(), DWORD(data.size())) == ERROR_SUCCESS;
 }
 
 // Whether a handle is still open.

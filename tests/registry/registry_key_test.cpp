@@ -306,7 +306,7 @@ TEST_F(RegistryKey, CopyingValuesAndTrees)
                 raw("", "q", REG_QWORD, bytes({1, 2, 3, 4, 5, 6, 7, 8})) && raw("", "n", REG_NONE, ""));
     ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("sub"), "ClassA"));
     ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("sub\\inner"), "ClassB"));
-    ASSERT_TRUE(raw("sub\\inner", "deep", REG_DWORD, bytes({7, 0, 0, 0})));
+    ASSERT_TRUE(VSYST_RegistryKey(key, "sub\\inner", false).setIntValue("deep", 7));   // keeps the class
     ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("empty")));
     const std::vector<std::string> source = dump(path());
     ASSERT_EQ(9u, source.size());
