@@ -29,8 +29,9 @@ TEST(OrvtoolReg, WritesReadsListsCopiesAndDeletes)
     };
     for (const auto& s : sets) ASSERT_EQ(0u, runOrvtool({"reg", "set", key, s[0], s[1], s[2]}).exitCode) << s[0];
     ASSERT_TRUE(writeRaw(HKEY_CURRENT_USER, tk.subPath(), "m", REG_MULTI_SZ, std::string("a\0\0", 3)));
-    EXPECT_EQ("%ORVTEST_TOOL%-x\ntool-x\n", runOrvtool({"reg", "get", key, "e"}, {"ORVTEST_TOOL=tool"}).out +
-                                              runOrvtool({"reg", "get", key, "e", "--expand"}, {"ORVTEST_TOOL=tool"}).out);
+    EXPECT_EQ("%ORVTEST_TOOL%-x\ntool-x\n",
+              runOrvtool({"reg", "get", key, "e"}, {"ORVTEST_TOOL=tool"}).out +
+                  runOrvtool({"reg", "get", key, "e", "--expand"}, {"ORVTEST_TOOL=tool"}).out);
 
     // The sub-keys, then the values in the registry's own order.
     ASSERT_EQ(0u, runOrvtool({"reg", "set", key + "\\sub\\deep", "v", "int", "7"}).exitCode);

@@ -111,9 +111,9 @@ TEST(VersionInfo, NumbersComparisonsAndRunInfo)
               text(high.getVersionString(VSYST_VersionInfo::VSF_Full)) + "|" +
                   text(high.getVersionString(VSYST_VersionInfo::VSF_Major)) + "|" + text(high.getRegBaseVersion('\\')));
 
-    auto numbers = [](const char* file) { return VSYST_VersionInfo(module(file).c_str(), false); };
-    const VSYST_VersionInfo v7_1_3_12 = numbers("vi_full.dll"), v7_1_3_99 = numbers("vi_v713.dll"),
-                            v7_1_5 = numbers("vi_v715.dll"), v7_0_2 = numbers("vi_v702.dll"), v8_0_0 = numbers("vi_v800.dll");
+    auto vi = [](const char* file) { return VSYST_VersionInfo(module(file).c_str(), false); };
+    const VSYST_VersionInfo v7_1_3_12 = vi("vi_full.dll"), v7_1_3_99 = vi("vi_v713.dll"), v7_1_5 = vi("vi_v715.dll"),
+                            v7_0_2 = vi("vi_v702.dll"), v8_0_0 = vi("vi_v800.dll");
     // The build is not compared; another major or minor is never "less or
     // equal", in either direction.
     EXPECT_EQ("100" "1011" "0000", std::string() + "01"[v7_1_3_12 == v7_1_3_99] + "01"[v7_1_3_12 == v7_1_5] +
