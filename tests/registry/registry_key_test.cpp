@@ -285,7 +285,6 @@ TEST_F(RegistryKey, DeletingValuesAndTrees)
     VSYST_RegistryKey longKey(key, "long", false);
     EXPECT_EQ("001", bits({longKey.deleteAllValues(), longKey.deleteAllValuesAndSubKeys(),
                            key.deleteAllValuesAndSubKeys("long")}));
-    EXPECT_FALSE(exists("long"));
     ASSERT_TRUE(createRaw(HKEY_CURRENT_USER, path("longsub\\" + std::string(256, 's'))));
     ASSERT_TRUE(raw("longsub", "v", REG_SZ, std::string("x\0", 2)));
     EXPECT_FALSE(VSYST_RegistryKey(key, "longsub", false).deleteAllValuesAndSubKeys());
