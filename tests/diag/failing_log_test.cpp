@@ -96,6 +96,5 @@ TEST(FailingLog, AFullDiskThrowsTheSystemsCodeAndKeepsWhatWasWritten)
     EXPECT_NO_THROW(s << "the process goes on\n");
 
     const std::string file = orvtest::readFile(path);
-    EXPECT_GT(written.size(), 10000u);
     EXPECT_EQ(written, file.substr(file.find("line 100000"), written.size()));
 }
