@@ -146,7 +146,6 @@ TEST(DiagDump, LinesCutRequestsNestAndWrapAfter999OnTlsBlocksAndSlots)
     const std::string x(4095, 'x');
     V_DIAG_DUMP("%s", x.c_str());
     V_DIAG_DUMP("%s", (x + "yz").c_str());
-    VDIAG_C::V_DIAG_DUMP("%s%s", x.c_str(), "!");
     Diag::removeRequest();   // none open: nothing happens
     const long processIndent = Diag::getIndent();
     {
@@ -173,7 +172,7 @@ TEST(DiagDump, LinesCutRequestsNestAndWrapAfter999OnTlsBlocksAndSlots)
         EXPECT_TRUE(Diag::getIndent() == 2 && !outer.hiddenRqHeader());
     }
     EXPECT_TRUE(Diag::getRequestId() == 0 && Diag::getIndent() == processIndent);
-    EXPECT_EQ("a=5\r\ntail\r\n00ff|\r\n" + x + "\r\n" + x + "\r\n" + x + "\r\n}\r\nend\r\n", log.since(start));
+    EXPECT_EQ("a=5\r\ntail\r\n00ff|\r\n" + x + "\r\n" + x + "\r\n}\r\nend\r\n", log.since(start));
 
     // Numbers run from 1 to 999 and start again.
     unsigned long id = 0;
