@@ -9,14 +9,12 @@ int main()
 {
     DebugCapture debugger;
     HMODULE dll = LoadLibraryA("OrvCore_Rudaru20.dll");
-    if (!dll) return 2;
     auto entry = [dll](const char* name) { return reinterpret_cast<void*>(GetProcAddress(dll, name)); };
     auto dump = reinterpret_cast<void (*)(const char*, ...)>(entry("V_DIAG_DUMP"));
     auto doInit = reinterpret_cast<bool (*)()>(entry("_ZN18VSYST_ApplInitExit6doInitEv"));
     auto doExit = reinterpret_cast<void (*)()>(entry("_ZN18VSYST_ApplInitExit6doExitEv"));
     // The TLS manager's record begins with the TLS index.
     auto tlsData = reinterpret_cast<const unsigned long* (*)()>(entry("_ZN12VDIAG_TlsMan7getDataEv"));
-    if (!dump || !doInit || !doExit || !tlsData) return 3;
 
     const DWORD index = *tlsData();
     dump("before doInit");
