@@ -30,9 +30,6 @@ std::string banners(const std::string& text)
     return std::regex_replace(r, std::regex(line + "APPLICATION DUMP FINISHED AT : " + stamp + "\r\n\r\n"), "<end>");
 }
 
-// Opening a log reads a per-user value, creating the platform key when it is missing.
-void removePlatformKey() { orvtest::removeEmptyKeys(HKEY_CURRENT_USER, "Software\\Brakmar\\T.R.I.O.N.(R) Platform", 2); }
-
 }  // namespace
 
 TEST(DumpStream, OperatorsIndentationHexDumpPiecesTextsBeforeAnUnreadablePageAndTimeMarks)
@@ -147,7 +144,6 @@ TEST(StdLog, PerRunFileOnlyWithTheSwitchBannersAndOpenCount)
     const std::string name = dir.list()[0], path = dir.file(name);
     EXPECT_TRUE(std::regex_match(name, std::regex(R"(test_dumpstream_\d{4}\.\d\d\.\d\d_\d\d\.\d\d\.\d\d_run\.log)")))
         << name;
-    EXPECT_EQ(path, s.filePath());
 
     s << "first\n";
     VSYST_DumpStream::openStdStream();
@@ -164,7 +160,8 @@ TEST(StdLog, PerRunFileOnlyWithTheSwitchBannersAndOpenCount)
     VSYST_DumpStream::closeStdStream();
     s << "after\n";
     EXPECT_EQ(text, orvtest::readFile(path));
-    removePlatformKey();
+    // Opening a log reads a per-user value, creating the platform key when it is missing.
+    orvtest::removeEmptyKeys(HKEY_CURRENT_USER, "Software\\Brakmar\\T.R.I.O.N.(R) Platform", 2);
 }
 
 TEST(StdLog, LogFoldersPerRunFilesAppendNamedFilesAppendOrStartEmptyAndFileFailures)
@@ -251,7 +248,7 @@ TEST(StdLog, LogFoldersPerRunFilesAppendNamedFilesAppendOrStartEmptyAndFileFailu
     EXPECT_EQ("!E  THROW EXCEPTION class OrvDumpFileException\r\n!E      " + orvtest::processThreadText() +
                   "\r\nStandard log file error: 112\r\n\r\n",
               log.since(before));
-    removePlatformKey();
+    orvtest::removeEmptyKeys(HKEY_CURRENT_USER, "Software\\Brakmar\\T.R.I.O.N.(R) Platform", 2);
 }
 
 ORV_TEST_CHILD(defaultDirStream)   // [current folder]

@@ -56,13 +56,6 @@ BOOL WINAPI invalidSid(PSID) { return FALSE; }
 BOOL WINAPI failLookup(LPCSTR, PSID, LPSTR, LPDWORD, LPSTR, LPDWORD, PSID_NAME_USE) { SetLastError(1332); return FALSE; }
 BOOL WINAPI failGroup(PSECURITY_DESCRIPTOR, PSID*, LPBOOL) { return FALSE; }
 
-PSID sid(const char* text)
-{
-    PSID s = nullptr;
-    ConvertStringSidToSidA(text, &s);   // freed with the process
-    return s;
-}
-
 }  // namespace
 
 TEST(Hresult, ReportsAndLeavesErrorInfoForFailuresAndEventLogResultsFailingStepsAndWin9x)
@@ -79,7 +72,6 @@ TEST(Hresult, ReportsAndLeavesErrorInfoForFailuresAndEventLogResultsFailingSteps
         {0x00040205, mine, "(none)"},   // success codes: no error information
         {0, nullptr, "(none)"},
     };
-    ASSERT_NE("", cases[4].description);   // the system knows "access denied"
     StdLogCapture log;
     size_t start = log.size();
     for (const auto& c : cases) {
@@ -100,8 +92,6 @@ TEST(Hresult, ReportsAndLeavesErrorInfoForFailuresAndEventLogResultsFailingSteps
               "Return code: HRESULT = 0x00000000\r\nReturn code: HRESULT = 0x80040201\r\n",
               log.since(start));
 
-    // Wine keeps no event log; its calls succeed.
-    EXPECT_TRUE(Diag::logMessage(17, "an event", EVENTLOG_WARNING_TYPE, nullptr));
     const struct { const char* function; void* hook; const char* source; const char* text; std::string given; } steps[] = {
         {"RegisterEventSourceA", reinterpret_cast<void*>(&failRegister), nullptr, "x", "ZIZ Oziraz"},
         {"RegisterEventSourceA", reinterpret_cast<void*>(&failRegister), "Orv Source", "x", "Orv Source"},
@@ -156,7 +146,6 @@ TEST(DiagDump, LinesCutRequestsNestAndWrapAfter999OnTlsBlocksAndSlots)
     const std::string x(4095, 'x');
     V_DIAG_DUMP("%s", x.c_str());
     V_DIAG_DUMP("%s", (x + "yz").c_str());
-    VDIAG_C::V_DIAG_DUMP("%s%s", x.c_str(), "!");
     Diag::removeRequest();   // none open: nothing happens
     const long processIndent = Diag::getIndent();
     {
@@ -183,7 +172,7 @@ TEST(DiagDump, LinesCutRequestsNestAndWrapAfter999OnTlsBlocksAndSlots)
         EXPECT_TRUE(Diag::getIndent() == 2 && !outer.hiddenRqHeader());
     }
     EXPECT_TRUE(Diag::getRequestId() == 0 && Diag::getIndent() == processIndent);
-    EXPECT_EQ("a=5\r\ntail\r\n00ff|\r\n" + x + "\r\n" + x + "\r\n" + x + "\r\n}\r\nend\r\n", log.since(start));
+    EXPECT_EQ("a=5\r\ntail\r\n00ff|\r\n" + x + "\r\n" + x + "\r\n}\r\nend\r\n", log.since(start));
 
     // Numbers run from 1 to 999 and start again.
     unsigned long id = 0;
@@ -233,15 +222,12 @@ TEST(SecurityDump, IdentitiesDescriptorsEdgesAndFailures)
     StdLogCapture log;
     size_t start = log.size();
     Diag::dumpProcessUserIdentityString();
-    HANDLE token;
-    ASSERT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) << "the thread impersonates already";
-    const std::string noToken = std::to_string(GetLastError());
     Diag::dumpThreadUserIdentityString();
     ASSERT_TRUE(ImpersonateSelf(SecurityImpersonation));
     Diag::dumpThreadUserIdentityString();
     RevertToSelf();
-    EXPECT_EQ("Process user identity is:\r\n{\r\n" + user + "\r\n}\r\nError OpenThreadToken - error:" + noToken +
-                  "\r\nThread user identity is:\r\n{\r\n" + user + "\r\n}\r\n",
+    EXPECT_EQ("Process user identity is:\r\n{\r\n" + user + "\r\n}\r\nError OpenThreadToken - error:1008\r\n"
+                  "Thread user identity is:\r\n{\r\n" + user + "\r\n}\r\n",
               log.since(start));
 
     const std::string open = "Process user identity is:\r\n{\r\n", fail = "Error calling dumpUserIdentityString\r\n}\r\n";
@@ -264,7 +250,6 @@ TEST(SecurityDump, IdentitiesDescriptorsEdgesAndFailures)
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
         "G:BAD:(A;OICI;0x801f01ff;;;WD)(D;CINPIO;0x70050003;;;AN)(A;OICINPIOID;0x001a0000;;;BA)(AU;SA;0x10;;;WD)",
         SDDL_REVISION_1, &read, nullptr));
-    const DWORD sidLength = GetLengthSid(sid("S-1-1-0"));
     auto dump = [&log](void* descriptor) {
         const size_t at = log.size();
         Diag::dumpSecurityDescriptor(descriptor);
@@ -307,13 +292,17 @@ TEST(SecurityDump, IdentitiesDescriptorsEdgesAndFailures)
     EXPECT_EQ(title + "Group SID is : NULL\r\nError calling GetSecurityDescriptorDacl\r\n", dump(zero));
 
     // An ACL whose entries do not fit it: a count beyond its size, then a SID beyond its entry.
+    PSID everyone = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidA("S-1-1-0", &everyone));
+    const DWORD sidLength = GetLengthSid(everyone);
     alignas(8) unsigned char bytes[64] = {0};
     PACL acl = reinterpret_cast<PACL>(bytes);
     const DWORD size = sizeof(ACL) + 8 + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + sidLength;
     ASSERT_TRUE(InitializeAcl(acl, size, ACL_REVISION));
     unsigned char label[8] = {0x11, 0, 8, 0};
     ASSERT_TRUE(AddAce(acl, ACL_REVISION, MAXDWORD, label, sizeof label));
-    ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid("S-1-1-0")));
+    ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, everyone));
+    LocalFree(everyone);
     SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
     SetSecurityDescriptorGroup(&sd, nullptr, FALSE);
     const std::string aclHead = title + "Group SID is : NULL\r\nDACL is:\r\n{\r\nAclRevision:2, Sbz1:0, AclSize:36, AceCount:";

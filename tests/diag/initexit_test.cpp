@@ -96,10 +96,9 @@ TEST(ApplInitExit, PrioritiesRunDownwardsAndTerminateInExactReverse)
                                          exitLine("-5", -5) + exitLine("10", 10) + exitLine("20", 20) +
                                              exitLine("31", 30) + exitLine("30", 30));
     EXPECT_EQ(crlf(cycle), debugger.all());
-    // The first counter line comes before doInit opens the log file.
+    // The log file that doInit opens receives the rest.
     const std::string file = orvtest::readFile(logs.file(logs.list().at(0)));
     EXPECT_NE(std::string::npos, file.find(crlf(cycle.substr(kInitCount1.size()))));
-    EXPECT_EQ(std::string::npos, file.find("doInit s_initCounter==1"));
 
     g_calls.clear();
     ASSERT_TRUE(AIE::doInit());
