@@ -148,7 +148,9 @@ TEST(Exceptions, ReportsInfoStringsSwitchesCatchReportsAndAssertionsEndingThePro
         "!ASSERT    at location m.cpp[1]\r\n!ASSERT    condition \"c1\" is FALSE\r\n\r\n",
         "condition \"c2\" is FALSE\r\n        Additional info:\r\ninfo8\r\n\r\n",
         "condition \"c3\" is FALSE\r\n        Additional info:\r\ninfo16\r\n\r\n",
-        "condition \"c4\" is FALSE\r\n        Additional info:\r\ninfoV\r\n\r\n",
+        // doThrowFinal's report follows at once, without condition or place.
+        "condition \"c4\" is FALSE\r\n        Additional info:\r\ninfoV\r\n\r\n"
+        "!ASSERT VIOLATION\r\n!ASSERT    [ Process: ",
     };
     // Should ordinal 1100 return, each assertion returns to its caller.
     const std::string located = "1200|17|0|" + systemText(ERROR_ACCESS_DENIED) + "\\n\\nLocation : where.cpp[77]\n";
