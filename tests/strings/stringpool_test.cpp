@@ -85,7 +85,7 @@ TYPED_TEST(StringPool, TextsFollowEachOtherLongTextsGetBlocksOfTheirOwnAndTheTab
     EXPECT_EQ(newest + 32000, this->copy(699, 'c'));
 }
 
-TEST(GlobalInstance, PoolFillAndGuardCountThenTheStaticInstanceTableInByteOrderListedAndDoubled)
+TEST(GlobalInstance, PoolFillAndAGuardThenTheStaticInstanceTableInByteOrderListedAndDoubled)
 {
     if (!orvtest::aloneInProcess()) return;
     const char* hello = V_StringPool_CHAR::allocCopy("hello");
@@ -98,7 +98,7 @@ TEST(GlobalInstance, PoolFillAndGuardCountThenTheStaticInstanceTableInByteOrderL
     EXPECT_EQ("", entry("start tracing") + entry("stop tracing") + orvtest::written(V_StringPool_CHAR::dump) +
                       orvtest::written(V_StringPool_WCHAR::dump));
 
-    EXPECT_EQ(4ul, _vsyst_GI::s_count);   // the library's own guards
+    // A guard that is not the first sets nothing up again.
     auto poolEntry = [] {
         VSYST_DICursor c;
         while (c.validG() && std::string(c.getG()) != "System") c.nextG();
@@ -106,18 +106,10 @@ TEST(GlobalInstance, PoolFillAndGuardCountThenTheStaticInstanceTableInByteOrderL
     };
     ASSERT_STREQ("Dump string pool data", poolEntry().name());
     poolEntry().setExpanded(1);   // an entry registered anew would start unexpanded
-    const V_StringPool_CHAR* pool = _vsyst_PoolView::instance<V_StringPool_CHAR>();
-    {
-        _vsyst_GI one, two;
-        one = two;   // changes nothing
-        EXPECT_EQ(6ul, _vsyst_GI::s_count);
-    }
-    EXPECT_EQ(4ul, _vsyst_GI::s_count);
+    { _vsyst_GI guard; }
     EXPECT_EQ(1, poolEntry().isExpanded());
-    EXPECT_EQ(pool, _vsyst_PoolView::instance<V_StringPool_CHAR>());
 
-    char name[] = "b";
-    V_SIInfo* b = V_SIFind(name);
+    V_SIInfo* b = V_SIFind("b");
     EXPECT_EQ(1024ul, V_SICapacity());
     EXPECT_EQ(hello + 6, b->name);   // a copy in the pool, behind the text before it
     EXPECT_TRUE(b->value1 == 0 && b->value2 == 0);

@@ -57,7 +57,6 @@ int main()
     const int cycles = 12;
     // What one filling puts into the registries (pool blocks alone: 40,001 + 80,002 bytes).
     const long long perFilling = 120000;
-    if (GetModuleHandleA("OrvCore_Rudaru20.dll")) fail("the library is loaded before the first cycle", 0);
     runCycles(2, true);   // one-time allocations of the run-time
     long long idle = runCycles(cycles, false);
     long long filled = runCycles(cycles, true);
