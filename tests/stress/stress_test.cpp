@@ -58,12 +58,15 @@ void work(int t, const VSYST_RegistryKey& shared, const std::vector<std::string>
                                                         : Diag::getModuleDiagLevelFromRef(refs[j], modules[j].c_str()));
             break;
         case 2:
-            if (flip) {
-                VSYST_DIManager::add("Stress", entry.c_str(), "b\na", &countCall);
-                m.infos.insert(entry);
-            } else {
-                VSYST_DIManager::remove("Stress", entry.c_str());
-                m.infos.erase(entry);
+            for (unsigned k = 0; k < 8; ++k) {   // bursts: list changes of two threads meet often
+                const std::string info = std::to_string(t) + "." + std::to_string(k);
+                if (x >> (k + 20) & 1) {
+                    VSYST_DIManager::add("Stress", info.c_str(), "b\na", &countCall);
+                    m.infos.insert(info);
+                } else {
+                    VSYST_DIManager::remove("Stress", info.c_str());
+                    m.infos.erase(info);
+                }
             }
             VSYST_DIManager::call("Stress", "shared", "a", quiet);
             ++m.calls;
