@@ -94,8 +94,6 @@ struct PanelHooks {
 
 TEST(MsgBox, Mfc42OrdinalOrMessageBoxWithItsTitleThePermissionAndTheCountdownPanel)
 {
-    s_boxes.clear();
-    s_beeps.clear();
     orvtest::TempDir dir;
     std::string rec = dir.file("calls.txt");
     orvtest::ScopedEnv log("ORV_FAKE_MFC42_LOG", rec.c_str());
