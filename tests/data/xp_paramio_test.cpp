@@ -65,7 +65,6 @@ TEST(XmlParamIO, StreamsAndFiles)
 #else
     EXPECT_EQ("<S>\n\t<k>1</k>\n</S>\n", std::string(std::istreambuf_iterator<char>(raw), {}));
 #endif
-    raw.close();
     XP_ParamIO back;
     back.readFile(path.c_str());
     EXPECT_EQ(written(root(io)), written(root(back)));
