@@ -245,9 +245,8 @@ TEST_F(RegistryKey, OpeningSubKeysClassNamesAndCounts)
     EXPECT_EQ(cls1023, text(VSYST_RegistryKey(key, "c1023", false).getClassName()));
     // One character more than the buffer holds.
     EXPECT_EQ("<Cannot get class name>", text(VSYST_RegistryKey(key, "c1024", false).getClassName()));
-    const std::string before = std::to_string(key.getNumberOfSubKeys()) + std::to_string(key.getNumberOfValues());
     for (int i = 0; i < 7; ++i) ASSERT_TRUE(key.setIntValue(V_STRING(static_cast<long>(i)), i));
-    EXPECT_EQ("407", before + std::to_string(key.getNumberOfValues()));
+    EXPECT_EQ("47", std::to_string(key.getNumberOfSubKeys()) + std::to_string(key.getNumberOfValues()));
 }
 
 TEST_F(RegistryKey, DeletingValuesAndTrees)
