@@ -67,8 +67,7 @@ TEST(XmlParamIO, StreamsAndFiles)
 #endif
     XP_ParamIO back;
     back.readFile(path.c_str());
-    EXPECT_EQ(written(root(io)), written(root(back)));
-    // Files that do not open change nothing and say nothing.
+    // Files that do not open change nothing and say nothing: back holds what was read.
     back.readFile((dir / "missing.xml").string().c_str());
     back.writeFile((dir / "no-folder" / "out.xml").string().c_str());
     EXPECT_EQ(written(root(io)), written(root(back)));
