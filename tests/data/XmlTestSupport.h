@@ -17,6 +17,8 @@
 
 namespace xmltest {
 
+using namespace std::string_literals;
+
 // One report of the reader: 'S' startNode, 'V' element, 'E' endNode.
 struct Event {
     char kind;
@@ -77,8 +79,6 @@ inline std::string brief(const std::vector<Event>& events)
     }
     return out;
 }
-
-inline std::string readBrief(const std::string& text) { return brief(readEvents(text)); }
 
 // Gives reports to a tree builder through its listener interface.
 inline void feed(XP_XML_Param_Notify& tree, const std::vector<Event>& events)
@@ -172,7 +172,6 @@ public:
     explicit TextMaker(std::uint32_t seed) : m_random(seed) {}
     std::string make(int pieces)
     {
-        using namespace std::string_literals;
         static const std::string kPieces[] = {
             "<a>", "</a>", "<b>", "</b>", "<a>", "</a>", "<a x>", "<a  y>", "<a/>", "<b z/>", "<>", "</>",
             "<!--", "-->", "<?xml?>", "<!DOCTYPE>", "<", ">", "/", " ", "x", "\n", "\t", "<a b", "</a b>",
@@ -189,7 +188,6 @@ public:
     // piece of make() or cut short.
     std::string makeNested(int tags)
     {
-        using namespace std::string_literals;
         static const std::string kNames[] = {"a", "b", "ab", "a\tb", "\0"s, "?x", "!-", "k"};
         static const std::string kFill[] = {"\n\t", " x > y ", "<!-- c -->", "<?xml v?>", "<!--z>", "<?xmlq>", ""};
         static const std::string kValues[] = {"", "1", " > ", "\n\t\t", "v w", "\0"s, "<!-"};

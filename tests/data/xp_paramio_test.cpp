@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 
 namespace {
 
@@ -48,18 +49,12 @@ TEST(XmlParamIO, StreamsAndFiles)
     io.readStream(started);
     EXPECT_EQ("<b>\n\t<k>2</k>\n</b>\n", written(root(io)));
 
-    struct TempDir {   // a fresh folder below the system's temporary folder, removed at the end
-        TempDir()
-        {
-            auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-            do path = std::filesystem::temp_directory_path() / ("orv-xml-" + std::to_string(stamp++));
-            while (!std::filesystem::create_directory(path));
-        }
-        ~TempDir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
-        std::string file(const std::string& name) const { return (path / name).string(); }
-        std::filesystem::path path;
-    } dir;
-    const std::string path = dir.file("params.xml");
+    namespace fs = std::filesystem;
+    fs::path dir;   // a fresh folder below the system's temporary folder, removed at the end
+    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    while (!fs::create_directory(dir = fs::temp_directory_path() / ("orv-xml-" + std::to_string(stamp++)))) {}
+    const std::shared_ptr<void> removal(nullptr, [&](void*) { std::error_code ignored; fs::remove_all(dir, ignored); });
+    const std::string path = (dir / "params.xml").string();
     load(io, kBase);
     io.writeFile(path.c_str());
     load(io, "<S><k>1</k></S>");
@@ -70,13 +65,11 @@ TEST(XmlParamIO, StreamsAndFiles)
 #else
     EXPECT_EQ("<S>\n\t<k>1</k>\n</S>\n", std::string(std::istreambuf_iterator<char>(raw), {}));
 #endif
-    raw.close();
     XP_ParamIO back;
     back.readFile(path.c_str());
-    EXPECT_EQ(written(root(io)), written(root(back)));
-    // Files that do not open change nothing and say nothing.
-    back.readFile(dir.file("missing.xml").c_str());
-    back.writeFile(dir.file("no-folder/out.xml").c_str());
+    // Files that do not open change nothing and say nothing: back holds what was read.
+    back.readFile((dir / "missing.xml").string().c_str());
+    back.writeFile((dir / "no-folder" / "out.xml").string().c_str());
     EXPECT_EQ(written(root(io)), written(root(back)));
 }
 
@@ -152,7 +145,6 @@ TEST(XmlParamIO, CompareExtractAndEraseRules)
     XP_ParamIO out;
     load(a, kBase);
     ASSERT_TRUE(a.extract("Cfg", out));
-    EXPECT_EQ(written(root(a)), written(root(out)));
     EXPECT_FALSE(a.extract("", out) || a.extract(nullptr, out));   // out left alone
     EXPECT_EQ(written(root(a)), written(root(out)));
     EXPECT_FALSE(a.extract("Cfg:unit", out));   // a value is no node: out emptied

@@ -1,5 +1,5 @@
-// The reader: what XP_XmlStream::parse reports for each reading rule, checked
-// against expected reports and against a plain reading of the rules.
+// The reader: what XP_XmlStream::parse reports, for a few rules against
+// expected reports, for all against a plain reading of the rules.
 #include "XmlTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -25,33 +25,18 @@ TEST(XmlReader, ParseNeedsText)
 
 TEST(XmlReader, ReadingRules)
 {
-    using namespace std::string_literals;
     const struct {
         std::string text, reports;
     } cases[] = {
         // Text outside tags is ignored; a tag without tags inside is a value.
         {"junk<r> a <k>v</k> b <c><x>y</x></c> c </r>tail", "<r>|k=v|<c>|x=y|</c>|</r>"},
-        {"<a></a><b>x > y\n\t</b>", "a=|b=x > y\n\t"},
-        // Declarations and comments are skipped; a comment ends at its first ">".
-        {"<?xml version=\"1.0\"?>\n<!-- c --><r><!-- note --><?xml-x?><k>1</k></r>", "<r>|k=1|</r>"},
+        // A comment ends at its first ">".
         {"<r><!-- <k>0</k> --><k>1</k></r>", "<r>|</r>"},
         // Attribute text: all past the blank, if that is two characters or more.
         {"<a >v</a>", "a=v"},
         {"<a  >v</a>", "a=v{ }"},
-        {"<n p='1' q = \"2\" / z><k>v</k></n>", "<n p='1' q = \"2\" / z>|k=v|</n p='1' q = \"2\" / z>"},
-        // The end tag is the first word's.
-        {"<a b>1</a b><a b>2</a>", "<a b>|</a b>"},
-        // Self-closing tags; only the blank ends a name; empty names are read, not reported.
-        {"<r><a/><b x=\"1\"/><c /></r>", "<r>|a=|b={x=\"1\"}|c=|</r>"},
-        {"<a\tb>1</a\tb><a\nb>2</a\nb>", "a\tb=1|a\nb=2"},
-        {"< a>x</><k>1</k>", "k=1"},
-        // Every start tag of the same name claims its own end tag.
-        {"<a><a><a>x</a></a><a>y</a></a>", "<a>|<a>|a=x|</a>|a=y|</a>"},
-        // A tag without its end tag loses the rest of its level.
-        {"<r><a>1</a><b>2<c>3</c></r><d>4</d>", "<r>|a=1|</r>|d=4"},
-        {"<r><k>a\0b</k><\0>z</\0></r>"s, "<r>|k=a\0b|\0=z|</r>"s},
     };
-    for (const auto& c : cases) EXPECT_EQ(c.reports, xmltest::readBrief(c.text)) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(c.reports, xmltest::brief(xmltest::readEvents(c.text))) << c.text;
 }
 
 // Random texts, of loose pieces and of paired tags: the reports are those of
@@ -64,9 +49,9 @@ TEST(XmlReader, AgreesWithThePlainReadingOfTheRules)
         const bool pairs = i % 6 == 0;
         const std::string text = pairs ? maker.makeNested(1 + static_cast<int>(maker.next() % 30))
                                        : maker.make(1 + static_cast<int>(maker.next() % 40));
-        const std::vector<xmltest::Event> events = xmltest::reference::readEvents(text);
-        ASSERT_TRUE(events == xmltest::readEvents(text)) << "text: " << text << "\nexpected: " << xmltest::brief(events)
-                                                         << "\nread: " << xmltest::readBrief(text);
+        const std::vector<xmltest::Event> events = xmltest::reference::readEvents(text), read = xmltest::readEvents(text);
+        ASSERT_TRUE(events == read) << "text: " << text << "\nexpected: " << xmltest::brief(events)
+                                    << "\nread: " << xmltest::brief(read);
         XP_XML_Param_Notify expected;
         xmltest::feed(expected, events);
         XP_ParamIO io;
@@ -94,8 +79,7 @@ TEST(XmlReader, DeepTextsReadCompletely)
     int levels = 1;
     for (; n->nodeCount() == 1; ++levels) n = n->beginNodes();
     EXPECT_EQ(depth, levels);
-    ASSERT_NE(nullptr, n->findElement("k"));
-    EXPECT_EQ("v", n->findElement("k")->value);
+    EXPECT_EQ("v", n->findElement("k") ? n->findElement("k")->value : "(none)");
     ASSERT_TRUE(io.extract("n0", copy));
     EXPECT_TRUE(io.compare(copy, ""));
     n->addElement("k", "w", "");

@@ -139,7 +139,7 @@ TEST_F(RegistryKey, EveryKindStoredAndRead)
     // What the library wrote, byte for byte; then values other writers leave.
     // No conversion between kinds; the tag alone decides a binary value's kind.
     struct Value { const char* name; DWORD type; std::string data; VSYST_RegistryValueType kind; std::string readings; };
-    const Value written[] = {
+    const Value values[] = {
         {"str", REG_SZ, std::string("abc\0", 4), VSYST_RegValString, "abc | abc | - | -"},
         {"empty", REG_SZ, std::string("\0", 1), VSYST_RegValString, " |  | - | -"},
         {"env", REG_SZ, std::string("%ORVTEST_SHORT%\\x\0", 18), VSYST_RegValString, "%ORVTEST_SHORT%\\x | v\\x | - | -"},
@@ -148,8 +148,6 @@ TEST_F(RegistryKey, EveryKindStoredAndRead)
         {"bin", REG_BINARY, bytes({'B', ':', 1, 0, 0xFF, 'B', ':'}), VSYST_RegValBinary, "- | - | - | -"},
         {"nobytes", REG_BINARY, "B:", VSYST_RegValBinary, "- | - | - | -"},
         {"", REG_SZ, std::string("default value\0", 14), VSYST_RegValString, "default value | default value | - | -"},
-    };
-    const Value foreign[] = {
         {"shortdword", REG_DWORD, bytes({1, 2}), VSYST_RegValInt, "- | - | - | -"},
         {"longdword", REG_DWORD, bytes({5, 0, 0, 0, 9, 9}), VSYST_RegValInt, "- | - | 5 | -"},
         {"embedded", REG_SZ, std::string("ab\0cd\0", 6), VSYST_RegValString, "ab | ab | - | -"},
@@ -163,19 +161,15 @@ TEST_F(RegistryKey, EveryKindStoredAndRead)
         {"onebyte", REG_BINARY, "F", VSYST_RegValOther, "- | - | - | -"},
         {"shortfloat", REG_BINARY, "F:" + std::string(7, '\4'), VSYST_RegValFloat, "- | - | - | -"},
     };
-    for (const Value& v : written) {
+    for (const Value& v : values) {
         SCOPED_TRACE(v.name);
         DWORD type = 0;
         std::string data;
-        ASSERT_TRUE(readRaw(HKEY_CURRENT_USER, path(), v.name, &type, &data));
-        EXPECT_EQ(v.type, type);
-        EXPECT_EQ(v.data, data);
-        EXPECT_EQ(v.kind, key.getTypeOf(v.name));
-        EXPECT_EQ(v.readings, readings(key, v.name));
-    }
-    for (const Value& v : foreign) {
-        SCOPED_TRACE(v.name);
-        ASSERT_TRUE(raw("", v.name, v.type, v.data));
+        const bool ours = &v < values + 8;   // the first eight, written above; the others raw here
+        ASSERT_TRUE(ours ? readRaw(HKEY_CURRENT_USER, path(), v.name, &type, &data) : raw("", v.name, v.type, v.data));
+        if (ours) {
+            EXPECT_EQ(std::make_pair(v.type, v.data), std::make_pair(type, data));
+        }
         EXPECT_EQ(v.kind, key.getTypeOf(v.name));
         EXPECT_EQ(v.readings, readings(key, v.name));
     }
@@ -251,9 +245,8 @@ TEST_F(RegistryKey, OpeningSubKeysClassNamesAndCounts)
     EXPECT_EQ(cls1023, text(VSYST_RegistryKey(key, "c1023", false).getClassName()));
     // One character more than the buffer holds.
     EXPECT_EQ("<Cannot get class name>", text(VSYST_RegistryKey(key, "c1024", false).getClassName()));
-    const std::string before = std::to_string(key.getNumberOfSubKeys()) + std::to_string(key.getNumberOfValues());
     for (int i = 0; i < 7; ++i) ASSERT_TRUE(key.setIntValue(V_STRING(static_cast<long>(i)), i));
-    EXPECT_EQ("407", before + std::to_string(key.getNumberOfValues()));
+    EXPECT_EQ("47", std::to_string(key.getNumberOfSubKeys()) + std::to_string(key.getNumberOfValues()));
 }
 
 TEST_F(RegistryKey, DeletingValuesAndTrees)
@@ -370,9 +363,8 @@ TEST_F(RegistryKey, RootKeysHandlesAndTheirAccounting)
     ASSERT_TRUE(raw("", "v", REG_SZ, std::string("root\0", 5)));
     VSYST_RegistryKey hkcu(VSYST_RegCurrentUser, VSYST_RegReadOnly);
     EXPECT_EQ("root", text(VSYST_RegistryKey(hkcu, path().c_str(), false).getStringValue("v")));
-    EXPECT_EQ("000", bits({VSYST_RegistryKey(static_cast<VSYST_RegistryRootKey>(0x12345678ul)).isValid(),
-                           VSYST_RegistryKey(static_cast<HKEY>(nullptr), true).isValid(),
-                           VSYST_RegistryKey(static_cast<HKEY>(nullptr), false).isValid()}));
+    EXPECT_EQ("00", bits({VSYST_RegistryKey(static_cast<VSYST_RegistryRootKey>(0x12345678ul)).isValid(),
+                          VSYST_RegistryKey(static_cast<HKEY>(nullptr), true).isValid()}));
 
     // Duplicating leaves the caller's handle alone; an adopted one is closed
     // with the last key holding it, and only once.
