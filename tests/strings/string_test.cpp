@@ -106,9 +106,6 @@ TEST(VString, AppendIndexTextFromItsOwnBufferAndEveryByteToBstrAndStream)
     BSTR b = n.AllocSysString();
     EXPECT_TRUE(SysStringLen(b) == 3 && b[0] == L'a' && b[1] == L'\0' && b[2] == L'c');
     SysFreeString(b);
-    b = V_STRING().AllocSysString();
-    EXPECT_EQ(0u, SysStringLen(b));
-    SysFreeString(b);
     std::ostringstream os;
     os << "[" << n << "]";
     EXPECT_EQ(std::string("[a\0c]", 5), os.str());
@@ -146,16 +143,14 @@ TEST(VString, ComparisonsAndHashesUseSignedBytesAndSubstringsClipToTheText)
 
     V_STRING withNul("abXcd");
     withNul[2] = '\0';
-    const unsigned long got[] = {
-        VSYST_StringHashValue("a"), VSYST_StringHashValue("abc"),
-        VSYST_StringHashValue(static_cast<const char*>(nullptr)), VSYST_StringHashValueMax("abc", 0),
-        VSYST_StringHashValueMax("abc", 1), VSYST_StringHashValue(L"abc"),
-        VSYST_StringHashValue(static_cast<const wchar_t*>(nullptr)),
-        VSYST_StringHashValue("\xE4"), VSYST_StringHashValue(L"\x00E4"),   // bytes are sign-extended, units not
-        static_cast<V_HashValue>(V_STRING("abc")).value(), static_cast<V_HashValue>(withNul).value()};
-    std::string all;
-    for (unsigned long h : got) all += std::to_string(h) + " ";
-    EXPECT_EQ("97 807794786 0 0 97 807794786 0 4294967268 228 807794786 6363201 ", all);
+    EXPECT_EQ((std::vector<unsigned long>{97, 807794786, 0, 0, 97, 807794786, 0, 4294967268, 228, 807794786, 6363201}),
+              (std::vector<unsigned long>{
+                  VSYST_StringHashValue("a"), VSYST_StringHashValue("abc"),
+                  VSYST_StringHashValue(static_cast<const char*>(nullptr)), VSYST_StringHashValueMax("abc", 0),
+                  VSYST_StringHashValueMax("abc", 1), VSYST_StringHashValue(L"abc"),
+                  VSYST_StringHashValue(static_cast<const wchar_t*>(nullptr)), VSYST_StringHashValue("\xE4"),
+                  VSYST_StringHashValue(L"\x00E4"),   // bytes are sign-extended, units not
+                  static_cast<V_HashValue>(V_STRING("abc")).value(), static_cast<V_HashValue>(withNul).value()}));
     // Only the first 32 characters count.
     const std::string p(32, 'p');
     EXPECT_EQ(VSYST_StringHashValue((p + "one").c_str()), VSYST_StringHashValue((p + "two").c_str()));

@@ -59,7 +59,6 @@ TYPED_TEST(StringPool, TextsFollowEachOtherLongTextsGetBlocksOfTheirOwnAndTheTab
     // 40,000 characters get a block of exactly 40,001 and no room; the next text
     // sorts the table by room and goes to the block with the most.
     auto* big = this->copy(40000, 'x');
-    ASSERT_EQ(2ul, _vsyst_PoolView::count(this->pool()));
     EXPECT_TRUE(big == this->block(1).base && big + 40001 == this->block(1).next && !this->block(1).remaining);
     auto* next = this->copy(2, 'n');
     EXPECT_EQ(empty + 1, next);
