@@ -103,15 +103,14 @@ TEST(User, CurrentUserAsTheSystemKnowsItAndOtherAccounts)
     EXPECT_EQ(0ul, tight.position());
 
     // Other accounts, from records.
-    const VSYST_User current;
     const VSYST_User bob = readUser(record(SidTypeUser, 5, 1, kBobSid, "bob", "Bob Builder\nsite B"));
     EXPECT_EQ("bob|Bob Builder|PC|DOM|1", text(bob.getName()) + "|" + text(bob.getFullName()) + "|" +
               text(bob.getComputerName()) + "|" + text(bob.getDomainName()) + "|" + std::to_string(bob.getType()));
-    EXPECT_TRUE(bob != current && bob == bob && bob.contains(bob));
+    EXPECT_TRUE(bob != a && bob == bob && bob.contains(bob));
     VSYST_User copy(bob), assigned;
     assigned = copy;
-    copy = current;   // back to the current user: the copied SID block goes
-    EXPECT_TRUE(assigned == bob && copy == current && copy != bob);
+    copy = a;   // back to the current user: the copied SID block goes
+    EXPECT_TRUE(assigned == bob && copy == a && copy != bob);
     assigned = assigned;
     // Copies keep every field, the reserved word too.
     EXPECT_EQ(record(SidTypeUser, 5, 1, kBobSid, "bob", "Bob Builder\nsite B"), written(assigned));
@@ -123,7 +122,7 @@ TEST(User, CurrentUserAsTheSystemKnowsItAndOtherAccounts)
     const VSYST_User kind2 = readUser(record(SidTypeUser, 0, 2, kBobSid, "bob", ""));
     EXPECT_TRUE(kind2 != bob && kind2 == kind2);
     const VSYST_User junk = readUser(record(SidTypeUser, 0, 1, sidBytes("junk"), "junk", ""));
-    EXPECT_TRUE(junk != junk && junk != current);
+    EXPECT_TRUE(junk != junk && junk != a);
 
     // A short record changes nothing.
     const std::string cut = record(SidTypeUser, 0, 1, kBobSid, "x", "");
