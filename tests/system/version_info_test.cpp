@@ -82,8 +82,7 @@ TEST(VersionInfo, WhatEachModuleGives)
     VSYST_VersionInfo vi(reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x10)), true);
     EXPECT_EQ("2.178.0.0|" + kGeneric + "none", describe(vi));
     std::vector<std::string> boxes = fakeMfc42Calls(record);
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_TRUE(boxes[0].find("1200|16|0|") == 0 && boxes[0].size() > 10) << boxes[0];
+    EXPECT_TRUE(boxes.size() == 1 && boxes[0].find("1200|16|0|") == 0 && boxes[0].size() > 10) << boxes.size();
     FreeLibrary(mfc);
 }
 
@@ -147,21 +146,20 @@ TEST(VersionInfo, ProductVersionTextIsProcessWide)
 
 TEST(OrvtoolVersion, ShowsWhatTheLibraryReads)
 {
-    auto orvtool = [](const std::vector<std::string>& args, unsigned long exitCode) {
+    auto orvtool = [](const std::vector<std::string>& args) {
         const orvtest::ChildResult r = orvtest::runOrvtool(args);
-        EXPECT_EQ(exitCode, r.exitCode) << r.err;
-        return r.out;
+        return r.out + "exit " + std::to_string(r.exitCode);
     };
     const std::string full = module("vi_full.dll"), staged = module("QSTAGED.EXE");
     EXPECT_EQ("file:             " + full + "\nproduct version:  7.1.3.12 (from the version resource)\n"
               "product text:     7.1.3.12-full\ninternal name:    VIFull\nrun info:         ModA,ModB\n"
               "registry base:    Brakmar\\VITest (own)\nbasic key name:   Software\\Brakmar\\VITest\\7.1\n"
-              "run info check:   contained\n",
-              orvtool({"version", full, "--run-info", "ModB"}, 0));
+              "run info check:   contained\nexit 0",
+              orvtool({"version", full, "--run-info", "ModB"}));
     EXPECT_EQ("file:             " + staged + "\nproduct version:  2004.0.0.0 (generic)\nproduct text:     2004.0.0\n"
               "internal name:    ZovIdiv FT\nrun info:         \nregistry base:    Brakmar\\ZovIdiv FT (generic)\n"
-              "basic key name:   Software\\Brakmar\\ZovIdiv FT\\2004.0\nrun info check:   no run info\n",
-              orvtool({"version", staged, "--run-info", "x"}, 0));
+              "basic key name:   Software\\Brakmar\\ZovIdiv FT\\2004.0\nrun info check:   no run info\nexit 0",
+              orvtool({"version", staged, "--run-info", "x"}));
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"version"}, {"version", full, "--run-info"}})
-        EXPECT_EQ("", orvtool(bad, 2)) << bad.back();
+        EXPECT_EQ("exit 2", orvtool(bad)) << bad.back();
 }
