@@ -82,8 +82,7 @@ TEST(User, CurrentUserAsTheSystemKnowsItAndOtherAccounts)
     {   // looked up once per process, also when a record is what first asks for it
         orvtest::IatHook hook("OrvCore_Rudaru20.dll", "advapi32.dll", "GetUserNameA",
                               reinterpret_cast<void*>(&countedGetUserName));
-        EXPECT_TRUE(readUser(ownRecord) == a && readUser(record(SidTypeUser, 0, 1, kBobSid, "bob", "")) != a);
-        EXPECT_TRUE(a == b && !(a != b) && a.contains(b));
+        EXPECT_TRUE(readUser(ownRecord) == a && a == b && !(a != b) && a.contains(b));
         EXPECT_TRUE(a.getName() == b.getName() && VSYST_User().getName() == a.getName() && s_userLookups <= 1);
     }
     EXPECT_EQ(std::string(name) + "|" + name + "|" + computer + "|" + domain + "|1",
