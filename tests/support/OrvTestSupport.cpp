@@ -123,13 +123,13 @@ std::string exeDir()
 
 ChildResult runProgram(const std::string& exe, const std::vector<std::string>& args, const std::vector<std::string>& env)
 {
+    std::string cmd = quoteArg(exe);   // CreateProcessA may write into it
+    for (const std::string& a : args) cmd += " " + quoteArg(a);
+
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE outR, outW, errR, errW;
     if (!CreatePipe(&outR, &outW, &sa, 0) || !CreatePipe(&errR, &errW, &sa, 0))
         throw std::runtime_error("CreatePipe failed");
-
-    std::string cmd = quoteArg(exe);   // CreateProcessA may write into it
-    for (const std::string& a : args) cmd += " " + quoteArg(a);
 
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -146,7 +146,10 @@ ChildResult runProgram(const std::string& exe, const std::vector<std::string>& a
     const BOOL ok = CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     CloseHandle(outW);
     CloseHandle(errW);
-    if (!ok) throw std::runtime_error("CreateProcess failed for " + exe);
+    if (!ok) {
+        CloseHandle(outR), CloseHandle(errR);
+        throw std::runtime_error("CreateProcess failed for " + exe);
+    }
     ChildResult r;
     // Poll rather than read to the end: a process the child starts (Wine's
     // desktop process, for one) may inherit the pipes and keep them open.
