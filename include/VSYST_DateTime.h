@@ -79,8 +79,6 @@ public:
 
 private:
     int compareTo(const VSYST_DateTime& other, bool withSeconds) const;
-    void obtainLocalDate();
-    void obtainLocalTime();
     // Wide parameters, so that a parsed number is never cut to a valid one.
     void setDate(unsigned long day, unsigned long month, unsigned long year);
     void setTime(unsigned long hour, unsigned long minute, unsigned long second);

@@ -62,8 +62,11 @@ V_STRING formatted(int chars, const char* buffer)
 
 VSYST_DateTime::VSYST_DateTime() : m_value(0)
 {
-    obtainLocalDate();
-    obtainLocalTime();
+    // Date and time from one reading: two readings may straddle midnight.
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    setDate(now.wDay, now.wMonth, now.wYear);
+    setTime(now.wHour, now.wMinute, now.wSecond);
 }
 
 VSYST_DateTime::VSYST_DateTime(unsigned char day, unsigned char month, unsigned short year, unsigned char hour,
@@ -77,20 +80,6 @@ VSYST_DateTime::VSYST_DateTime(unsigned char day, unsigned char month, unsigned 
 }
 
 VSYST_DateTime::VSYST_DateTime(unsigned long timeStamp) : m_value(timeStamp) {}
-
-void VSYST_DateTime::obtainLocalDate()
-{
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    setDate(now.wDay, now.wMonth, now.wYear);
-}
-
-void VSYST_DateTime::obtainLocalTime()
-{
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    setTime(now.wHour, now.wMinute, now.wSecond);
-}
 
 // ---- fields -----------------------------------------------------------------
 

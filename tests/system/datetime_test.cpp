@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -37,6 +38,9 @@ std::string fields(const VSYST_DateTime& t)
                   t.getHour(), t.getMinute(), t.getSecond());
     return text;
 }
+
+SYSTEMTIME s_clock[2] = {{2007, 12, 1, 24, 23, 59, 59, 999}, {2007, 12, 2, 25, 0, 0, 0, 0}};
+void WINAPI readClock(SYSTEMTIME* st) { *st = s_clock[0]; std::swap(s_clock[0], s_clock[1]); }
 
 SYSTEMTIME s_set;
 BOOL s_setResult;
@@ -97,13 +101,9 @@ TEST(DateTime, PackingComparisonsRecordAndClock)
     back.deserializeAsMember(in);
     EXPECT_TRUE(back.asTimeStamp() == 0x00420001ul && in.position() == 4);
 
-    // The clock: between two readings of the system's local time.
-    SYSTEMTIME s1, s2;
-    GetLocalTime(&s1);
-    const VSYST_DateTime now;
-    GetLocalTime(&s2);
-    EXPECT_TRUE(at(s1.wDay, s1.wMonth, s1.wYear, s1.wHour, s1.wMinute) <= now &&
-                now <= at(s2.wDay, s2.wMonth, s2.wYear, s2.wHour, s2.wMinute));
+    // Now is one reading of the local clock, which here turns midnight at the next one.
+    orvtest::IatHook clock("OrvCore_Rudaru20.dll", "kernel32.dll", "GetLocalTime", reinterpret_cast<void*>(&readClock));
+    EXPECT_EQ("24.12.2007 23:59:59", fields(VSYST_DateTime()));
 
     // Setting the clock hands the value to the system, milliseconds 0.
     orvtest::IatHook hook("OrvCore_Rudaru20.dll", "kernel32.dll", "SetLocalTime",
