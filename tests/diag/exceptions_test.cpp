@@ -136,13 +136,13 @@ TEST(Exceptions, ReportsInfoStringsSwitchesCatchReportsAndAssertionsEndingThePro
 
     orvtest::ChildResult on = orvtest::runChild("switches", {}, {"ORV_BreakOnException=1", "ORV_VerboseException=1"});
     // A catch report names the dynamic class of the caught object.
-    EXPECT_EQ("2|2|!E  CATCH EXCEPTION class ClientError\r\n!E      at location c.cpp[5]\r\n"
+    EXPECT_EQ("|2|2|!E  CATCH EXCEPTION class ClientError\r\n!E      at location c.cpp[5]\r\n"
               "        Additional info:\r\nwhy\r\n\r\n"
               "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n!E      at location d.cpp[6]\r\n\r\n"
               "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n\r\n",
               on.out) << on.err;
     orvtest::ChildResult off = orvtest::runChild("switches", {}, {"ORV_BreakOnException=", "ORV_VerboseException="});
-    EXPECT_EQ("0|2|", off.out) << off.err;
+    EXPECT_EQ("|0|2|", off.out) << off.err;
 
     const char* const texts[] = {
         "!ASSERT    at location m.cpp[1]\r\n!ASSERT    condition \"c1\" is FALSE\r\n\r\n",
@@ -170,16 +170,19 @@ TEST(Exceptions, ReportsInfoStringsSwitchesCatchReportsAndAssertionsEndingThePro
     EXPECT_NE(std::string::npos, aborted.log.find(texts[0])) << aborted.log;
 }
 
-// Prints breaks|onCatch calls|catch reports. The switches set after the first
-// construction count for nothing.
+// Prints early report|breaks|onCatch calls|catch reports. The switches set
+// after the first construction count for nothing.
 ORV_TEST_CHILD(switches)
 {
     AddVectoredExceptionHandler(1, countBreaks);
+    StdLogCapture log;
+    const size_t first = log.size();
+    V_Exception::_OnDefaultCatch("early.cpp", 1);   // before any exception: switches unread, no report
+    const std::string early = log.since(first);
     int calls = 0;
     ClientError e(&calls);
     _putenv("ORV_VerboseException=1");
     _putenv("ORV_BreakOnException=1");
-    StdLogCapture log;
     e.addInfoString(V_STRING("why"));
     ClientError copy(e);
     copy = e;
@@ -192,7 +195,7 @@ ORV_TEST_CHILD(switches)
     e._OnCatch();
     V_Exception::_OnDefaultCatch("d.cpp", 6);
     V_Exception::_OnDefaultCatch(nullptr, 0);
-    std::printf("%d|%d|%s", s_breaks, calls, log.since(at).c_str());
+    std::printf("%s|%d|%d|%s", early.c_str(), s_breaks, calls, log.since(at).c_str());
     return 0;
 }
 
