@@ -422,7 +422,8 @@ void _vsyst_VerifyAPI()
 void _vsyst_VerifyAPI(const char* file, int line)
 {
     DWORD code = GetLastError();
-    if (code) orv::systemErrorBox(code, file ? file : "", line);
+    // A null file still asks for the location, written as the C run-time writes it.
+    if (code) orv::systemErrorBox(code, file ? file : "(null)", line);
 }
 
 void _vsyst_GetLastErrorMsg(char* buffer)

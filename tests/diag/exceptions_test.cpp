@@ -153,11 +153,13 @@ TEST(Exceptions, ReportsInfoStringsSwitchesCatchReportsAndAssertionsEndingThePro
         "!ASSERT VIOLATION\r\n!ASSERT    [ Process: ",
     };
     // Should ordinal 1100 return, each assertion returns to its caller.
-    const std::string located = "1200|17|0|" + systemText(ERROR_ACCESS_DENIED) + "\\n\\nLocation : where.cpp[77]\n";
+    const std::string located = "1200|17|0|" + systemText(ERROR_ACCESS_DENIED) + "\\n\\nLocation : where.cpp[77]\n",
+                      unnamed = "1200|17|0|" + systemText(ERROR_ACCESS_DENIED) + "\\n\\nLocation : (null)[0]\n";
     const BoxesRun returned = runBoxes({"ok"});
     EXPECT_EQ(0u, returned.exitCode);
     EXPECT_EQ("plain|narrow|wide|string|final|", returned.out);
-    EXPECT_EQ("1200|16|0|" + systemText(ERROR_FILE_NOT_FOUND) + "\n" + located + "1100\n1100\n1100\n1100\n1100\n",
+    EXPECT_EQ("1200|16|0|" + systemText(ERROR_FILE_NOT_FOUND) + "\n" + located + unnamed +
+                  "1100\n1100\n1100\n1100\n1100\n",
               returned.calls);
     for (const char* text : texts) EXPECT_NE(std::string::npos, returned.log.find(text)) << text;
 
@@ -213,6 +215,8 @@ ORV_TEST_CHILD(boxes)
         if (std::strcmp(argv[0], "cancel")) _vsyst_VerifyAPI();
         SetLastError(ERROR_ACCESS_DENIED);
         _vsyst_VerifyAPI("where.cpp", 77);
+        SetLastError(ERROR_ACCESS_DENIED);
+        _vsyst_VerifyAPI(nullptr, 0);
     }
     VSYST_AssertionFailed::doThrowDebug("c1", "m.cpp", 1);
     std::printf("plain|");
