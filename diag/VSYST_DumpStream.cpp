@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <io.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -356,8 +357,9 @@ long VSYST_DumpStream::setIndent(long count, char c)
 
 void VSYST_DumpStream::changeIndent(long delta)
 {
-    long n = m_indent + delta;
-    m_indent = n < 1 ? 0 : n;
+    // Wide sum: a large delta must not wrap round to a small count.
+    long long n = static_cast<long long>(m_indent) + delta;
+    m_indent = n < 1 ? 0 : (n > LONG_MAX ? LONG_MAX : static_cast<long>(n));
 }
 
 void VSYST_DumpStream::flush()

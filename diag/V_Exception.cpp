@@ -141,8 +141,8 @@ void V_Exception::_OnDefaultCatch() {}
 
 void V_Exception::_OnDefaultCatch(const char* file, int line)
 {
-    // A foreign exception may be the first one this process sees.
-    readSwitches();
+    // The switches count from the first exception or assertion on; a foreign
+    // exception caught before either reads nothing.
     if (!s_verboseException) return;
     dumpStream() << "!E  CATCH NON V_Exception DERIVED EXCEPTION\n";
     displayLocation(file, line);
@@ -422,7 +422,8 @@ void _vsyst_VerifyAPI()
 void _vsyst_VerifyAPI(const char* file, int line)
 {
     DWORD code = GetLastError();
-    if (code) orv::systemErrorBox(code, file ? file : "", line);
+    // A null file still asks for the location, written as the C run-time writes it.
+    if (code) orv::systemErrorBox(code, file ? file : "(null)", line);
 }
 
 void _vsyst_GetLastErrorMsg(char* buffer)

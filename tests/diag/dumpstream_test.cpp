@@ -56,7 +56,9 @@ TEST(DumpStream, OperatorsIndentationHexDumpPiecesTextsBeforeAnUnreadablePageAnd
                   s << "c" << 5 << "\n" << 7 << "\n";
                   EXPECT_EQ(1, s.setIndent(-3, ' '));
                   s << "d\n";
-                  s.setIndent(2, ' ');
+                  s.setIndent(LONG_MAX, ' ');
+                  s.changeIndent(1);   // no wrap round
+                  EXPECT_EQ(LONG_MAX, s.setIndent(2, ' '));
                   s.changeIndent(-5);
                   s.changeIndent(3);
                   EXPECT_EQ(3, s.getIndent());

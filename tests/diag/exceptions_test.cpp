@@ -136,13 +136,13 @@ TEST(Exceptions, ReportsInfoStringsSwitchesCatchReportsAndAssertionsEndingThePro
 
     orvtest::ChildResult on = orvtest::runChild("switches", {}, {"ORV_BreakOnException=1", "ORV_VerboseException=1"});
     // A catch report names the dynamic class of the caught object.
-    EXPECT_EQ("2|2|!E  CATCH EXCEPTION class ClientError\r\n!E      at location c.cpp[5]\r\n"
+    EXPECT_EQ("|2|2|!E  CATCH EXCEPTION class ClientError\r\n!E      at location c.cpp[5]\r\n"
               "        Additional info:\r\nwhy\r\n\r\n"
               "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n!E      at location d.cpp[6]\r\n\r\n"
               "!E  CATCH NON V_Exception DERIVED EXCEPTION\r\n\r\n",
               on.out) << on.err;
     orvtest::ChildResult off = orvtest::runChild("switches", {}, {"ORV_BreakOnException=", "ORV_VerboseException="});
-    EXPECT_EQ("0|2|", off.out) << off.err;
+    EXPECT_EQ("|0|2|", off.out) << off.err;
 
     const char* const texts[] = {
         "!ASSERT    at location m.cpp[1]\r\n!ASSERT    condition \"c1\" is FALSE\r\n\r\n",
@@ -153,11 +153,13 @@ TEST(Exceptions, ReportsInfoStringsSwitchesCatchReportsAndAssertionsEndingThePro
         "!ASSERT VIOLATION\r\n!ASSERT    [ Process: ",
     };
     // Should ordinal 1100 return, each assertion returns to its caller.
-    const std::string located = "1200|17|0|" + systemText(ERROR_ACCESS_DENIED) + "\\n\\nLocation : where.cpp[77]\n";
+    const std::string located = "1200|17|0|" + systemText(ERROR_ACCESS_DENIED) + "\\n\\nLocation : where.cpp[77]\n",
+                      unnamed = "1200|17|0|" + systemText(ERROR_ACCESS_DENIED) + "\\n\\nLocation : (null)[0]\n";
     const BoxesRun returned = runBoxes({"ok"});
     EXPECT_EQ(0u, returned.exitCode);
     EXPECT_EQ("plain|narrow|wide|string|final|", returned.out);
-    EXPECT_EQ("1200|16|0|" + systemText(ERROR_FILE_NOT_FOUND) + "\n" + located + "1100\n1100\n1100\n1100\n1100\n",
+    EXPECT_EQ("1200|16|0|" + systemText(ERROR_FILE_NOT_FOUND) + "\n" + located + unnamed +
+                  "1100\n1100\n1100\n1100\n1100\n",
               returned.calls);
     for (const char* text : texts) EXPECT_NE(std::string::npos, returned.log.find(text)) << text;
 
@@ -170,16 +172,19 @@ TEST(Exceptions, ReportsInfoStringsSwitchesCatchReportsAndAssertionsEndingThePro
     EXPECT_NE(std::string::npos, aborted.log.find(texts[0])) << aborted.log;
 }
 
-// Prints breaks|onCatch calls|catch reports. The switches set after the first
-// construction count for nothing.
+// Prints early report|breaks|onCatch calls|catch reports. The switches set
+// after the first construction count for nothing.
 ORV_TEST_CHILD(switches)
 {
     AddVectoredExceptionHandler(1, countBreaks);
+    StdLogCapture log;
+    const size_t first = log.size();
+    V_Exception::_OnDefaultCatch("early.cpp", 1);   // before any exception: switches unread, no report
+    const std::string early = log.since(first);
     int calls = 0;
     ClientError e(&calls);
     _putenv("ORV_VerboseException=1");
     _putenv("ORV_BreakOnException=1");
-    StdLogCapture log;
     e.addInfoString(V_STRING("why"));
     ClientError copy(e);
     copy = e;
@@ -192,7 +197,7 @@ ORV_TEST_CHILD(switches)
     e._OnCatch();
     V_Exception::_OnDefaultCatch("d.cpp", 6);
     V_Exception::_OnDefaultCatch(nullptr, 0);
-    std::printf("%d|%d|%s", s_breaks, calls, log.since(at).c_str());
+    std::printf("%s|%d|%d|%s", early.c_str(), s_breaks, calls, log.since(at).c_str());
     return 0;
 }
 
@@ -210,6 +215,8 @@ ORV_TEST_CHILD(boxes)
         if (std::strcmp(argv[0], "cancel")) _vsyst_VerifyAPI();
         SetLastError(ERROR_ACCESS_DENIED);
         _vsyst_VerifyAPI("where.cpp", 77);
+        SetLastError(ERROR_ACCESS_DENIED);
+        _vsyst_VerifyAPI(nullptr, 0);
     }
     VSYST_AssertionFailed::doThrowDebug("c1", "m.cpp", 1);
     std::printf("plain|");
