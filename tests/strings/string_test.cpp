@@ -58,6 +58,7 @@ TEST(VString, ConstructorsAndTheBufferRule)
         {V_STRING(0xFFFFFFFFul), "4294967295/17"},
         {V_STRING(-2.5e-10), "-2.500000e-010/21"},
         {V_STRING(1e100), "+1.000000e+100/21"},
+        {V_STRING(-std::numeric_limits<double>::infinity()), "-1.#INF00e+000/21"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.expected, state(c.s));
     EXPECT_THROW(V_STRING('a', 0xFFFFFFFFu), VSYST_XLength);
