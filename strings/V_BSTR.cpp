@@ -340,7 +340,8 @@ HRESULT V_BSTR::ReadFromStream(IStream* s)
     if (got != 4) return kShort;
     const unsigned long n = header[0] | (header[1] << 8) | (header[2] << 16) | (static_cast<unsigned long>(header[3]) << 24);
     if (!n) return hr;
-    if (n < 2 || (n & 1)) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+    // An odd count is a BSTR of odd byte length, as WriteToStream writes one made by SysAllocStringByteLen.
+    if (n < 2) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
     BSTR b = SysAllocStringByteLen(nullptr, n - 2);
     if (!b) return E_OUTOFMEMORY;
     // The terminator is read past, not into the BSTR: ours stays whatever the record holds.

@@ -404,6 +404,7 @@ V_STRING V_STRING::substr(unsigned pos, unsigned n) const { return V_STRING(*thi
 V_STRING V_STRING::mid(int first, int count) const
 {
     if (first < 0) {
+        if (count <= 0) return V_STRING();   // the sum could only fall further, and might overflow
         count += first;
         first = 0;
     }
@@ -414,7 +415,12 @@ V_STRING V_STRING::mid(int first, int count) const
 
 V_STRING V_STRING::left(int n) const { return mid(0, n); }
 
-V_STRING V_STRING::right(int n) const { return mid(static_cast<int>(m_length) - n, n); }
+V_STRING V_STRING::right(int n) const
+{
+    // No count above 0, no text; this also keeps length - n from overflowing.
+    if (n <= 0) return V_STRING();
+    return mid(static_cast<int>(m_length) - n, n);
+}
 
 // ---- conversions ------------------------------------------------------------
 

@@ -95,7 +95,12 @@ unsigned textHexUpper(char* buf, unsigned long long v)
 unsigned textExp6(char* buf, double v)
 {
     unsigned n;
-    if (special(buf, v, n, true)) return n;
+    if (special(buf, v, n, true)) {
+        // The run-time pads the special spelling to the six decimals and adds a zero exponent.
+        while (n < 9) buf[n++] = '0';
+        std::strcpy(buf + n, "e+000");
+        return n + 5;
+    }
     std::snprintf(buf, kNumTextSize, "%+.6e", v);
     return widenExponent(buf);
 }

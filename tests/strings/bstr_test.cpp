@@ -137,7 +137,8 @@ TEST(VBstr, StreamAndArchiveRecords)
         {{0, 0, 0, 0}, S_OK, L"old", false},
         {{6, 0, 0, 0, 'A', 0, 'B', 0}, kShort, L"old", false},
         {{6, 0}, kShort, L"old", false},
-        {{5, 0, 0, 0, 'A', 0, 'B', 0, 0}, kBad, L"old", false},
+        {{5, 0, 0, 0, 'A', 0, 'B', 0, 0}, S_OK, L"A", false},   // 3 bytes of text: an odd-length BSTR
+        {{1, 0, 0, 0, 0}, kBad, L"old", false},
         {abStream, E_OUTOFMEMORY, L"old", true},
     };
     for (const auto& r : reads) {

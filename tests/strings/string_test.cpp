@@ -58,6 +58,7 @@ TEST(VString, ConstructorsAndTheBufferRule)
         {V_STRING(0xFFFFFFFFul), "4294967295/17"},
         {V_STRING(-2.5e-10), "-2.500000e-010/21"},
         {V_STRING(1e100), "+1.000000e+100/21"},
+        {V_STRING(-std::numeric_limits<double>::infinity()), "-1.#INF00e+000/21"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.expected, state(c.s));
     EXPECT_THROW(V_STRING('a', 0xFFFFFFFFu), VSYST_XLength);
@@ -139,6 +140,7 @@ TEST(VString, ComparisonsAndHashesUseSignedBytesAndSubstringsClipToTheText)
     EXPECT_EQ("abc||cd|ef||abc|abc||bc||bcd", join({s.mid(-2, 5), s.mid(6, 1), s.mid(2, 2), s.mid(4, 100), s.mid(7, 0),
                                                      abc.left(10), abc.right(10), abc.right(0), abc.right(2),
                                                      abc.left(-1), s.substr(1, 3)}));
+    EXPECT_EQ("", join({s.mid(-1, INT_MIN), abc.right(INT_MIN)}));   // counts that would overflow signed arithmetic
     EXPECT_THROW(s.mid(7, 1), VSYST_XRange);
 
     V_STRING withNul("abXcd");
