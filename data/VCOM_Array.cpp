@@ -107,6 +107,15 @@ VCOM_Array::~VCOM_Array()
     VariantClear(&m_variant);
 }
 
+VCOM_Array& VCOM_Array::operator=(const VCOM_Array& other)
+{
+    m_vt = other.m_vt;
+    m_array = other.m_array;
+    m_bound = other.m_bound;
+    m_variant = other.m_variant;
+    return *this;
+}
+
 void VCOM_Array::transferVariant(VARIANT* destination)
 {
     *destination = m_variant;

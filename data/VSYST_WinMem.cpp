@@ -23,6 +23,13 @@ VSYST_WinMemBody::~VSYST_WinMemBody()
     GlobalFree(m_handle);
 }
 
+VSYST_WinMemBody& VSYST_WinMemBody::operator=(const VSYST_WinMemBody& other)
+{
+    m_handle = other.m_handle;
+    m_refCount = other.m_refCount;
+    return *this;
+}
+
 VSYST_WinMem::VSYST_WinMem(unsigned long size) : m_body(new VSYST_WinMemBody(size))
 {
     m_body->increaseRefCount();

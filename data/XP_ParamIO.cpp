@@ -35,16 +35,20 @@ void XP_ParamIO::parseAccess(const char* access, std::vector<std::string>& out)
 
 void XP_ParamIO::readStream(std::istream& in)
 {
-    // Read straight into the stream's own text, which parsing keeps. The
-    // reader addresses its text with 32-bit offsets; what lies beyond that
+    readFrom(in, 0);
+}
+
+void XP_ParamIO::readFrom(std::istream& in, std::size_t room)
+{
+    // The reader addresses its text with 32-bit offsets; what lies beyond that
     // is left unread.
     const std::size_t limit = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
-    std::string& text = m_stream;
-    text.clear();
+    std::string text;
     // A string stream tells how much it holds: room for all of it at once.
     std::streambuf* source = in.rdbuf();
     const std::streamsize available = source ? source->in_avail() : 0;
-    if (available > 0) text.reserve(std::min(static_cast<std::size_t>(available), limit));
+    if (available > 0) room = std::max(room, static_cast<std::size_t>(available));
+    if (room > 0) text.reserve(std::min(room, limit));
     // Pieces small enough that the room made for each is still in the cache
     // when the read fills it.
     const std::size_t piece = 1 << 16;
@@ -52,8 +56,8 @@ void XP_ParamIO::readStream(std::istream& in)
         const std::size_t had = text.size();
         // Room made for all of it is not doubled to learn that nothing follows.
         if (had == text.capacity() && had > 0 && in.peek() == std::char_traits<char>::eof()) break;
-        const std::size_t room = text.capacity() - had;
-        const std::size_t want = std::min(room > 0 ? std::min(room, piece) : piece, limit - had);
+        const std::size_t spare = text.capacity() - had;
+        const std::size_t want = std::min(spare > 0 ? std::min(spare, piece) : piece, limit - had);
         text.resize(had + want);
         in.read(&text[had], static_cast<std::streamsize>(want));
         const std::streamsize got = in.gcount();
@@ -62,6 +66,9 @@ void XP_ParamIO::readStream(std::istream& in)
     }
     m_tree.clear();   // also whatever an earlier read or a caller left open
     m_stream.setNotify(&m_tree);
+    // An empty text is not scanned, so the stream keeps the text it scanned last.
+    if (text.empty()) return;
+    static_cast<std::string&>(m_stream).swap(text);
     m_stream.buildTree(m_tree);
 }
 
@@ -81,12 +88,8 @@ void XP_ParamIO::readFile(const char* path)
     std::filebuf& file = *in.rdbuf();
     const std::streamoff size = file.pubseekoff(0, std::ios::end, std::ios::in);
     if (size >= 0) file.pubseekpos(0, std::ios::in);   // a pipe cannot seek: no room made
-    if (size > 0) {
-        m_stream.clear();
-        m_stream.reserve(static_cast<std::size_t>(
-            std::min<std::streamoff>(size, std::numeric_limits<std::int32_t>::max())));
-    }
-    readStream(in);
+    const std::streamoff limit = std::numeric_limits<std::int32_t>::max();
+    readFrom(in, size > 0 ? static_cast<std::size_t>(std::min(size, limit)) : 0);
 }
 
 void XP_ParamIO::writeFile(const char* path) const

@@ -31,13 +31,16 @@ private:
 };
 
 // A one-dimensional safe array of element type vt, owned by the VARIANT inside
-// the object until transferVariant hands it over. Not copyable: a copy would
-// be a second owner of one array. Not for sharing between threads.
+// the object until transferVariant hands it over. Not copy constructed; not
+// for sharing between threads.
 class ORVCORE_API VCOM_Array {
 public:
     ~VCOM_Array();   // clears the variant, destroying the array unless handed over
     VCOM_Array(const VCOM_Array&) = delete;
-    VCOM_Array& operator=(const VCOM_Array&) = delete;
+    // Copies every field, the variant bit for bit: both objects then own one
+    // array and the target's own is not destroyed, so one of the two must
+    // hand its variant over (transferVariant) before both go.
+    VCOM_Array& operator=(const VCOM_Array& other);
 
     // The variant holding the array (type vt | VT_ARRAY); ownership stays here.
     VARIANT* getVariantPtr() { return &m_variant; }

@@ -7,8 +7,9 @@
 #include "OrvCoreDefs.h"
 
 // The block and the number of VSYST_WinMem objects sharing it. The count is
-// a plain int: a body is used by one thread at a time. Bodies are not copied
-// (two bodies freeing one block would free it twice).
+// a plain int: a body is used by one thread at a time. Bodies are not copy
+// constructed; assignment copies the block and the count, so the caller must
+// see to it that only one of the two bodies frees the block.
 class ORVCORE_API VSYST_WinMemBody {
 public:
     // A movable block of size bytes (none for 0); VSYST_OutOfMemory when the
@@ -20,7 +21,8 @@ public:
     // still held, whatever its lock count, and frees it.
     ~VSYST_WinMemBody();
     VSYST_WinMemBody(const VSYST_WinMemBody&) = delete;
-    VSYST_WinMemBody& operator=(const VSYST_WinMemBody&) = delete;
+    // Copies both fields; the block this body held is neither freed nor logged.
+    VSYST_WinMemBody& operator=(const VSYST_WinMemBody& other);
 
     void* getHandle() const { return m_handle; }
     int getRefCount() const { return m_refCount; }

@@ -336,6 +336,9 @@ public:
     void clear() { m_tree.clear(); }
 
 private:
+    // readStream with room for that many characters made up front.
+    void readFrom(std::istream& in, std::size_t room);
+
     XP_XmlStream m_stream;
     XP_XML_Param_Notify m_tree;
 };

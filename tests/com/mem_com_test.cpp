@@ -249,6 +249,11 @@ TEST(SharedOwnership, WinMemBlocksAndHandledObjectsAreFreedOnceByTheirLastHolder
     EXPECT_EQ(refused + "VSYST_WinMem LockCount = 0\r\nVSYST_WinMem LockCount = 0\r\nVSYST_WinMem LockCount = 3\r\n",
               log.since(start));
 
+    VSYST_WinMemBody none(0ul), held(GlobalAlloc(GMEM_MOVEABLE, 8));   // assigned: held forgets its block
+    void* block = (none.increaseRefCount(), held.getHandle());
+    held = none;
+    EXPECT_TRUE(!held.getHandle() && held.getRefCount() == 1 && !GlobalFree(block));
+
     // Handles count their object's holders the same way.
     Node* first = new Node;
     Node::Handle h(first);
@@ -298,6 +303,10 @@ TEST(ComReferences, ArraysTakeOneToThreeHandOverAndStoreNoRefusedTextPointersMov
         EXPECT_EQ(S_OK, VariantClear(&r.array));
     }
     EXPECT_EQ(3u, probe.refs);
+    VCOM_I4Array source(2, 0), target(1, 5);   // assigned: both own source's array until target hands it over
+    VARIANT own;
+    target.transferVariant(&own), VariantClear(&own), target = source, target.transferVariant(&own);
+    EXPECT_EQ(V_ARRAY(source.getVariantPtr()), V_ARRAY(&own));
 
     // A refused text allocation throws _com_error and stores nothing.
     VCOM_VariantArray variants(1, 0);

@@ -37,8 +37,8 @@ TEST(XmlParamIO, StreamsAndFiles)
 {
     XP_ParamIO io;
     load(io, "<Other a=\"1\"><k>v</k></Other>");
-    load(io, "");   // a read replaces everything
-    EXPECT_EQ("<>\n</>\n", written(root(io)));
+    load(io, "");   // a read replaces everything but the text last scanned, as an empty one is not
+    EXPECT_EQ("<>\n</>\n" "<Other a=\"1\"><k>v</k></Other>", written(root(io)) + io.getStream());
     io.getTree().startNode("R", "");   // left open by a caller: the read starts afresh all the same
     io.getTree().startNode("C", "");
     load(io, "<S><k>1</k></S>");
