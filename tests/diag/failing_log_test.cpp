@@ -51,7 +51,7 @@ TEST(FailingLog, NothingEscapesAndTheStandardStreamKeepsItsModes)
     EXPECT_TRUE(s.getMode() == 1 && VSYST_DumpStream::getOpenCount() == 0 && s.file() == nullptr);
 
     // The failing init still makes doInit false; doExit runs the one exit due.
-    // A box without permission logs instead; its failing log, or a freed block's, changes nothing.
+    // A box without permission logs instead, and its failing log changes nothing.
     g_exits = 0;
     {
         VSYST_ApplInitExit ok("ok", 20, [] { return true; }, [] { ++g_exits; });
