@@ -18,8 +18,12 @@ VSYST_WinMemBody::~VSYST_WinMemBody()
 {
     if (!m_handle) return;
     // A block freed while locked is a caller's bug worth seeing in the log.
-    VSYST_DumpStream::getStdStream() << "VSYST_WinMem LockCount = " << (GlobalFlags(m_handle) & GMEM_LOCKCOUNT)
-                                     << "\n";
+    try {
+        VSYST_DumpStream::getStdStream() << "VSYST_WinMem LockCount = " << (GlobalFlags(m_handle) & GMEM_LOCKCOUNT)
+                                         << "\n";
+    } catch (...) {
+        // A log that cannot be written must neither end the process nor keep the block.
+    }
     GlobalFree(m_handle);
 }
 

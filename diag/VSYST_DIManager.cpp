@@ -128,13 +128,13 @@ void VSYST_DIManager::destroyRoot()
     s_root = nullptr;
 }
 
-_vsyst_DINodeG* orv::diFirstGroup()
+_vsyst_DINodeG* _vsyst_DIFirstGroup()
 {
     orv::Locked locked(s_treeLock);
     return firstGroup();
 }
 
-void orv::diRemoveAll()
+void _vsyst_DIRemoveAll()
 {
     orv::Locked locked(s_treeLock);
     if (s_root) destroyList(s_root);
@@ -226,7 +226,7 @@ void VSYST_DIManager::call(const char* group, const char* info, const char* alte
     callback(stream, index);
 }
 
-void orv::diDumpRegistry(VSYST_DumpStream& stream, unsigned long)
+void _vsyst_DIDumpRegistry(VSYST_DumpStream& stream, unsigned long)
 {
     orv::Locked locked(s_treeLock);
     stream << "\nSTART OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n";
@@ -251,11 +251,11 @@ namespace orv {
 
 bool diRegisterRegistryDump()
 {
-    VSYST_DIManager::add("System", "Dump all registrated Debug-Info Callbacks", nullptr, &diDumpRegistry);
+    VSYST_DIManager::add("System", "Dump all registrated Debug-Info Callbacks", nullptr, &_vsyst_DIDumpRegistry);
     return true;
 }
 
-void diTeardown() { diRemoveAll(); }
+void diTeardown() { _vsyst_DIRemoveAll(); }
 
 }  // namespace orv
 

@@ -37,5 +37,8 @@ if [ -f "$list" ]; then
     echo "$exports" | grep -qF -- "$sym" || err "missing export: $sym"
   done < "$list"
 fi
+# Every export carries a family prefix, bar the few names the platform fixes.
+echo "$exports" | sed -E '1d; s/^(vtable|typeinfo( name)?) for //' |
+  grep -vE '^(V_|VSYST_|VDIAG_|VCOM_|VPOOL_|XP_|_vsyst_|_xp_|_orv_|Orv|operator|_serialize\(|_deserialize\(|_com_error$)' && err "exports above lack a family prefix"
 [ $fail -eq 0 ] && echo "OK: $dll ($fmt, $count exports)"
 exit $fail

@@ -25,7 +25,7 @@ void cbSecond(VSYST_DumpStream& s, unsigned long i) { s << "second " << i; }
 TEST(DIManager, RemoveDumpCursorsOrderReplacementAndAlternatives)
 {
     if (!orvtest::aloneInProcess()) return;
-    orv::diRemoveAll();   // the library's own entries
+    _vsyst_DIRemoveAll();   // the library's own entries
     DIM::add("Empty", "only", nullptr, cbFirst);
     DIM::add("Keep", "k1", "alt b\nalt a", cbFirst);
     DIM::add("Keep", "k2", nullptr, cbSecond);
@@ -39,9 +39,9 @@ TEST(DIManager, RemoveDumpCursorsOrderReplacementAndAlternatives)
                             "\t\tINFO : \"k1\"\n\t\t\t--> \"alt a\"\n\t\t\t--> \"alt b\"\n"
                             "\t\tINFO : \"k2\" [no alternatives]\n"
                             "END OF DUMPING THE DEBUG INFO CALLBACK FUNCTION REGISTRY :\n"),
-              orvtest::written([](VSYST_DumpStream& s) { orv::diDumpRegistry(s, 0); }));
+              orvtest::written([](VSYST_DumpStream& s) { _vsyst_DIDumpRegistry(s, 0); }));
 
-    orv::diRemoveAll();
+    _vsyst_DIRemoveAll();
 
     // Cursor steps stop at the end; TREEDATA handles round trip.
     DIM::add("G1", "d1", "y\nx", cbFirst);
@@ -105,7 +105,7 @@ TEST(DIManager, RemoveDumpCursorsOrderReplacementAndAlternatives)
     for (const auto& s : splits) {
         DIM::add("A", "split", s[0].c_str(), cbFirst);   // the first group
         std::string got;   // "name:index " of every alternative, in list order
-        for (_vsyst_DINodeA* a = orv::diFirstGroup()->firstInfo()->firstAlternative(); a; a = a->nextAlternative())
+        for (_vsyst_DINodeA* a = _vsyst_DIFirstGroup()->firstInfo()->firstAlternative(); a; a = a->nextAlternative())
             got += std::string(a->name()) + ":" + std::to_string(a->index()) + " ";
         EXPECT_EQ(s[1], got) << s[0].size();
     }

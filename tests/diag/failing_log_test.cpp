@@ -61,6 +61,7 @@ TEST(FailingLog, NothingEscapesAndTheStandardStreamKeepsItsModes)
         EXPECT_TRUE(!result && s.getMode() == 5);
         V_SetCanUseMsgBoxes(false);
         EXPECT_NO_THROW(V_MsgBox("box", 0, 0));
+        EXPECT_NO_THROW(VSYST_WinMem(16));
         V_SetCanUseMsgBoxes(true);
         EXPECT_NO_THROW(VSYST_ApplInitExit::doExit());
     }
