@@ -100,35 +100,6 @@ Pool* newPool()
     return p;
 }
 
-template <class Pool>
-void summary(VSYST_DumpStream& stream, const char* kind, orv::Lock& lock)
-{
-    // Figures taken under the lock, written after it: the stream may take its time.
-    unsigned long count = 0, capacity = 0;
-    unsigned long long total = 0, free = 0;
-    bool exists = false;
-    {
-        orv::Locked locked(lock);
-        if (const Pool* pool = _vsyst_PoolView::instance<Pool>()) {
-            exists = true;
-            count = _vsyst_PoolView::count(*pool);
-            capacity = _vsyst_PoolView::capacity(*pool);
-            for (unsigned long i = 0; i < count; ++i) {
-                const auto& b = _vsyst_PoolView::blocks(*pool)[i];
-                total += static_cast<unsigned long long>(b.next - b.base) + b.remaining;
-                free += b.remaining;
-            }
-        }
-    }
-    stream << "\nString pool of " << kind << " based strings : ";
-    if (!exists) {
-        stream << "empty\n";
-        return;
-    }
-    stream << count << " blocks (table of " << capacity << "), " << (total - free) << " characters used, " << free
-           << " free\n";
-}
-
 }  // namespace
 
 // ---- 8-bit pool -------------------------------------------------------------
@@ -205,12 +176,7 @@ int V_StringPool_WCHAR::compPool(const void* a, const void* b) { return compareR
 
 namespace orv {
 
-// The two pool alternatives show the pools' fill; the pools keep no trace, so
-// "start tracing" and "stop tracing" have nothing to switch.
-void poolDumpCallback(VSYST_DumpStream& stream, unsigned long alternative)
-{
-    if (alternative == 0) summary<V_StringPool_CHAR>(stream, "char", s_charPoolLock);
-    else if (alternative == 1) summary<V_StringPool_WCHAR>(stream, "wchar_t", s_wcharPoolLock);
-}
+// The pools keep no figures or trace for any of the four alternatives to show.
+void poolDumpCallback(VSYST_DumpStream&, unsigned long) {}
 
 }  // namespace orv

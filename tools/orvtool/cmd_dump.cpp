@@ -68,5 +68,5 @@ int dump(const orvtool::Args& args)
 }  // namespace
 
 ORVTOOL_COMMAND(dump, "dump", "dump [GROUP INFO [ALTERNATIVE]]",
-                "list the debug-info callbacks, or call one and show its output", "dump System \"Dump string pool data\" \"char based strings\"",
+                "list the debug-info callbacks, or call one and show its output", "dump System \"Dump registrated initialization handlers\"",
                 dump);
