@@ -173,7 +173,6 @@ TEST_F(RegistryKey, EveryKindStoredAndRead)
         EXPECT_EQ(v.kind, key.getTypeOf(v.name));
         EXPECT_EQ(v.readings, readings(key, v.name));
     }
-    EXPECT_EQ(VSYST_RegValNone, key.getTypeOf("missing"));
     // The default and throwing forms: the value, else the default, or an exception naming
     // the key's class string (empty here), a backslash and the value name.
     EXPECT_EQ("abc|dflt||v\\x|thrown \\missing|-2|42|1.500000",
