@@ -70,7 +70,6 @@ inline bool writeRaw(HKEY root, const std::string& path, const std::string& name
     return RegSetKeyValueA(root, path.c_str(), name.c_str(), type, data.data(), DWORD(data.size())) == ERROR_SUCCESS;
 }
 
-// Whether a handle is still open.
 inline bool handleOpen(HKEY k)
 {
     return RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,

@@ -37,7 +37,6 @@ DWORD WINAPI recordWait(HANDLE h, DWORD ms)
 // "held" and "release" events.
 ORV_TEST_CHILD(lock)
 {
-    if (argc < 2) return 90;
     const std::string mode = argv[1];
     VSYST_RegistryKey key = openTestKey(argv[0]);
     if (!key.setValuesBegin()) return 1;

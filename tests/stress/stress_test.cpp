@@ -1,6 +1,7 @@
 // The process-wide tables under 8 threads: open keys, module levels, the
 // debug-info registry, the string pools, the static instance table and the
 // feature set.
+#include "registry/reg_test_util.h"
 #include "support/OrvTestSupport.h"
 #include "strings/orv_si_internal.h"
 
@@ -100,17 +101,14 @@ void work(int t, const VSYST_RegistryKey& shared, const std::vector<std::string>
 
 TEST(Stress, EightThreadsLeaveEveryTableConsistent)
 {
-    HKEY app = nullptr;
-    const bool hadApp = !RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApp, 0, KEY_READ, &app) && !RegCloseKey(app);
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kApp, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &app, nullptr);
+    const bool hadApp = regtest::keyExists(HKEY_LOCAL_MACHINE, kApp);
     std::vector<std::string> modules;
     for (DWORD j = 0; j < 8; ++j) {
         modules.push_back("OrvStress-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(j));
-        RegSetValueExA(app, modules.back().c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&j), 4);
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, kApp, modules.back().c_str(), REG_DWORD, &j, 4);
     }
     orvtest::TestRegKey reg("Stress");
-    HKEY raw = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, reg.subPath().c_str(), 0, KEY_ALL_ACCESS, &raw));
+    HKEY raw = regtest::openRaw(HKEY_CURRENT_USER, reg.subPath());
     std::unique_ptr<VSYST_RegistryKey> shared(new VSYST_RegistryKey(raw, false));   // adopts raw
     ASSERT_TRUE(VSYST_RegistryKey(*shared, V_STRING("sub"), true).isValid());
     VSYST_DIManager::add("Stress", "shared", "a", &countCall);
@@ -120,15 +118,13 @@ TEST(Stress, EightThreadsLeaveEveryTableConsistent)
     for (int t = 0; t < 8; ++t)
         threads.emplace_back(work, t, std::cref(*shared), std::cref(modules), std::ref(models[t]));
     for (std::thread& th : threads) th.join();
-    for (const std::string& m : modules) RegDeleteValueA(app, m.c_str());
-    RegCloseKey(app);
+    for (const std::string& m : modules) RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kApp, m.c_str());
     if (!hadApp) orvtest::removeEmptyKeys(HKEY_LOCAL_MACHINE, kApp, 4);
 
     // The shared handle outlived every copy and closes with its last holder.
     EXPECT_TRUE(shared->setIntValue(V_STRING("v"), 7));
     shared.reset();
-    EXPECT_EQ(ERROR_INVALID_HANDLE, RegQueryInfoKeyA(raw, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                     nullptr, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(regtest::handleOpen(raw));
 
     std::set<std::string> infos, listed;
     long increments = 0, inserts = 0, calls = 0, counted = 0, records = 0;

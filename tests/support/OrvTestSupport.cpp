@@ -91,14 +91,11 @@ RegValueRestorer::RegValueRestorer(HKEY__* root, const std::string& subKey, cons
     : m_root(root), m_subKey(subKey), m_value(value), m_existed(false), m_keyExisted(false), m_type(0)
 {
     HKEY k;
-    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
-    m_keyExisted = true;
-    DWORD size = 0;   // stays 0 when there is no such value
-    RegQueryValueExA(k, value.c_str(), nullptr, nullptr, nullptr, &size);
-    m_data.resize(size);
-    m_existed = RegQueryValueExA(k, value.c_str(), nullptr, &m_type, m_data.data(), &size) == ERROR_SUCCESS;
-    m_data.resize(size);
-    RegCloseKey(k);
+    m_keyExisted = RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS && !RegCloseKey(k);
+    char buf[4096];   // the values restored are short
+    DWORD size = sizeof buf;
+    m_existed = !RegGetValueA(root, subKey.c_str(), value.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &m_type, buf, &size);
+    m_data.assign(buf, buf + (m_existed ? size : 0));
 }
 
 RegValueRestorer::~RegValueRestorer()

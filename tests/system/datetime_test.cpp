@@ -77,7 +77,6 @@ TEST(DateTime, EveryDayOfTheRangeAgainstTheCalendar)
 
 TEST(DateTime, PackingComparisonsRecordAndClock)
 {
-    EXPECT_EQ(0x00437EFBul, at(1, 1, 1995, 23, 59, 59).asTimeStamp());
     EXPECT_EQ(53ul, at(31, 12, 2048, 23, 59, 59).asTimeStamp() >> 26);
     EXPECT_EQ(59ul, at(1, 1, 1990).asTimeStamp() >> 26);
     EXPECT_GT(at(1, 1, 1990), at(1, 1, 2000));

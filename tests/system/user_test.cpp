@@ -101,7 +101,6 @@ TEST(User, CurrentUserAsTheSystemKnowsItAndOtherAccounts)
     EXPECT_THROW(b.serializeAsMember(tight), VSYST_XRange);
     EXPECT_EQ(0ul, tight.position());
 
-    // Other accounts, from records.
     const VSYST_User bob = readUser(record(SidTypeUser, 5, 1, kBobSid, "bob", "Bob Builder\nsite B"));
     EXPECT_EQ("bob|Bob Builder|PC|DOM|1", text(bob.getName()) + "|" + text(bob.getFullName()) + "|" +
               text(bob.getComputerName()) + "|" + text(bob.getDomainName()) + "|" + std::to_string(bob.getType()));

@@ -36,7 +36,6 @@ TEST(VersionInfo, WhatEachModuleGives)
     struct Case { const char* file; bool strings; std::string expected; const char* copyAs = nullptr; } cases[] = {
         // The product version, not the file version (9.8.7.6). Without the
         // strings the numbers still come from the resource; the rest stays generic.
-        {"vi_full.dll", true, kFull},
         {"vi_full.dll", false, "7.1.3.12|" + kGeneric + "resource"},
         // No RegBase: generic major, minor, name and base; update and build and
         // the run info stay, and the numbers count as read from the resource.
@@ -44,7 +43,6 @@ TEST(VersionInfo, WhatEachModuleGives)
         // No translation table or no InternalName: generic, and not from the resource.
         {"vi_notrans.dll", true, "2.178.3.12|" + kGeneric + "none"},
         {"vi_nointernal.dll", true, "2.178.3.12|" + kGeneric + "none"},
-        {"vi_none.dll", true, "2.178.0.0|" + kGeneric + "none"},
         // Larger than the 8000 bytes read: with the translation table beyond them no
         // string counts; the numbers lie at the start and are read either way.
         {"vi_bigtail.dll", true, "2.178.3.12|" + kGeneric + "none"},
