@@ -86,9 +86,7 @@ TEST(ModuleLevels, RegistryRulesReferencesGrowthAndOrvtoolsLevelEventAndTour)
     }
 
     // orvtool runs in a process of its own: the machine key itself, made here.
-    HKEY platform;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, kPlatform, &platform));
-    RegCloseKey(platform);
+    ASSERT_TRUE(regtest::createRaw(HKEY_LOCAL_MACHINE, kPlatform));
     const std::string module = "OrvTest-" + std::to_string(GetCurrentProcessId());
     auto orvtool = [](const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
         const orvtest::ChildResult r = orvtest::runOrvtool(args, env);

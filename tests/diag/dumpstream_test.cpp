@@ -15,8 +15,6 @@
 #include <regex>
 #include <string>
 
-using orvtest::ScopedEnv;
-using orvtest::TempDir;
 using orvtest::written;
 
 namespace {
@@ -136,14 +134,10 @@ ORV_TEST_CHILD(debugText)
 TEST(StdLog, PerRunFileOnlyWithTheSwitchBannersAndOpenCount)
 {
     if (!orvtest::aloneInProcess()) return;
-    TempDir dir;
-    ScopedEnv logDir("ORV_DIR_LOGFILES", dir.path().c_str());
+    orvtest::StdLogCapture log;   // ORV_STDLOGFILE=1, a log folder of its own, openStdStream
     VSYST_DumpStream& s = VSYST_DumpStream::getStdStream();
-    ScopedEnv on("ORV_STDLOGFILE", "1");
-    VSYST_DumpStream::openStdStream();
     EXPECT_EQ("1 5", std::to_string(VSYST_DumpStream::getOpenCount()) + " " + std::to_string(s.getMode()));
-    ASSERT_EQ(1u, dir.list().size());
-    const std::string name = dir.list()[0], path = dir.file(name);
+    const std::string path = s.filePath(), name = path.substr(path.rfind('\\') + 1);
     EXPECT_TRUE(std::regex_match(name, std::regex(R"(test_dumpstream_\d{4}\.\d\d\.\d\d_\d\d\.\d\d\.\d\d_run\.log)")))
         << name;
 
@@ -161,14 +155,12 @@ TEST(StdLog, PerRunFileOnlyWithTheSwitchBannersAndOpenCount)
     VSYST_DumpStream::closeStdStream();
     s << "after\n";
     EXPECT_EQ(text, orvtest::readFile(path));
-    // Opening a log reads a per-user value, creating the platform key when it is missing.
-    orvtest::removeEmptyKeys(HKEY_CURRENT_USER, "Software\\Brakmar\\T.R.I.O.N.(R) Platform", 2);
 }
 
 TEST(StdLog, LogFoldersPerRunFilesAppendNamedFilesAppendOrStartEmptyAndFileFailures)
 {
     // Without a log folder set the per-run file goes to TEMP, then to the current folder.
-    TempDir tempDir, cwd;
+    orvtest::TempDir tempDir, cwd;
     orvtest::ChildResult viaTemp =
         orvtest::runChild("defaultDirStream", {}, {"ORV_DIR_LOGFILES=", "TEMP=" + tempDir.path()});
     EXPECT_EQ(tempDir.file(tempDir.list().at(0)), viaTemp.out);
@@ -176,8 +168,8 @@ TEST(StdLog, LogFoldersPerRunFilesAppendNamedFilesAppendOrStartEmptyAndFileFailu
     orvtest::ChildResult viaDot = orvtest::runChild("defaultDirStream", {cwd.path()}, {"ORV_DIR_LOGFILES=", "TEMP="});
     EXPECT_EQ(".\\" + cwd.list().at(0), viaDot.out);
 
-    TempDir dir;
-    ScopedEnv logDir("ORV_DIR_LOGFILES", dir.path().c_str());
+    orvtest::TempDir dir;
+    orvtest::ScopedEnv logDir("ORV_DIR_LOGFILES", dir.path().c_str());
     {
         VSYST_DumpStream a(nullptr, VSYST_DumpStream::DSM_File), b(nullptr, VSYST_DumpStream::DSM_File);
         EXPECT_TRUE(dir.list().empty()) << "no file before the first write";
@@ -249,7 +241,6 @@ TEST(StdLog, LogFoldersPerRunFilesAppendNamedFilesAppendOrStartEmptyAndFileFailu
     EXPECT_EQ("!E  THROW EXCEPTION class OrvDumpFileException\r\n!E      " + orvtest::processThreadText() +
                   "\r\nStandard log file error: 112\r\n\r\n",
               log.since(before));
-    orvtest::removeEmptyKeys(HKEY_CURRENT_USER, "Software\\Brakmar\\T.R.I.O.N.(R) Platform", 2);
 }
 
 ORV_TEST_CHILD(defaultDirStream)   // [current folder]

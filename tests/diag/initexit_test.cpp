@@ -20,20 +20,13 @@ namespace {
 // "+tag " for each init call, "-tag " for each exit call.
 std::string g_calls;
 
-template <class T>
-T record(const std::string& call, T result)
-{
-    g_calls += call;
-    return result;
-}
-
 template <int Tag>
-bool init() { return record("+" + std::to_string(Tag) + " ", true); }
+bool init() { g_calls += "+" + std::to_string(Tag) + " "; return true; }
 template <int Tag>
-void term() { record("-" + std::to_string(Tag) + " ", 0); }
-bool initFails() { return record("+x ", false); }
-bool initThrows() { throw record("+x ", 42); }
-void termThrows() { throw record("-throws ", 7); }
+void term() { g_calls += "-" + std::to_string(Tag) + " "; }
+bool initFails() { g_calls += "+x "; return false; }
+bool initThrows() { g_calls += "+x "; throw 42; }
+void termThrows() { g_calls += "-throws "; throw 7; }
 
 const char* const kNoDscr = "<no description>";
 const std::string kInitCount1 = "\nVSYST_ApplInitExit::doInit s_initCounter==1";
@@ -151,10 +144,10 @@ INSTANTIATE_TEST_SUITE_P(Init, ApplInitExitFailure,
 namespace {
 
 // Each records the debug-info entries it finds.
-bool initAbove() { return record("+above: " + orvtest::diWalk(), true); }
-bool initEqual() { return record("+equal: " + orvtest::diWalk(), true); }
-void termAbove() { record("-above: " + orvtest::diWalk(), 0); }
-void termEqual() { record("-equal: " + orvtest::diWalk(), 0); }
+bool initAbove() { g_calls += "+above: " + orvtest::diWalk(); return true; }
+bool initEqual() { g_calls += "+equal: " + orvtest::diWalk(); return true; }
+void termAbove() { g_calls += "-above: " + orvtest::diWalk(); }
+void termEqual() { g_calls += "-equal: " + orvtest::diWalk(); }
 
 }  // namespace
 
