@@ -14,7 +14,6 @@
 #include <functional>
 #include <string>
 
-using orvtest::StdLogCapture;
 using orvtest::systemText;
 
 // A system exception of the client's own, to see onCatch and the run-time name.
@@ -74,12 +73,11 @@ BoxesRun runBoxes(const std::vector<std::string>& args, const std::vector<std::s
 
 TEST(Exceptions, ReportsInfoStringsSwitchesCatchReportsAndAssertionsEndingTheProcess)
 {
-    StdLogCapture log;
+    orvtest::StdLogCapture log;
     const std::string at = "!E      at location ", prohibited = "!E      call of prohibited method ";
     const std::string assertion = "!ASSERT VIOLATION\r\n!ASSERT    " + orvtest::processThreadText() + "\r\n";
     const struct { std::function<void()> make; std::string expected; } cases[] = {
         {[] { VSYST_BadValue e; }, head("VSYST_BadValue") + "\r\n"},
-        {[] { VSYST_OutOfMemory e; }, head("VSYST_OutOfMemory") + "\r\n"},
         {[] { VSYST_OutOfMemory e("m.cpp", 1); }, head("VSYST_OutOfMemory") + at + "m.cpp[1]\r\n\r\n"},
         {[] { VSYST_OutOfBounds e(70000.5, "short", "b.cpp", 3); },
          head("VSYST_OutOfBounds") + at + "b.cpp[3]\r\n!E      value 70000.5 out of bounds for type short\r\n\r\n"},
@@ -125,7 +123,6 @@ TEST(Exceptions, ReportsInfoStringsSwitchesCatchReportsAndAssertionsEndingThePro
     b = VSYST_BadValue();   // assigning an exception without info clears it
     EXPECT_EQ("|xy|xyz|xyz|", none + "|" + a.getInfoString().data() + "|" + copy.getInfoString().data() + "|" + assigned +
                                   "|" + b.getInfoString().data());
-    EXPECT_EQ(static_cast<long>(0x80004005), b.mapToHRESULT());
     EXPECT_EQ(static_cast<long>(0x80004005), V_Exception::mapToDefaultHRESULT());
 
     char buf[300];
@@ -177,7 +174,7 @@ TEST(Exceptions, ReportsInfoStringsSwitchesCatchReportsAndAssertionsEndingThePro
 ORV_TEST_CHILD(switches)
 {
     AddVectoredExceptionHandler(1, countBreaks);
-    StdLogCapture log;
+    orvtest::StdLogCapture log;
     const size_t first = log.size();
     V_Exception::_OnDefaultCatch("early.cpp", 1);   // before any exception: switches unread, no report
     const std::string early = log.since(first);

@@ -19,7 +19,6 @@
 
 using Diag = VDIAG_FailureDiagnostics;
 using orvtest::StdLogCapture;
-using orvtest::systemText;
 
 namespace {
 
@@ -66,8 +65,8 @@ TEST(Hresult, ReportsAndLeavesErrorInfoForFailuresAndEventLogResultsFailingSteps
         {0x80040202, mine, "No line break at the end."},
         {0x80040203, mine, "Two lines,\r\nand breaks after them."},
         {0x80040204, mine, "Value %1 is missing."},
-        {0x80070005, mine, systemText(0x80070005)},
-        {0x80070005, nullptr, systemText(0x80070005)},
+        {0x80070005, mine, orvtest::systemText(0x80070005)},
+        {0x80070005, nullptr, orvtest::systemText(0x80070005)},
         {0x8FFF0F0F, mine, ""},
         {0x00040205, mine, "(none)"},   // success codes: no error information
         {0, nullptr, "(none)"},
@@ -112,13 +111,6 @@ TEST(Hresult, ReportsAndLeavesErrorInfoForFailuresAndEventLogResultsFailingSteps
                   "dumpThreadUserIdentityString - Security not supported on Win9x platform\r\n",
                   orvtest::runChild("win9x", {how}).out)
             << how;
-}
-
-// Run by ctest with Wine's eventlog channel on, which prints the text of error
-// events (tests/diag/CMakeLists.txt).
-ORV_TEST_CHILD(eventText)
-{
-    return Diag::logMessage(77, "event text from the child", EVENTLOG_ERROR_TYPE, nullptr) ? 0 : 1;
 }
 
 // The platform answer is asked once per process: each kind in a child of its own.
