@@ -31,7 +31,6 @@ void drop(const std::string& name) { RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kApp
 TEST(ModuleLevels, RegistryRulesReferencesGrowthAndOrvtoolsLevelEventAndTour)
 {
     {
-        // The machine key redirected to one of the test's own until the block ends, however it ends.
         regtest::RootOverride roots("diaglevels");
         ASSERT_TRUE(roots.ok);
         // Without the platform key: level 0, whatever was set, and nothing written.

@@ -228,7 +228,6 @@ TEST(StdLog, LogFoldersPerRunFilesAppendNamedFilesAppendOrStartEmptyAndFileFailu
         EXPECT_EQ(2ul, OrvDumpFileException(e).getErrorCode());
     }
 
-    // A wrapped handle stays the caller's.
     HANDLE h = CreateFileA(dir.file("x.log").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     { OrvDupmFile wrapped(h); }

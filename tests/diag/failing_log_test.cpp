@@ -26,7 +26,6 @@ BOOL WINAPI fullDiskWriteFile(HANDLE h, LPCVOID data, DWORD n, LPDWORD written, 
     return WriteFile(h, data, n, written, ov);
 }
 
-// The library's WriteFile limited by g_room while the object lives.
 struct FullDisk {
     orvtest::IatHook hook{"OrvCore_Rudaru20.dll", "KERNEL32.dll", "WriteFile",
                           reinterpret_cast<void*>(&fullDiskWriteFile)};

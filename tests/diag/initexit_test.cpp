@@ -4,7 +4,6 @@
 #include "support/OrvTestSupport.h"
 
 #include "VSYST_ApplInitExit.h"
-#include "VSYST_DIManager.h"
 #include "VSYST_DumpStream.h"
 
 #include <gtest/gtest.h>
@@ -143,7 +142,6 @@ INSTANTIATE_TEST_SUITE_P(Init, ApplInitExitFailure,
 
 namespace {
 
-// Each records the debug-info entries it finds.
 bool initAbove() { g_calls += "+above: " + orvtest::diWalk(); return true; }
 bool initEqual() { g_calls += "+equal: " + orvtest::diWalk(); return true; }
 void termAbove() { g_calls += "-above: " + orvtest::diWalk(); }

@@ -4,7 +4,6 @@
 // colours are checked on a real screen by gui-check.sh).
 #include "V_Exception.h"
 #include "V_MsgBox.h"
-#include "VSYST_DumpStream.h"
 #include "diag/orv_fake_mfc42.h"
 #include "support/OrvTestSupport.h"
 
