@@ -49,12 +49,10 @@ TYPED_TEST(StringPool, TextsFollowEachOtherLongTextsGetBlocksOfTheirOwnAndTheTab
     // Each text right behind the one before and its terminator; null is stored as "".
     auto* first = this->copy(5, 'h');
     EXPECT_EQ("1/64/32694", this->sizes() + "/" + std::to_string(this->block(0).remaining));
-    EXPECT_EQ(first, this->block(0).base);
     auto* second = this->copy(3, 'a');
     auto* none = TypeParam::allocCopy(nullptr);
     auto* empty = this->copy(0, 'x');
     EXPECT_TRUE(second == first + 6 && none == second + 4 && empty == none + 1);
-    EXPECT_EQ(this->text(0, 'x'), none);
 
     // 40,000 characters get a block of exactly 40,001 and no room; the next text
     // sorts the table by room and goes to the block with the most.
