@@ -23,7 +23,6 @@ V_BSTR units(std::initializer_list<wchar_t> u) { return V_BSTR(static_cast<int>(
 
 std::wstring text(const V_BSTR& b) { return std::wstring(static_cast<wchar_t*>(b), b.length()); }
 
-// A memory stream holding given bytes.
 IStream* streamOf(const Bytes& b)
 {
     IStream* s = nullptr;

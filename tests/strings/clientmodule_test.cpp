@@ -1,7 +1,6 @@
 // A client module with its own guard and handler, loaded and unloaded while the library stays.
 #include "diag/LogCapture.h"
 #include "strings/orv_pool_internal.h"
-#include "support/OrvTestSupport.h"
 
 #include "VSYST_ApplInitExit.h"
 #include "VSYST_DIManager.h"
@@ -16,8 +15,6 @@
 
 namespace {
 
-HMODULE loadClient() { return LoadLibraryA((orvtest::exeDir() + "\\orvtest_client.dll").c_str()); }
-
 long counter(const char* name) { return V_SIFind(name)->value1; }
 
 }  // namespace
@@ -28,7 +25,7 @@ TEST(ClientModule, RegistriesSurviveTheModulesUnload)
     V_SIFind("host.record")->value1 = 3;
     const V_StringPool_CHAR* pool = _vsyst_PoolView::instance<V_StringPool_CHAR>();
 
-    HMODULE client = loadClient();
+    HMODULE client = LoadLibraryA("orvtest_client.dll");
     ASSERT_TRUE(VSYST_ApplInitExit::doInit());
     FARPROC clientText = GetProcAddress(client, "orvtestClientText");
     ASSERT_NE(nullptr, clientText);
@@ -43,7 +40,7 @@ TEST(ClientModule, RegistriesSurviveTheModulesUnload)
                   std::to_string(counter("orvtest.client.inits")) + "|" + orvtest::diCall("Host", "kept"));
 
     // Unloaded between doInit and doExit, the module takes its handler with it.
-    client = loadClient();
+    client = LoadLibraryA("orvtest_client.dll");
     ASSERT_TRUE(VSYST_ApplInitExit::doInit());
     EXPECT_EQ(2, counter("orvtest.client.inits"));
     ASSERT_TRUE(FreeLibrary(client));
