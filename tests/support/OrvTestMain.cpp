@@ -34,6 +34,14 @@ bool aloneInProcess()
 
 }  // namespace orvtest
 
+// Set once a thread other than the main one has started running.
+static HANDLE s_threadStarted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+static void NTAPI onThreadEvent(PVOID, DWORD reason, PVOID)
+{
+    if (reason == DLL_THREAD_ATTACH) SetEvent(s_threadStarted);
+}
+extern "C" __attribute__((section(".CRT$XLY"), used)) const PIMAGE_TLS_CALLBACK orvThreadEvent = onThreadEvent;
+
 // A crash ends the process at once, with its code on standard error and exit
 // code 3: left to Wine's crash handler it ends after a backtrace, by a timeout,
 // or now and then with exit code 0, which the test runner counts as passed (the
@@ -55,5 +63,13 @@ int main(int argc, char** argv)
         return orvtest::children().at(argv[2])(argc - 3, argv + 3);   // an unknown name throws
     }
     ::testing::InitGoogleTest(&argc, argv);
+    // GoogleTest starts a watcher thread for each thread that first uses its
+    // per-thread state (SCOPED_TRACE, a failure). The 32-bit Wine kills a process
+    // with SIGSEGV when it ends while a thread is still starting (that thread's
+    // signal handler runs with no segment register for the C library yet), as a
+    // test quicker than the start did now and then. So the main thread's watcher
+    // starts here, and the tests once it runs.
+    { ::testing::ScopedTrace first(__FILE__, __LINE__, ""); }
+    WaitForSingleObject(s_threadStarted, INFINITE);
     return RUN_ALL_TESTS();
 }
