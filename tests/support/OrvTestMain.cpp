@@ -63,12 +63,9 @@ int main(int argc, char** argv)
         return orvtest::children().at(argv[2])(argc - 3, argv + 3);   // an unknown name throws
     }
     ::testing::InitGoogleTest(&argc, argv);
-    // GoogleTest starts a watcher thread for each thread that first uses its
-    // per-thread state (SCOPED_TRACE, a failure). The 32-bit Wine kills a process
-    // with SIGSEGV when it ends while a thread is still starting (that thread's
-    // signal handler runs with no segment register for the C library yet), as a
-    // test quicker than the start did now and then. So the main thread's watcher
-    // starts here, and the tests once it runs.
+    // GoogleTest starts a watcher thread when a thread first uses SCOPED_TRACE; the
+    // 32-bit Wine dies of SIGSEGV when a process ends while a thread is still
+    // starting, as a quick test's did. So the main thread's watcher runs first.
     { ::testing::ScopedTrace first(__FILE__, __LINE__, ""); }
     WaitForSingleObject(s_threadStarted, INFINITE);
     return RUN_ALL_TESTS();
