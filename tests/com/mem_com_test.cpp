@@ -297,7 +297,6 @@ TEST(ComReferences, ArraysTakeOneToThreeHandOverAndStoreNoRefusedTextPointersMov
     EXPECT_EQ(5u, probe.refs);   // one per element in the array, two expected values
     for (Row& r : rows) {
         SCOPED_TRACE(r.vt);
-        ASSERT_EQ(VT_ARRAY | r.vt, V_VT(&r.array));
         if (r.vt == VT_VARIANT) { EXPECT_TRUE(nullText(V_ARRAY(&r.array), 3)); }
         for (long i = 1; i <= 3; ++i) EXPECT_TRUE(element(V_ARRAY(&r.array), i) == r.expected[i - 1]) << i;
         EXPECT_EQ(S_OK, VariantClear(&r.array));
