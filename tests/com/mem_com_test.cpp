@@ -98,14 +98,6 @@ _variant_t element(SAFEARRAY* array, long i)
     return v;
 }
 
-// Whether variant element i is a null text, read in place: a copy would be an empty one.
-bool nullText(SAFEARRAY* array, long i)
-{
-    VARIANT* v = nullptr;
-    SafeArrayPtrOfIndex(array, &i, reinterpret_cast<void**>(&v));
-    return V_VT(v) == VT_BSTR && !V_BSTR(v);
-}
-
 BSTR WINAPI refuseAlloc(const OLECHAR*, UINT) { return nullptr; }
 BSTR WINAPI refuseCopy(const OLECHAR*) { return nullptr; }
 
@@ -295,9 +287,12 @@ TEST(ComReferences, ArraysTakeOneToThreeHandOverAndStoreNoRefusedTextPointersMov
          }), {_variant_t(&probe), _variant_t(static_cast<IUnknown*>(nullptr)), _variant_t(&probe)}},
     };
     EXPECT_EQ(5u, probe.refs);   // one per element in the array, two expected values
+    VARIANT* third = nullptr;   // the null text read in place: a copy would be an empty one
+    long at = 3;
+    SafeArrayPtrOfIndex(V_ARRAY(&rows[0].array), &at, reinterpret_cast<void**>(&third));
+    EXPECT_TRUE(V_VT(third) == VT_BSTR && !V_BSTR(third));
     for (Row& r : rows) {
         SCOPED_TRACE(r.vt);
-        if (r.vt == VT_VARIANT) { EXPECT_TRUE(nullText(V_ARRAY(&r.array), 3)); }
         for (long i = 1; i <= 3; ++i) EXPECT_TRUE(element(V_ARRAY(&r.array), i) == r.expected[i - 1]) << i;
         EXPECT_EQ(S_OK, VariantClear(&r.array));
     }
