@@ -50,6 +50,12 @@ inline std::string written(const XP_XML_Node& node)
     return out.str();
 }
 
+inline std::string valueOf(const XP_XML_Node& n, const std::string& key)
+{
+    const XP_Element* e = n.findElement(key);
+    return e ? e->value : "(none)";
+}
+
 // Reads text with listener; a tree builder adds to what it holds, unlike XP_ParamIO.
 inline void readInto(XP_XmlNotify& listener, const std::string& text)
 {
