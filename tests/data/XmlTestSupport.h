@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace xmltest {
@@ -124,13 +125,13 @@ inline bool sameTree(const XP_XML_Node& a, const XP_XML_Node& b)
 // The rules read plainly: fresh searches at every level, recursion.
 namespace reference {
 
-inline void scan(std::string_view d, std::vector<Event>& out)
+inline std::vector<Event> readEvents(std::string_view d, std::vector<Event> out = {})
 {
     constexpr size_t npos = std::string_view::npos;
     for (;;) {
         const size_t lt = d.find('<');
         const size_t gt = lt == npos ? npos : d.find('>', lt);
-        if (gt == npos) return;
+        if (gt == npos) return out;
         const bool slash = d[gt - 1] == '/';
         const std::string_view tag = d.substr(lt + 1, gt - lt - (slash ? 2 : 1));
         const std::string name(tag.substr(0, tag.find(' ')));
@@ -147,7 +148,7 @@ inline void scan(std::string_view d, std::vector<Event>& out)
                 open = d.substr(0, close).find(startTag, open);
                 if (open == npos) break;
             }
-            if (close == npos) return;
+            if (close == npos) return out;
             content = d.substr(gt + 1, close - gt - 1);
             position = close + endTag.size();
         }
@@ -155,18 +156,11 @@ inline void scan(std::string_view d, std::vector<Event>& out)
             if (!name.empty()) out.push_back({'V', name, std::string(content), attrs});
         } else if (!skipped) {
             if (!name.empty()) out.push_back({'S', name, "", attrs});
-            scan(content, out);
+            out = readEvents(content, std::move(out));
             if (!name.empty()) out.push_back({'E', name, "", attrs});
         }
         d.remove_prefix(position);
     }
-}
-
-inline std::vector<Event> readEvents(const std::string& text)
-{
-    std::vector<Event> out;
-    scan(text, out);
-    return out;
 }
 
 }  // namespace reference
