@@ -30,8 +30,7 @@ struct Event {
     }
 };
 
-class Recorder : public XP_XmlNotify {
-public:
+struct Recorder : XP_XmlNotify {
     void startNode(const std::string& n, const std::string& a) override { events.push_back({'S', n, "", a}); }
     void element(const std::string& n, const std::string& v, const std::string& a) override { events.push_back({'V', n, v, a}); }
     void endNode(const std::string& n, const std::string& a) override { events.push_back({'E', n, "", a}); }

@@ -24,7 +24,6 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 // next parse into the same builder) gives exactly the tree it should.
 TEST(XmlReadAfterFailure, EveryAllocationOfASmallRead)
 {
-    // Runs read with its n-th allocation failing; true when one failed.
     const auto failsAt = [](long n, auto read) {
         g_failIn = n;
         bool failed = false;
