@@ -345,12 +345,11 @@ TEST(ComTrace, ReportsAndTracesAreWrittenExactly)
         std::string written;   // nothing: the trace returns false
     } rows[] = {
         {[] { return VCOM_FailedTrace(0, "a.cpp", 1, "x") || VCOM_FailedTrace(1, nullptr, 0, nullptr); }, ""},
-        {[] { return VCOM_FailedTrace(E_FAIL, nullptr, 0, nullptr); }, fail + ")\r\n"},
-        {[] { return VCOM_FailedTrace(DISP_E_BADINDEX, "dir\\a.cpp", 12, "more"); },
-         "#ERROR COM-CALL (HRESULT=0x8002000b,FILE=\"dir\\a.cpp\",LINE=12)\r\n\tINFO: more\r\n"},
+        {[] { return VCOM_FailedTrace(DISP_E_BADINDEX, nullptr, 0, nullptr); },
+         "#ERROR COM-CALL (HRESULT=0x8002000b)\r\n"},
         {[&] { return VCOM_FailedTraceEx(E_FAIL, nullptr, 0, "given", self, 999); }, fail + ")\r\n\tINFO: given\r\n"},
-        {[&] { return VCOM_FailedTraceEx(E_FAIL, "b.cpp", 3, nullptr, self, 101, "x.dat", 5); },
-         fail + ",FILE=\"b.cpp\",LINE=3)\r\n\tINFO: " + text + "(!MSGBOX!)" + text},
+        {[&] { return VCOM_FailedTraceEx(DISP_E_BADINDEX, "b.cpp", 3, nullptr, self, 101, "x.dat", 5); },
+         "#ERROR COM-CALL (HRESULT=0x8002000b,FILE=\"b.cpp\",LINE=3)\r\n\tINFO: " + text + "(!MSGBOX!)" + text},
         {[&] { return VCOM_FailedTraceEx(E_FAIL, nullptr, 0, "own", self, 101, "x.dat", 5); },
          fail + ")\r\n\tINFO: own\r\n(!MSGBOX!)" + text},
         {[&] { return VCOM_FailedTraceEx(S_OK, nullptr, 0, nullptr, self, 101, "z", 7); }, ""},
