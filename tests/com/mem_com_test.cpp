@@ -228,11 +228,11 @@ TEST(SharedOwnership, WinMemBlocksAndHandledObjectsAreFreedOnceByTheirLastHolder
         EXPECT_EQ(2u, c.getLockCount());
         EXPECT_TRUE(b.globalUnlock());
         EXPECT_FALSE(a.globalUnlock());
-        c = c;
         a = b;
         for (int i = 0; i < 3; ++i) c.globalLock();
         VSYST_WinMem adopted(GlobalAlloc(GMEM_MOVEABLE, 8));
         b = c = adopted;   // a alone holds the shared block now
+        a = a;
     }
     // c's own block at c = a; then the adopted block, the shared one once, still locked
     // three times, and nothing for the empty one.
@@ -253,7 +253,6 @@ TEST(SharedOwnership, WinMemBlocksAndHandledObjectsAreFreedOnceByTheirLastHolder
         EXPECT_EQ(0ul, V_HashValue(none).value());
         EXPECT_EQ(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(first) >> 2), V_HashValue(h).value());
         none = copy;
-        none = none;
         copy = h;
         EXPECT_EQ(std::make_pair(1, 0), std::make_pair(none == h, none != h));
     }
