@@ -98,14 +98,6 @@ _variant_t element(SAFEARRAY* array, long i)
     return v;
 }
 
-// Whether variant element i is a null text, read in place: a copy would be an empty one.
-bool nullText(SAFEARRAY* array, long i)
-{
-    VARIANT* v = nullptr;
-    SafeArrayPtrOfIndex(array, &i, reinterpret_cast<void**>(&v));
-    return V_VT(v) == VT_BSTR && !V_BSTR(v);
-}
-
 BSTR WINAPI refuseAlloc(const OLECHAR*, UINT) { return nullptr; }
 BSTR WINAPI refuseCopy(const OLECHAR*) { return nullptr; }
 
@@ -228,7 +220,6 @@ TEST(SharedOwnership, WinMemBlocksAndHandledObjectsAreFreedOnceByTheirLastHolder
         "!E  THROW EXCEPTION class VSYST_OutOfMemory\r\n!E      " + orvtest::processThreadText() + "\r\n\r\n";
     {
         VSYST_WinMem empty(0ul), a(100ul), b(a), c(16ul);
-        EXPECT_EQ(0ul, empty.size());
         EXPECT_THROW(empty.globalLock(), VSYST_OutOfMemory);
         c = a;
         EXPECT_EQ(refused + "VSYST_WinMem LockCount = 0\r\n", log.since(start));
@@ -237,12 +228,11 @@ TEST(SharedOwnership, WinMemBlocksAndHandledObjectsAreFreedOnceByTheirLastHolder
         EXPECT_EQ(2u, c.getLockCount());
         EXPECT_TRUE(b.globalUnlock());
         EXPECT_FALSE(a.globalUnlock());
-        c = c;
         a = b;
         for (int i = 0; i < 3; ++i) c.globalLock();
         VSYST_WinMem adopted(GlobalAlloc(GMEM_MOVEABLE, 8));
-        EXPECT_EQ(8ul, adopted.size());
         b = c = adopted;   // a alone holds the shared block now
+        a = a;
     }
     // c's own block at c = a; then the adopted block, the shared one once, still locked
     // three times, and nothing for the empty one.
@@ -263,7 +253,6 @@ TEST(SharedOwnership, WinMemBlocksAndHandledObjectsAreFreedOnceByTheirLastHolder
         EXPECT_EQ(0ul, V_HashValue(none).value());
         EXPECT_EQ(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(first) >> 2), V_HashValue(h).value());
         none = copy;
-        none = none;
         copy = h;
         EXPECT_EQ(std::make_pair(1, 0), std::make_pair(none == h, none != h));
     }
@@ -295,10 +284,12 @@ TEST(ComReferences, ArraysTakeOneToThreeHandOverAndStoreNoRefusedTextPointersMov
          }), {_variant_t(&probe), _variant_t(static_cast<IUnknown*>(nullptr)), _variant_t(&probe)}},
     };
     EXPECT_EQ(5u, probe.refs);   // one per element in the array, two expected values
+    VARIANT* third = nullptr;   // the null text read in place: a copy would be an empty one
+    long at = 3;
+    SafeArrayPtrOfIndex(V_ARRAY(&rows[0].array), &at, reinterpret_cast<void**>(&third));
+    EXPECT_TRUE(V_VT(third) == VT_BSTR && !V_BSTR(third));
     for (Row& r : rows) {
         SCOPED_TRACE(r.vt);
-        ASSERT_EQ(VT_ARRAY | r.vt, V_VT(&r.array));
-        if (r.vt == VT_VARIANT) { EXPECT_TRUE(nullText(V_ARRAY(&r.array), 3)); }
         for (long i = 1; i <= 3; ++i) EXPECT_TRUE(element(V_ARRAY(&r.array), i) == r.expected[i - 1]) << i;
         EXPECT_EQ(S_OK, VariantClear(&r.array));
     }
@@ -325,7 +316,6 @@ TEST(ComReferences, ArraysTakeOneToThreeHandOverAndStoreNoRefusedTextPointersMov
     Probe a, b;
     IUnknown* p = nullptr;
     EXPECT_EQ(&a, VCOM_ComPtrAssign(&p, &a));
-    EXPECT_EQ(&a, VCOM_ComPtrAssign(&p, p));   // the reference is taken before the old one goes
     EXPECT_EQ(&b, VCOM_ComPtrAssign(&p, &b));
     EXPECT_EQ(std::make_pair(1ul, 2ul), std::make_pair(a.refs, b.refs));
     EXPECT_EQ(&a, VCOM_ComQIPtrAssign(&p, &a, IID_IUnknown));
@@ -351,12 +341,11 @@ TEST(ComTrace, ReportsAndTracesAreWrittenExactly)
         std::string written;   // nothing: the trace returns false
     } rows[] = {
         {[] { return VCOM_FailedTrace(0, "a.cpp", 1, "x") || VCOM_FailedTrace(1, nullptr, 0, nullptr); }, ""},
-        {[] { return VCOM_FailedTrace(E_FAIL, nullptr, 0, nullptr); }, fail + ")\r\n"},
-        {[] { return VCOM_FailedTrace(DISP_E_BADINDEX, "dir\\a.cpp", 12, "more"); },
-         "#ERROR COM-CALL (HRESULT=0x8002000b,FILE=\"dir\\a.cpp\",LINE=12)\r\n\tINFO: more\r\n"},
+        {[] { return VCOM_FailedTrace(DISP_E_BADINDEX, nullptr, 0, nullptr); },
+         "#ERROR COM-CALL (HRESULT=0x8002000b)\r\n"},
         {[&] { return VCOM_FailedTraceEx(E_FAIL, nullptr, 0, "given", self, 999); }, fail + ")\r\n\tINFO: given\r\n"},
-        {[&] { return VCOM_FailedTraceEx(E_FAIL, "b.cpp", 3, nullptr, self, 101, "x.dat", 5); },
-         fail + ",FILE=\"b.cpp\",LINE=3)\r\n\tINFO: " + text + "(!MSGBOX!)" + text},
+        {[&] { return VCOM_FailedTraceEx(DISP_E_BADINDEX, "b.cpp", 3, nullptr, self, 101, "x.dat", 5); },
+         "#ERROR COM-CALL (HRESULT=0x8002000b,FILE=\"b.cpp\",LINE=3)\r\n\tINFO: " + text + "(!MSGBOX!)" + text},
         {[&] { return VCOM_FailedTraceEx(E_FAIL, nullptr, 0, "own", self, 101, "x.dat", 5); },
          fail + ")\r\n\tINFO: own\r\n(!MSGBOX!)" + text},
         {[&] { return VCOM_FailedTraceEx(S_OK, nullptr, 0, nullptr, self, 101, "z", 7); }, ""},

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace xmltest {
@@ -29,8 +30,7 @@ struct Event {
     }
 };
 
-class Recorder : public XP_XmlNotify {
-public:
+struct Recorder : XP_XmlNotify {
     void startNode(const std::string& n, const std::string& a) override { events.push_back({'S', n, "", a}); }
     void element(const std::string& n, const std::string& v, const std::string& a) override { events.push_back({'V', n, v, a}); }
     void endNode(const std::string& n, const std::string& a) override { events.push_back({'E', n, "", a}); }
@@ -48,6 +48,12 @@ inline std::string written(const XP_XML_Node& node)
     std::ostringstream out;
     XP_XmlStream::writeNode(node, out);
     return out.str();
+}
+
+inline std::string valueOf(const XP_XML_Node& n, const std::string& key)
+{
+    const XP_Element* e = n.findElement(key);
+    return e ? e->value : "(none)";
 }
 
 // Reads text with listener; a tree builder adds to what it holds, unlike XP_ParamIO.
@@ -118,13 +124,13 @@ inline bool sameTree(const XP_XML_Node& a, const XP_XML_Node& b)
 // The rules read plainly: fresh searches at every level, recursion.
 namespace reference {
 
-inline void scan(std::string_view d, std::vector<Event>& out)
+inline std::vector<Event> readEvents(std::string_view d, std::vector<Event> out = {})
 {
     constexpr size_t npos = std::string_view::npos;
     for (;;) {
         const size_t lt = d.find('<');
         const size_t gt = lt == npos ? npos : d.find('>', lt);
-        if (gt == npos) return;
+        if (gt == npos) return out;
         const bool slash = d[gt - 1] == '/';
         const std::string_view tag = d.substr(lt + 1, gt - lt - (slash ? 2 : 1));
         const std::string name(tag.substr(0, tag.find(' ')));
@@ -141,7 +147,7 @@ inline void scan(std::string_view d, std::vector<Event>& out)
                 open = d.substr(0, close).find(startTag, open);
                 if (open == npos) break;
             }
-            if (close == npos) return;
+            if (close == npos) return out;
             content = d.substr(gt + 1, close - gt - 1);
             position = close + endTag.size();
         }
@@ -149,18 +155,11 @@ inline void scan(std::string_view d, std::vector<Event>& out)
             if (!name.empty()) out.push_back({'V', name, std::string(content), attrs});
         } else if (!skipped) {
             if (!name.empty()) out.push_back({'S', name, "", attrs});
-            scan(content, out);
+            out = readEvents(content, std::move(out));
             if (!name.empty()) out.push_back({'E', name, "", attrs});
         }
         d.remove_prefix(position);
     }
-}
-
-inline std::vector<Event> readEvents(const std::string& text)
-{
-    std::vector<Event> out;
-    scan(text, out);
-    return out;
 }
 
 }  // namespace reference

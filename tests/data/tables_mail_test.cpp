@@ -99,7 +99,6 @@ TEST(ColorTable, ShadesValuesAndPens)
 
 TEST(SendMail, TheSimpleMapiSequenceAsTheMailClientSeesIt)
 {
-    // One whole call of sendMail as the mail client sees it.
     const auto call = [](const std::string& texts, const std::string& counts, const std::string& rest) {
         return "load\nlogon 0 (null) (null) 3 0\nsend ours 0 9 0 |" + texts + "| (null) (null) (null) 0 (null) " + counts +
                "\n" + rest + "logoff ours 0 0 0\nunload\n";

@@ -5,17 +5,8 @@
 
 #include <streambuf>
 
-namespace {
-
-std::string valueOf(const XP_XML_Node& n, const std::string& key)
-{
-    const XP_Element* e = n.findElement(key);
-    return e ? e->value : "(none)";
-}
-
+using xmltest::valueOf;
 using xmltest::written;
-
-}  // namespace
 
 TEST(XmlNode, CopiesAreDeepAndParentPointersStayValid)
 {
