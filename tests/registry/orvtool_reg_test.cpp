@@ -7,14 +7,6 @@
 using namespace regtest;
 using orvtest::runOrvtool;
 
-// Exit codes of orvtool runs made in the order given.
-std::string codes(std::initializer_list<orvtest::ChildResult> runs)
-{
-    std::string r;
-    for (const orvtest::ChildResult& c : runs) r += std::to_string(c.exitCode);
-    return r;
-}
-
 TEST(OrvtoolReg, WritesReadsListsCopiesAndDeletes)
 {
     orvtest::TestRegKey tk("orvtool-reg");
@@ -39,12 +31,12 @@ TEST(OrvtoolReg, WritesReadsListsCopiesAndDeletes)
               runOrvtool({"reg", "list", key}).out);
 
     // Copying and deleting a tree, each again where there is nothing to do; reading from a key that is gone.
-    EXPECT_EQ("01", codes({runOrvtool({"reg", "copy", key + "\\sub", key + "\\copied"}),
-                           runOrvtool({"reg", "copy", key + "\\nosuch", key + "\\x"})}));
+    EXPECT_EQ(0u, runOrvtool({"reg", "copy", key + "\\sub", key + "\\copied"}).exitCode);
+    EXPECT_EQ(1u, runOrvtool({"reg", "copy", key + "\\nosuch", key + "\\x"}).exitCode);
     EXPECT_EQ("7\n", runOrvtool({"reg", "get", key + "\\copied\\deep", "v"}).out);
-    EXPECT_EQ("011", codes({runOrvtool({"reg", "delete", key + "\\copied", "--recursive"}),
-                            runOrvtool({"reg", "delete", key + "\\copied", "--recursive"}),
-                            runOrvtool({"reg", "get", key + "\\copied", "s"})}));
+    EXPECT_EQ(0u, runOrvtool({"reg", "delete", key + "\\copied", "--recursive"}).exitCode);
+    EXPECT_EQ(1u, runOrvtool({"reg", "delete", key + "\\copied", "--recursive"}).exitCode);
+    EXPECT_EQ(1u, runOrvtool({"reg", "get", key + "\\copied", "s"}).exitCode);
 
     // Usage errors exit with 2, before anything is written.
     const std::vector<std::vector<std::string>> bad = {
